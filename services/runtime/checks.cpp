@@ -1,0 +1,21 @@
+// Cold paths of ROUND and INT_BOUNDCHECK. Both are inlined into the routine
+// that uses them, so the return address here lies in that routine and our
+// caller's frame is that routine's frame.
+#include "services/runtime/checks.hpp"
+
+#include "services/runtime/fpu.hpp"
+#include "services/runtime/system.hpp"
+
+namespace runtime {
+
+__attribute__((noinline)) void ROUND_FAILED() {
+  // The invalid operation leaves the unit as a fault would: reset it.
+  fpu::reset_and_load(FPUCW);
+  HANDLEERRORADDRFRAME(207, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+}
+
+__attribute__((noinline)) void BOUNDCHECK_FAILED() {
+  HANDLEERRORADDRFRAME(201, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+}
+
+}  // namespace runtime

@@ -1,0 +1,35 @@
+#pragma once
+// What the runtime needs from the operating system. One implementation per
+// platform: platform_posix.cpp, platform_win32.cpp; faults_<platform>.cpp
+// holds the fault filter.
+#include <cstddef>
+#include <cstdint>
+
+namespace runtime::platform {
+
+enum class StdStream { input, output, error };
+std::intptr_t std_handle(StdStream which);
+
+// Writes all of `data`; returns 0 or the I/O error number for INOUTRES.
+std::uint16_t write(std::intptr_t handle, const char* data, std::size_t size);
+// Reads at most `size` bytes; returns the count (0 at end of input), or a
+// negative value with the I/O error number in `error`.
+long read(std::intptr_t handle, char* data, std::size_t size, std::uint16_t& error);
+bool is_char_device(std::intptr_t handle);
+
+// Milliseconds since the system started, wrapping at 2^32.
+std::uint32_t tick_count_ms();
+
+// The unhandled-fault filter: processor and floating-point faults become
+// run-time errors (see faults.hpp for the table).
+void install_fault_filter();
+void remove_fault_filter();
+
+// Number printed for a code address in the report.
+std::uint32_t report_address(const void* code);
+// True when [frame, frame + 2 words) lies on the current thread's stack.
+bool frame_on_stack(const void* frame);
+
+[[noreturn]] void exit_process(std::uint16_t status);
+
+}  // namespace runtime::platform

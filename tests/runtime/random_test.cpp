@@ -1,0 +1,32 @@
+#include "services/runtime/random.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using runtime::RANDOM;
+
+std::vector<int> draws(std::uint32_t seed, int n, int count) {
+  runtime::RESET_RANDOM();
+  runtime::RANDSEED = seed;
+  std::vector<int> v;
+  for (int i = 0; i < count; ++i) v.push_back(RANDOM(n));
+  return v;
+}
+
+TEST(Random, SeedZeroSequences) {
+  runtime::RESET_RANDOM();
+  EXPECT_NEAR(static_cast<double>(runtime::RANDOM_REAL()), 0.71324193141854, 1e-13);
+  EXPECT_EQ(draws(0, 6, 12), (std::vector<int>{4, 3, 0, 4, 2, 0, 5, 4, 4, 3, 4, 2}));
+  EXPECT_EQ(draws(0, 5, 12), (std::vector<int>{3, 2, 0, 3, 1, 0, 4, 3, 4, 2, 3, 2}));
+}
+
+TEST(Random, SeedsWithAndWithoutNestedReseed) {
+  EXPECT_EQ(draws(12345, 6, 12), (std::vector<int>{2, 4, 3, 4, 1, 5, 0, 0, 5, 1, 1, 1}));
+  // 1000003 reduces to 0, but the nested reseed gives another sequence.
+  EXPECT_EQ(draws(1000003, 6, 12), (std::vector<int>{3, 0, 3, 2, 0, 4, 0, 5, 4, 2, 0, 1}));
+}
+
+}  // namespace
