@@ -1,0 +1,13 @@
+#pragma once
+// The plotter's program-wide state: the current point and the figure size.
+#include <cstdint>
+
+#include "services/runtime/types.hpp"
+
+namespace plotter {
+
+extern runtime::Extended X;  // current point, figure units (1 unit = 1 pixel)
+extern runtime::Extended Y;  // positive y is downward on the screen
+extern std::uint16_t MERET;  // figure size, set by the main program's first statement
+
+}  // namespace plotter
