@@ -1,0 +1,123 @@
+// A point that leaves the pixel range ends the program with a run-time
+// error reported at XKOORD or YKOORD, called from the main program.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plotter/plotter.hpp"
+#include "services/runtime/startup.hpp"
+#include "services/runtime/units.hpp"
+#include "tests/plotter/recorder.hpp"
+
+namespace {
+
+// Figures whose first step throws the point far off.
+template <long long column, long long row>
+struct Runaway {
+  static constexpr std::uint16_t SIZE = 1;
+  static void SORSOL() {
+    plotter::X = column;
+    plotter::Y = row;
+  }
+};
+using ColumnOut = Runaway<40000, 0>;
+using BothOut = Runaway<40000, -40000>;
+using BeyondRounding = Runaway<0, 5'000'000'000>;
+
+// A main program like the real one, minus the console and the window.
+template <class Figure>
+[[gnu::noinline]] void main_program() {
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT};
+  runtime::INITIALIZEUNITS(units);
+  plottertest::prepare(Figure::SIZE);
+  plotter::PLOT<Figure>();
+}
+
+struct Outcome {
+  int status = -1;
+  std::vector<std::string> lines;
+};
+
+// Runs the main program under the real process entry in a child process
+// and collects its standard output.
+Outcome run(runtime::MainProgram program) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    dup2(fds[1], 1);
+    runtime::RUN_PROGRAM(program);
+  }
+  close(fds[1]);
+  std::string out;
+  char buf[512];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Outcome o;
+  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) o.lines.push_back(line);
+  return o;
+}
+
+// Offset of a code address from the start of its module, as in the report.
+std::uint32_t offset(const void* code) {
+  Dl_info info{};
+  EXPECT_NE(dladdr(code, &info), 0);
+  return static_cast<std::uint32_t>(static_cast<const char*>(code) -
+                                    static_cast<const char*>(info.dli_fbase));
+}
+template <class F>
+std::uint32_t offset_of(F* function) {
+  return offset(reinterpret_cast<const void*>(function));
+}
+
+std::uint32_t hex(const std::string& s) { return static_cast<std::uint32_t>(std::stoul(s, nullptr, 16)); }
+
+// True when `address` lies within `size` bytes after the start of `function`.
+template <class F>
+bool inside(std::uint32_t address, F* function, std::uint32_t size) {
+  const std::uint32_t start = offset_of(function);
+  return address > start && address < start + size;
+}
+
+void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(runtime::Extended),
+                   runtime::MainProgram program) {
+  EXPECT_EQ(o.status, error);
+  ASSERT_EQ(o.lines.size(), 5u) << ::testing::PrintToString(o.lines);
+  const std::string heading = "Runtime error " + std::to_string(error) + " at 0x";
+  ASSERT_EQ(o.lines[0].substr(0, heading.size()), heading);
+  const std::string address = o.lines[0].substr(heading.size());
+  ASSERT_EQ(address.size(), 8u);
+  EXPECT_EQ(o.lines[1], "  0x" + address);
+  EXPECT_TRUE(inside(hex(address), routine, 0x80)) << o.lines[0];
+  ASSERT_EQ(o.lines[2].substr(0, 4), "  0x");
+  EXPECT_TRUE(inside(hex(o.lines[2].substr(4)), program, 0x800)) << o.lines[2];
+  ASSERT_EQ(o.lines[3].substr(0, 4), "  0x");
+  EXPECT_TRUE(inside(hex(o.lines[3].substr(4)), &runtime::RUN_PROGRAM, 0x100)) << o.lines[3];
+  EXPECT_EQ(o.lines[4], "");
+}
+
+TEST(RangeError, ColumnOutOfRangeIsReportedFromXKOORD) {
+  expect_report(run(main_program<ColumnOut>), 201, &plotter::XKOORD, main_program<ColumnOut>);
+}
+
+TEST(RangeError, BothOutOfRangeIsReportedFromYKOORD) {
+  expect_report(run(main_program<BothOut>), 201, &plotter::YKOORD, main_program<BothOut>);
+}
+
+TEST(RangeError, BeyondThe32BitRangeRoundingFailsWith207) {
+  expect_report(run(main_program<BeyondRounding>), 207, &plotter::YKOORD,
+                main_program<BeyondRounding>);
+}
+
+}  // namespace
