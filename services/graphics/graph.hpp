@@ -22,6 +22,11 @@ extern std::int16_t _GRAPHRESULT;
 
 void DETECTGRAPH(std::int16_t& driver, std::int16_t& mode);
 void INITGRAPH(std::int16_t& driver, std::int16_t& mode, std::string_view path);
+// Sets a mode of the driver in use (position number for a depth driver,
+// classic mode number otherwise) and opens its window.
+void SETGRAPHMODE(std::int16_t mode);
+// Drawing settings back to their defaults for the mode in use.
+void GRAPHDEFAULTS();
 void CLOSEGRAPH();
 
 // Procedure variable; unbound until the first INITGRAPH.

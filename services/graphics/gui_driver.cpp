@@ -1,0 +1,132 @@
+// The window driver: pixels and palette through the window backend.
+#include <algorithm>
+
+#include "services/graphics/driver.hpp"
+#include "services/graphics/state.hpp"
+#include "services/graphics/window.hpp"
+
+namespace graphics {
+namespace {
+
+// Classic mode numbers of the modes whose window starts maximised.
+constexpr std::int16_t FIRST_MAXIMIZED_MODE = 245, LAST_MAXIMIZED_MODE = 249;
+
+// Draws at window coordinates; the caller has clipped them.
+inline void draw(std::int16_t x, std::int16_t y, std::uint16_t color) {
+  if (!GRAPHRUNNING.load(std::memory_order_relaxed)) return;
+  window::lock();
+  // The window may have gone since the test above. A colour beyond the
+  // palette has no entry to look up: nothing is drawn.
+  if (GRAPHRUNNING.load(std::memory_order_relaxed) && color < PALSIZE)
+    window::set_pixel(x, y, RGBVALUE(PAL[color]));
+  window::unlock();
+}
+
+bool palette_index_ok(std::int16_t index) {
+  return GRAPHRUNNING.load(std::memory_order_relaxed) && index >= 0 && index < PALSIZE;
+}
+
+}  // namespace
+
+void SETUPWIN32GUIDEFAULT(TMODEINFO& mode) {
+  mode.OPS.DIRECTPUTPIXEL = DIRECTPUTPIXEL16WIN32GUI;
+  mode.OPS.PUTPIXEL = PUTPIXEL16WIN32GUI;
+  mode.OPS.GETPIXEL = GETPIXEL16WIN32GUI;
+  mode.OPS.SETRGBPALETTE = SETRGBPALETTE16WIN32GUI;
+  mode.OPS.GETRGBPALETTE = GETRGBPALETTE16WIN32GUI;
+  mode.OPS.INITMODE = INITWIN32GUI16COLORS;
+}
+
+void PUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y, std::uint16_t color) {
+  x = static_cast<std::int16_t>(x + STARTXVIEWPORT);
+  y = static_cast<std::int16_t>(y + STARTYVIEWPORT);
+  if (CLIPPIXELS && (x < STARTXVIEWPORT || x > STARTXVIEWPORT + VIEWWIDTH ||
+                     y < STARTYVIEWPORT || y > STARTYVIEWPORT + VIEWHEIGHT))
+    return;
+  draw(x, y, color);
+}
+
+void DIRECTPUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
+  if (x < 0 || y < 0 || x > MAXX || y > MAXY) return;
+  draw(x, y, CURRENTCOLOR);
+}
+
+std::uint16_t GETPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
+  x = static_cast<std::int16_t>(x + STARTXVIEWPORT);
+  y = static_cast<std::int16_t>(y + STARTYVIEWPORT);
+  if (x < 0 || y < 0 || x > MAXX || y > MAXY) return 0;
+  if (!GRAPHRUNNING.load(std::memory_order_relaxed)) return 0;
+  std::uint16_t color = 0;
+  window::lock();
+  if (GRAPHRUNNING.load(std::memory_order_relaxed)) {
+    const std::uint32_t rgb = window::get_pixel(x, y);
+    for (std::int32_t i = 0; i < PALSIZE; ++i)
+      if (RGBVALUE(PAL[i]) == rgb) {
+        color = static_cast<std::uint16_t>(i);
+        break;
+      }
+  }
+  window::unlock();
+  return color;
+}
+
+void SETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t red, std::int16_t green,
+                             std::int16_t blue) {
+  bool done = false;
+  // The lock exists only while a window does; test before taking it.
+  if (palette_index_ok(index)) {
+    window::lock();
+    if ((done = palette_index_ok(index)))
+      PAL[index] = {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green),
+                    static_cast<std::uint16_t>(blue)};
+    window::unlock();
+  }
+  if (!done) _GRAPHRESULT = grError;
+}
+
+void GETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t& red, std::int16_t& green,
+                             std::int16_t& blue) {
+  bool done = false;
+  if (palette_index_ok(index)) {
+    window::lock();
+    if ((done = palette_index_ok(index))) {
+      red = static_cast<std::int16_t>(PAL[index].red);
+      green = static_cast<std::int16_t>(PAL[index].green);
+      blue = static_cast<std::int16_t>(PAL[index].blue);
+    }
+    window::unlock();
+  }
+  if (!done) _GRAPHRESULT = grError;
+}
+
+void INITWIN32GUI16COLORS() {
+  if (GRAPHRUNNING.load()) return;
+  EXTRASTYLE = INTCURRENTMODE >= FIRST_MAXIMIZED_MODE && INTCURRENTMODE <= LAST_MAXIMIZED_MODE
+                   ? TEXTRASTYLE::maximize
+                   : TEXTRASTYLE::none;
+  // A window the user closed leaves its ended thread to be released.
+  if (MESSAGETHREADHANDLEVALID) {
+    MESSAGETHREADHANDLEVALID = false;
+    window::close();
+  }
+  const window::WindowRequest request{MAXX + 1, MAXY + 1, EXTRASTYLE == TEXTRASTYLE::maximize,
+                                      WINDOWTITLE};
+  if (!window::open(request)) {
+    _GRAPHRESULT = grError;
+    return;
+  }
+  MESSAGETHREADHANDLEVALID = true;
+}
+
+void WINDOW_CREATED() {
+  PALSIZE = std::clamp<std::int32_t>(MAXCOLOR, 0, static_cast<std::int32_t>(PAL.size()));
+  std::copy_n(DEFAULTCOLORS.begin(), PALSIZE, PAL.begin());
+  GRAPHRUNNING.store(true);
+}
+
+void WINDOW_DESTROYED() {
+  GRAPHRUNNING.store(false);
+  PALSIZE = 0;
+}
+
+}  // namespace graphics

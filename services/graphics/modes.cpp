@@ -1,0 +1,89 @@
+// The two indexes over the mode entries.
+#include "services/graphics/modes.hpp"
+
+#include <algorithm>
+
+namespace graphics {
+namespace {
+
+TDEPTHLIST* depth_list(std::int16_t driver) {
+  if (driver < LOWNEWDRIVER || driver > HIGHNEWDRIVER) return nullptr;
+  return &NEWMODELIST[static_cast<std::size_t>(driver - LOWNEWDRIVER)];
+}
+
+void renumber(TDEPTHLIST& list) {
+  std::int16_t n = 0;
+  for (TMODEINFO& m : list.modes) m.NEWMODENUMBER = ++n;
+  list.lowest = n > 0 ? 1 : -1;
+  list.highest = n > 0 ? n : -1;
+}
+
+// Width and height; MAXX and MAXY are compared as unsigned numbers.
+bool smaller(const TMODEINFO& a, const TMODEINFO& b) {
+  return a.MAXX != b.MAXX ? a.MAXX < b.MAXX : a.MAXY < b.MAXY;
+}
+
+}  // namespace
+
+TMODEINFO INITMODE() { return TMODEINFO{}; }
+
+void SETMODENAME(TMODEINFO& mode, std::string_view name) {
+  mode.MODENAME.fill('\0');
+  std::copy_n(name.begin(), std::min(name.size(), MODENAME_LENGTH), mode.MODENAME.begin());
+}
+
+std::int16_t DEPTHDRIVER(std::int32_t colors) {
+  switch (colors) {
+    case 2: return 11;
+    case 4: return 12;
+    case 16: return 13;
+    case 64: return 14;
+    case 256: return 15;
+    case 4096: return 16;
+    case 32768: return 17;
+    case 65536: return 18;
+    default: return -1;
+  }
+}
+
+void ADDMODE(const TMODEINFO& mode) {
+  if (TDEPTHLIST* list = depth_list(DEPTHDRIVER(mode.MAXCOLOR))) {
+    auto& modes = list->modes;
+    auto at = std::find_if(modes.begin(), modes.end(),
+                           [&](const TMODEINFO& m) { return !smaller(m, mode); });
+    if (at != modes.end() && at->MAXX == mode.MAXX && at->MAXY == mode.MAXY)
+      *at = mode;  // same size: the later row takes the earlier one's place
+    else
+      modes.insert(at, mode);
+    renumber(*list);
+  }
+  MODELIST.push_back(mode);
+  MODELIST.back().NEWMODENUMBER = 0;  // only the depth-list copy has a position
+}
+
+void GETMODERANGE(std::int16_t driver, std::int16_t& lowest, std::int16_t& highest) {
+  const TDEPTHLIST* list = depth_list(driver);
+  lowest = list != nullptr ? list->lowest : -1;
+  highest = list != nullptr ? list->highest : -1;
+}
+
+const TMODEINFO* SEARCHMODE(std::int16_t driver, std::int16_t mode) {
+  if (const TDEPTHLIST* list = depth_list(driver)) {
+    for (const TMODEINFO& m : list->modes)
+      if (m.NEWMODENUMBER == mode) return &m;
+    return nullptr;
+  }
+  for (const TMODEINFO& m : MODELIST)
+    if (m.DRIVERNUMBER == driver && m.MODENUMBER == mode) return &m;
+  return nullptr;
+}
+
+void RELEASEMODELISTS() {
+  MODELIST.clear();
+  for (TDEPTHLIST& list : NEWMODELIST) {
+    list.modes.clear();
+    list.lowest = list.highest = -1;
+  }
+}
+
+}  // namespace graphics

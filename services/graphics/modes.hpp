@@ -1,0 +1,95 @@
+#pragma once
+// The mode table: one entry per available mode, indexed twice — in the order
+// added (MODELIST) and by colour depth (NEWMODELIST).
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "services/graphics/graph.hpp"
+#include "services/graphics/palette.hpp"
+
+namespace graphics {
+
+using DirectPutPixelProc = void (*)(std::int16_t x, std::int16_t y);
+using GetPixelProc = std::uint16_t (*)(std::int16_t x, std::int16_t y);
+using SetRGBPaletteProc = void (*)(std::int16_t index, std::int16_t red, std::int16_t green,
+                                   std::int16_t blue);
+using GetRGBPaletteProc = void (*)(std::int16_t index, std::int16_t& red, std::int16_t& green,
+                                   std::int16_t& blue);
+using InitModeProc = void (*)();
+
+// The operations that setting a mode binds, and the mode's initialiser.
+// A null operation keeps its default.
+struct TMODEOPS {
+  DirectPutPixelProc DIRECTPUTPIXEL = nullptr;
+  PutPixelProc PUTPIXEL = nullptr;
+  GetPixelProc GETPIXEL = nullptr;
+  SetRGBPaletteProc SETRGBPALETTE = nullptr;
+  GetRGBPaletteProc GETRGBPALETTE = nullptr;
+  InitModeProc INITMODE = nullptr;
+};
+
+inline constexpr std::size_t MODENAME_LENGTH = 18;
+
+// One mode. The list linkage is the containers' order.
+struct TMODEINFO {
+  std::int16_t DRIVERNUMBER = 0;    // classic driver number
+  std::int16_t MODENUMBER = 0;      // classic mode number
+  std::int16_t NEWMODENUMBER = 0;   // 1-based position in its depth list
+  std::int32_t MAXCOLOR = 0;        // colour count
+  std::int32_t PALETTESIZE = 0;
+  std::uint16_t XASPECT = 0;
+  std::uint16_t YASPECT = 0;
+  std::uint16_t MAXX = 0;           // width - 1
+  std::uint16_t MAXY = 0;           // height - 1
+  bool DIRECTCOLOR = false;
+  std::uint8_t HARDWAREPAGES = 0;
+  std::array<char, MODENAME_LENGTH + 1> MODENAME{};  // NUL-terminated
+  TMODEOPS OPS;
+
+  std::string_view name() const { return MODENAME.data(); }
+};
+
+inline constexpr std::int16_t LOWNEWDRIVER = 11;
+inline constexpr std::int16_t HIGHNEWDRIVER = 21;
+
+struct TDEPTHLIST {
+  std::vector<TMODEINFO> modes;  // ascending width, then height
+  std::int16_t lowest = -1;      // position numbers; -1 while empty
+  std::int16_t highest = -1;
+};
+
+extern std::vector<TMODEINFO> MODELIST;
+extern std::array<TDEPTHLIST, HIGHNEWDRIVER - LOWNEWDRIVER + 1> NEWMODELIST;
+
+// A cleared entry.
+TMODEINFO INITMODE();
+// Sets the name, cut to its first 18 characters.
+void SETMODENAME(TMODEINFO& mode, std::string_view name);
+// Depth driver number for a colour count (2 -> 11 ... 65536 -> 18), or -1.
+std::int16_t DEPTHDRIVER(std::int32_t colors);
+// Adds a copy to its depth list (ordered insert, or in-place replacement of
+// an entry of equal width and height; then renumbered) and to MODELIST.
+void ADDMODE(const TMODEINFO& mode);
+// Lowest and highest position number of a depth driver (-1, -1 if none).
+void GETMODERANGE(std::int16_t driver, std::int16_t& lowest, std::int16_t& highest);
+// By position number for a depth driver (11..21), else by classic numbers.
+const TMODEINFO* SEARCHMODE(std::int16_t driver, std::int16_t mode);
+// Empties both indexes.
+void RELEASEMODELISTS();
+
+// What the mode table is built from; see window.hpp for how it is measured.
+struct TSCREENMETRICS {
+  int screen_width = 0, screen_height = 0;
+  int frame_width = 0, frame_height = 0;  // sizing frame, one side
+  int caption_height = 0;
+  int full_width = 0, full_height = 0;  // client area of a maximised window
+};
+
+// Fills the table from the screen's measurements unless it holds entries.
+void QUERYADAPTERINFO();
+// The same from given measurements.
+void QUERYADAPTERINFO(const TSCREENMETRICS& metrics);
+
+}  // namespace graphics

@@ -1,0 +1,63 @@
+#pragma once
+// The window backend: what the graphics service needs of a windowing system.
+// One implementation per windowing system (window_x11.cpp, window_win32.cpp).
+//
+// The backend runs the window on a thread of its own. That thread owns every
+// call into the windowing system, except the screen measurement at start-up.
+// The main thread shares three things with it, all under the drawing lock:
+// the off-screen image, the window's pixels, and the portable state changed
+// by WINDOW_CREATED / WINDOW_DESTROYED.
+#include <cstdint>
+
+#include "services/graphics/modes.hpp"
+
+namespace graphics::window {
+
+// The screen, measured once at start-up. Never fails: without a reachable
+// screen a documented fallback stands in (the mode table must exist).
+TSCREENMETRICS measure_screen();
+
+struct WindowRequest {
+  int width;   // client area, in pixels
+  int height;
+  bool maximized;  // ask to start maximised
+  const char* title;
+};
+
+// Starts the window thread, which creates the window with a black client
+// area and an off-screen image of the requested size, calls WINDOW_CREATED
+// under the drawing lock, and shows the window. Returns true once that is
+// done; false when the thread ended first (the failure already shown to the
+// user) or could not be started. After false nothing is left to release.
+bool open(const WindowRequest& request);
+
+// Posts the close request and waits for the window thread to end (at once if
+// the window is already gone), then releases it. Called on the window thread
+// itself it only posts: a thread cannot wait for its own end.
+void close();
+
+// The drawing lock.
+void lock();
+void unlock();
+
+// Under the drawing lock, while GRAPHRUNNING: sets one pixel of the
+// off-screen image and of the window to rgb (red + 256 green + 65536 blue).
+// The window shows it within a few milliseconds, without waiting for a
+// repaint. Pixels outside the image are dropped. Allocates nothing.
+void set_pixel(int x, int y, std::uint32_t rgb);
+// Under the drawing lock, while GRAPHRUNNING: rgb of an image pixel, 0
+// outside the image.
+std::uint32_t get_pixel(int x, int y);
+
+}  // namespace graphics::window
+
+namespace graphics {
+
+// Called by the window thread, holding the drawing lock, once the window and
+// its black off-screen image exist: makes PAL and sets GRAPHRUNNING.
+void WINDOW_CREATED();
+// Called by the window thread, holding the drawing lock, when the window is
+// destroyed or its connection is lost: clears GRAPHRUNNING, releases PAL.
+void WINDOW_DESTROYED();
+
+}  // namespace graphics
