@@ -1,0 +1,30 @@
+#pragma once
+// An X connection whose loss ends only that connection, never the process.
+#include <X11/Xlib.h>
+
+#include <vector>
+
+namespace graphics::x11 {
+
+struct Connection {
+  Display* display = nullptr;
+  // The server went away or closed this client: every later call on the
+  // display does nothing, and the owner is to wind down.
+  bool lost = false;
+};
+
+// Opens the display that DISPLAY names; false if it cannot be reached.
+bool connect(Connection& c);
+// Closes the connection (also after it was lost).
+void disconnect(Connection& c);
+
+// Protocol errors seen on the calling thread so far.
+int error_count();
+
+// A property of 32-bit items of the given type; empty if absent.
+std::vector<long> long_property(Display* d, Window w, Atom property, Atom type);
+
+// Waits up to timeout_ms (-1: no limit) for the connection to have input.
+bool wait_input(Display* d, int timeout_ms);
+
+}  // namespace graphics::x11

@@ -1,0 +1,534 @@
+// The window backend for X11.
+//
+// The window thread owns its own connection and makes every X call for the
+// window. The off-screen image is client memory in the screen's pixel
+// format; set_pixel writes there and marks the 16 x 16 tile it lies in. The
+// window thread sends the marked tiles to the window at most every
+// FLUSH_PERIOD and flushes the connection, so a plotted pixel shows within a
+// few milliseconds without an X call per pixel. Repaints after exposure come
+// from the same image. Keys and mouse buttons are not selected, so they do
+// nothing in the window.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "services/graphics/connection_x11.hpp"
+#include "services/graphics/window.hpp"
+#include "services/runtime/threads.hpp"
+
+namespace graphics::window {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest time a changed tile waits before it is sent.
+constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(8);
+// How long opening waits for the window to be mapped.
+constexpr auto MAP_WAIT = std::chrono::seconds(2);
+constexpr int TILE_SHIFT = 4;
+
+constexpr std::string_view CREATION_FAILED = "Window creation failed\n";
+
+// The off-screen image and what set_pixel needs; guarded by the drawing lock.
+struct Surface {
+  XImage* image = nullptr;
+  int width = 0, height = 0;  // 0 while there is no image
+  bool direct32 = false;      // 32-bit pixels in host order, written in place
+  bool truecolor = true;
+  std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
+  unsigned long black = 0, white = 0;
+  std::vector<std::uint8_t> tiles;  // 1: changed since last sent
+  int tiles_x = 0;
+  bool dirty = false;  // some tile is marked
+  bool idle = false;   // the window thread waits without a time limit
+};
+
+enum class Phase { starting, created, ended };
+
+// The backend's process-wide state.
+struct Backend {
+  std::mutex drawing;  // the drawing lock
+  Surface surface;     // under `drawing`
+  int wake_fd = -1;    // wakes the window thread
+  std::atomic<bool> close_requested{false};
+
+  std::mutex start_mutex;  // start-up handshake
+  std::condition_variable start_cv;
+  Phase phase = Phase::ended;
+
+  WindowRequest request{};
+  pthread_t thread{};
+  bool thread_valid = false;  // still to be joined or detached
+};
+// Never destroyed: the window thread may outlive static destruction.
+Backend& backend = *new Backend;
+
+void wake() {
+  const std::uint64_t one = 1;
+  if (write(backend.wake_fd, &one, sizeof one) < 0) {
+    // Only a full counter fails, and then the thread is awake anyway.
+  }
+}
+
+void announce(Phase phase) {
+  std::lock_guard<std::mutex> guard(backend.start_mutex);
+  backend.phase = phase;
+  backend.start_cv.notify_all();
+}
+
+// Bits of `mask` for an 8-bit component value.
+std::uint32_t component(unsigned value, unsigned long mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const int bits = std::popcount(mask >> shift);
+  const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                         : static_cast<unsigned long>(value) >> (8 - bits);
+  return static_cast<std::uint32_t>((scaled << shift) & mask);
+}
+
+unsigned long pixel_of(const Surface& s, std::uint32_t rgb) {
+  if (s.truecolor) return s.red[rgb & 255] | s.green[(rgb >> 8) & 255] | s.blue[(rgb >> 16) & 255];
+  return (rgb & 0xFFFFFF) != 0 ? s.white : s.black;  // other visuals: black and white only
+}
+
+// Copies a rectangle between two images of equal geometry.
+void copy_rect(const XImage* from, XImage* to, int x, int y, int w, int h) {
+  const int bpp = from->bits_per_pixel;
+  const int first = x * bpp / 8;
+  const int end = ((x + w) * bpp + 7) / 8;
+  for (int row = y; row < y + h; ++row) {
+    const std::size_t offset = static_cast<std::size_t>(row) * from->bytes_per_line + first;
+    std::memcpy(to->data + offset, from->data + offset, static_cast<std::size_t>(end - first));
+  }
+}
+
+XImage* make_image(Display* d, Visual* visual, int depth, int w, int h) {
+  XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                               static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+  if (image == nullptr) return nullptr;
+  // Pixels are written as host words; XPutImage converts for the server.
+  if constexpr (std::endian::native == std::endian::little)
+    image->byte_order = LSBFirst;
+  else
+    image->byte_order = MSBFirst;
+  image->data =
+      static_cast<char*>(std::calloc(static_cast<std::size_t>(image->bytes_per_line) * h, 1));
+  if (image->data == nullptr) {
+    XDestroyImage(image);
+    return nullptr;
+  }
+  return image;
+}
+
+void fill(XImage* image, unsigned long pixel) {
+  for (int y = 0; y < image->height; ++y)
+    for (int x = 0; x < image->width; ++x) XPutPixel(image, x, y, pixel);
+}
+
+// What the window thread holds.
+struct WindowThread {
+  x11::Connection c;
+  ::Window window = 0;
+  GC gc = nullptr;
+  XImage* staging = nullptr;  // the copy being sent; window thread only
+  Atom wm_protocols = None, wm_delete = None;
+  bool mapped = false;
+  bool destroyed = false;
+  std::vector<XRectangle> runs;  // tiles to send, kept to avoid allocation
+};
+
+void set_properties(WindowThread& t, const WindowRequest& r) {
+  Display* d = t.c.display;
+  XSizeHints* size = XAllocSizeHints();
+  XWMHints* wm = XAllocWMHints();
+  XClassHint* cls = XAllocClassHint();
+  if (size != nullptr) {
+    size->flags = PSize | PMinSize;
+    size->width = r.width;
+    size->height = r.height;
+    size->min_width = size->min_height = 1;
+  }
+  if (wm != nullptr) {
+    // Takes the focus, so that keys typed there are swallowed by it.
+    wm->flags = InputHint | StateHint;
+    wm->input = True;
+    wm->initial_state = NormalState;
+  }
+  char res_name[] = "graph";
+  char res_class[] = "Graph";
+  if (cls != nullptr) {
+    cls->res_name = res_name;
+    cls->res_class = res_class;
+  }
+  XTextProperty name{};
+  char* title = const_cast<char*>(r.title);
+  const bool named = XStringListToTextProperty(&title, 1, &name) != 0;
+  XSetWMProperties(d, t.window, named ? &name : nullptr, named ? &name : nullptr, nullptr, 0, size,
+                   wm, cls);
+  if (named) XFree(name.value);
+  XFree(size);
+  XFree(wm);
+  XFree(cls);
+
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  XChangeProperty(d, t.window, XInternAtom(d, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(r.title),
+                  static_cast<int>(std::strlen(r.title)));
+  const long pid = getpid();
+  XChangeProperty(d, t.window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  t.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  t.wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(d, t.window, &t.wm_delete, 1);
+  if (r.maximized) {
+    const Atom state[2] = {XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False),
+                           XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False)};
+    XChangeProperty(d, t.window, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(state), 2);
+  }
+}
+
+// The off-screen image, black, and the pixel tables for the screen's visual.
+bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
+  Display* d = t.c.display;
+  const int screen = DefaultScreen(d);
+  Visual* visual = DefaultVisual(d, screen);
+  const int depth = DefaultDepth(d, screen);
+  s.image = make_image(d, visual, depth, r.width, r.height);
+  t.staging = make_image(d, visual, depth, r.width, r.height);
+  if (s.image == nullptr || t.staging == nullptr) return false;
+  s.width = r.width;
+  s.height = r.height;
+  s.black = BlackPixel(d, screen);
+  s.white = WhitePixel(d, screen);
+  s.truecolor = visual->c_class == TrueColor || visual->c_class == DirectColor;
+  for (unsigned v = 0; v < 256; ++v) {
+    s.red[v] = component(v, visual->red_mask);
+    s.green[v] = component(v, visual->green_mask);
+    s.blue[v] = component(v, visual->blue_mask);
+  }
+  s.direct32 = s.image->bits_per_pixel == 32;
+  if (s.black != 0) {
+    fill(s.image, s.black);
+    fill(t.staging, s.black);
+  }
+  s.tiles_x = (r.width + (1 << TILE_SHIFT) - 1) >> TILE_SHIFT;
+  const int tiles_y = (r.height + (1 << TILE_SHIFT) - 1) >> TILE_SHIFT;
+  s.tiles.assign(static_cast<std::size_t>(s.tiles_x) * tiles_y, 0);
+  t.runs.reserve(s.tiles.size());
+  return true;
+}
+
+bool create(WindowThread& t, const WindowRequest& r) {
+  if (!x11::connect(t.c)) return false;
+  Display* d = t.c.display;
+  const int errors = x11::error_count();
+  const int screen = DefaultScreen(d);
+  XSetWindowAttributes a{};
+  a.background_pixel = BlackPixel(d, screen);  // also around the image when larger
+  a.border_pixel = BlackPixel(d, screen);
+  a.bit_gravity = NorthWestGravity;  // a resize exposes only the new area
+  a.event_mask = ExposureMask | StructureNotifyMask;
+  t.window = XCreateWindow(d, RootWindow(d, screen), 0, 0, static_cast<unsigned>(r.width),
+                           static_cast<unsigned>(r.height), 0, CopyFromParent, InputOutput,
+                           CopyFromParent, CWBackPixel | CWBorderPixel | CWBitGravity | CWEventMask,
+                           &a);
+  set_properties(t, r);
+  XGCValues gv{};
+  gv.graphics_exposures = False;
+  t.gc = XCreateGC(d, t.window, GCGraphicsExposures, &gv);
+  Surface s;
+  const bool made = make_surface(t, r, s);
+  XSync(d, False);
+  if (!made || t.c.lost || x11::error_count() != errors) {
+    if (s.image != nullptr) XDestroyImage(s.image);
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(backend.drawing);
+  backend.surface = std::move(s);
+  WINDOW_CREATED();
+  return true;
+}
+
+// Sends a rectangle of the image, clipped to it, to the window.
+void repaint(WindowThread& t, int x, int y, int w, int h) {
+  {
+    std::lock_guard<std::mutex> guard(backend.drawing);
+    const Surface& s = backend.surface;
+    if (s.image == nullptr) return;
+    if (x < 0) w += x, x = 0;
+    if (y < 0) h += y, y = 0;
+    w = std::min(w, s.width - x);
+    h = std::min(h, s.height - y);
+    if (w <= 0 || h <= 0) return;
+    copy_rect(s.image, t.staging, x, y, w, h);
+  }
+  XPutImage(t.c.display, t.window, t.gc, t.staging, x, y, x, y, static_cast<unsigned>(w),
+            static_cast<unsigned>(h));
+}
+
+// Sends the changed tiles; false if there were none.
+bool present(WindowThread& t) {
+  t.runs.clear();
+  {
+    std::lock_guard<std::mutex> guard(backend.drawing);
+    Surface& s = backend.surface;
+    if (!s.dirty || s.image == nullptr) return false;
+    const int tile = 1 << TILE_SHIFT;
+    const int tiles_y = static_cast<int>(s.tiles.size()) / s.tiles_x;
+    for (int ty = 0; ty < tiles_y; ++ty) {
+      std::uint8_t* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
+      for (int tx = 0; tx < s.tiles_x;) {
+        if (row[tx] == 0) {
+          ++tx;
+          continue;
+        }
+        const int first = tx;
+        while (tx < s.tiles_x && row[tx] != 0) row[tx++] = 0;
+        const int x = first * tile, y = ty * tile;
+        const int w = std::min(tx * tile, s.width) - x, h = std::min(tile, s.height - y);
+        copy_rect(s.image, t.staging, x, y, w, h);
+        t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
+                          static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
+      }
+    }
+    s.dirty = false;
+  }
+  for (const XRectangle& r : t.runs)
+    XPutImage(t.c.display, t.window, t.gc, t.staging, r.x, r.y, r.x, r.y, r.width, r.height);
+  return true;
+}
+
+void handle(WindowThread& t, const XEvent& e) {
+  switch (e.type) {
+    case Expose:
+      repaint(t, e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
+      break;
+    case MapNotify:
+      t.mapped = true;
+      break;
+    case DestroyNotify:
+      if (e.xdestroywindow.window == t.window) t.destroyed = true;
+      break;
+    case ClientMessage:
+      // The close box, or the window manager's close command.
+      if (e.xclient.message_type == t.wm_protocols &&
+          static_cast<Atom>(e.xclient.data.l[0]) == t.wm_delete && !t.destroyed) {
+        XDestroyWindow(t.c.display, t.window);
+        t.destroyed = true;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void handle_pending(WindowThread& t) {
+  while (!t.c.lost && XPending(t.c.display) > 0) {
+    XEvent e;
+    XNextEvent(t.c.display, &e);
+    handle(t, e);
+  }
+}
+
+bool should_stop(const WindowThread& t) {
+  return t.c.lost || t.destroyed || backend.close_requested.load();
+}
+
+// Waits for the X connection or a wake-up, at most timeout_ms (-1: no limit).
+void wait(WindowThread& t, int timeout_ms) {
+  if (XEventsQueued(t.c.display, QueuedAlready) > 0) return;
+  pollfd fds[2] = {{ConnectionNumber(t.c.display), POLLIN, 0}, {backend.wake_fd, POLLIN, 0}};
+  if (poll(fds, 2, timeout_ms) > 0 && (fds[1].revents & POLLIN) != 0) {
+    std::uint64_t count;
+    if (read(backend.wake_fd, &count, sizeof count) < 0) {
+      // Already drained.
+    }
+  }
+}
+
+void show(WindowThread& t) {
+  XMapWindow(t.c.display, t.window);
+  XFlush(t.c.display);
+  const auto deadline = Clock::now() + MAP_WAIT;
+  for (;;) {
+    handle_pending(t);
+    if (t.mapped || should_stop(t)) return;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return;
+    wait(t, static_cast<int>(left.count()));
+  }
+}
+
+void run(WindowThread& t) {
+  auto next_send = Clock::now();
+  for (;;) {
+    handle_pending(t);
+    if (should_stop(t)) return;
+    const auto now = Clock::now();
+    if (now >= next_send && present(t)) next_send = now + FLUSH_PERIOD;
+    XFlush(t.c.display);
+    if (t.c.lost) return;
+    int timeout = -1;
+    {
+      std::lock_guard<std::mutex> guard(backend.drawing);
+      Surface& s = backend.surface;
+      s.idle = !s.dirty;
+      if (s.dirty)
+        timeout = static_cast<int>(std::max<long>(
+            0, std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now()).count()));
+    }
+    wait(t, timeout);
+  }
+}
+
+void destroy(WindowThread& t) {
+  XImage* image;
+  {
+    std::lock_guard<std::mutex> guard(backend.drawing);
+    WINDOW_DESTROYED();
+    image = backend.surface.image;
+    backend.surface = Surface{};
+  }
+  if (image != nullptr) XDestroyImage(image);
+  if (t.staging != nullptr) XDestroyImage(t.staging);
+  if (t.c.display != nullptr && !t.c.lost) {
+    if (!t.destroyed && t.window != 0) XDestroyWindow(t.c.display, t.window);
+    if (t.gc != nullptr) XFreeGC(t.c.display, t.gc);
+  }
+  x11::disconnect(t.c);
+}
+
+void* thread_main(void*) {
+  runtime::PREPARE_THREAD();
+  WindowThread t;
+  if (!create(t, backend.request)) {
+    destroy(t);
+    if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+      // Nowhere else to say it.
+    }
+    announce(Phase::ended);
+    return nullptr;
+  }
+  show(t);
+  announce(Phase::created);
+  run(t);
+  destroy(t);
+  announce(Phase::ended);
+  return nullptr;
+}
+
+// Asynchronous signals are left to the main thread; faults still reach the
+// thread that causes them.
+bool start_thread() {
+  sigset_t all, old;
+  sigfillset(&all);
+  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS}) sigdelset(&all, sig);
+  pthread_sigmask(SIG_SETMASK, &all, &old);
+  const bool started = pthread_create(&backend.thread, nullptr, thread_main, nullptr) == 0;
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return started;
+}
+
+}  // namespace
+
+bool open(const WindowRequest& request) {
+  if (backend.wake_fd < 0) backend.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  backend.request = request;
+  backend.close_requested.store(false);
+  backend.phase = Phase::starting;
+  if (backend.wake_fd < 0 || !start_thread()) {
+    if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+    }
+    return false;
+  }
+  Phase phase;
+  {
+    std::unique_lock<std::mutex> guard(backend.start_mutex);
+    backend.start_cv.wait(guard, [] { return backend.phase != Phase::starting; });
+    phase = backend.phase;
+  }
+  if (phase == Phase::ended) {
+    pthread_join(backend.thread, nullptr);
+    return false;
+  }
+  backend.thread_valid = true;
+  return true;
+}
+
+void close() {
+  if (!backend.thread_valid) return;
+  backend.thread_valid = false;
+  backend.close_requested.store(true);
+  wake();
+  if (pthread_equal(pthread_self(), backend.thread)) {
+    pthread_detach(backend.thread);  // the exit sequence runs on it; the process ends it
+    return;
+  }
+  pthread_join(backend.thread, nullptr);
+}
+
+void lock() { backend.drawing.lock(); }
+void unlock() { backend.drawing.unlock(); }
+
+void set_pixel(int x, int y, std::uint32_t rgb) {
+  Surface& s = backend.surface;
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(s.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(s.height))
+    return;
+  const unsigned long pixel = pixel_of(s, rgb);
+  if (s.direct32) {
+    auto* p = reinterpret_cast<std::uint32_t*>(s.image->data +
+                                               static_cast<std::ptrdiff_t>(y) * s.image->bytes_per_line) +
+              x;
+    if (*p == pixel) return;  // already on the window, or about to be
+    *p = static_cast<std::uint32_t>(pixel);
+  } else {
+    if (XGetPixel(s.image, x, y) == pixel) return;
+    XPutPixel(s.image, x, y, pixel);
+  }
+  s.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * s.tiles_x + (x >> TILE_SHIFT)] = 1;
+  if (!s.dirty) {
+    s.dirty = true;
+    if (s.idle) {
+      s.idle = false;
+      wake();
+    }
+  }
+}
+
+std::uint32_t get_pixel(int x, int y) {
+  const Surface& s = backend.surface;
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(s.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(s.height))
+    return 0;
+  const unsigned long pixel = XGetPixel(s.image, x, y);
+  if (!s.truecolor) return pixel == s.black ? 0 : 0xFFFFFF;
+  // Back through the tables: the component whose bits match.
+  auto find = [&](const std::uint32_t(&table)[256], unsigned long mask) -> std::uint32_t {
+    for (unsigned v = 0; v < 256; ++v)
+      if (table[v] == (pixel & mask)) return v;
+    return 0;
+  };
+  return find(s.red, s.red[255]) | find(s.green, s.green[255]) << 8 |
+         find(s.blue, s.blue[255]) << 16;
+}
+
+}  // namespace graphics::window
