@@ -1,10 +1,236 @@
-// POSIX fault filter: signal handlers turn processor and floating-point
-// faults into run-time errors.
+// POSIX fault filter: processor and floating-point faults arrive as signals
+// (SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP) and become run-time errors.
+//
+// The handler runs on an alternate signal stack. It only records the fault
+// and edits the saved context so that the faulting thread resumes in
+// fault_continuation() as if that had been called from the faulting
+// instruction. The continuation, out of signal context, resets the
+// floating-point unit where needed and raises the run-time error, so the exit
+// sequence runs on the faulting thread like after any failed check.
+#include <signal.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "services/runtime/fpu.hpp"
 #include "services/runtime/platform.hpp"
+#include "services/runtime/stack_posix.hpp"
+#include "services/runtime/system.hpp"
+#include "services/runtime/threads.hpp"
 
-namespace runtime::platform {
+namespace runtime {
+namespace platform {
+namespace {
 
-void install_fault_filter() {}
-void remove_fault_filter() {}
+constexpr int FAULT_SIGNALS[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP};
 
-}  // namespace runtime::platform
+constexpr std::size_t ALT_STACK_SIZE = 64 * 1024;
+constexpr std::size_t EMERGENCY_STACK_SIZE = 1024 * 1024;
+// With less stack than this left, the continuation (which runs the whole
+// exit sequence) moves to the emergency stack.
+constexpr std::uintptr_t LOW_STACK = 64 * 1024;
+// Access faults this far below a stack count as its overflow: the kernel
+// keeps a gap of 256 pages below the main thread's stack.
+constexpr std::uintptr_t BELOW_STACK_REACH = 1024 * 1024;
+constexpr std::uintptr_t RED_ZONE = 128;
+
+constexpr int TRAP_X87 = 16;  // #MF
+constexpr int TRAP_SIMD = 19;  // #XM
+constexpr unsigned FP_DENORMAL = 0x02, FP_UNDERFLOW = 0x10;
+constexpr greg_t FLAG_TRAP = 0x100, FLAG_DIRECTION = 0x400, FLAG_ALIGN_CHECK = 0x40000;
+
+struct Fault {
+  const void* address;
+  const void* frame;
+  std::uint16_t error;
+  bool reset_fpu;
+};
+
+// One fault at a time is turned into a run-time error, and the process ends
+// after it, so the flag is never cleared: a further fault gets the default.
+std::atomic<bool> handling{false};
+Fault pending{};  // written by the handler, read by the continuation
+
+alignas(16) char main_alt_stack[ALT_STACK_SIZE];
+alignas(16) char emergency_stack[EMERGENCY_STACK_SIZE];
+
+struct Mapping {
+  std::uint16_t error = 0;
+  bool reset_fpu = false;
+};
+
+// Floating-point exceptions that are raised and not masked.
+unsigned unmasked_fp_flags(const ucontext_t* uc) {
+  const _libc_fpstate* fp = uc->uc_mcontext.fpregs;
+  if (fp == nullptr) return 0;
+  if (uc->uc_mcontext.gregs[REG_TRAPNO] == TRAP_SIMD) return fp->mxcsr & ~(fp->mxcsr >> 7) & 0x3f;
+  return fp->swd & ~fp->cwd & 0x3fu;
+}
+
+bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
+  if (si->si_code <= 0) return false;  // sent by a process, not raised by the processor
+  switch (sig) {
+    case SIGFPE:
+      switch (si->si_code) {
+        case FPE_INTDIV: m = {200, false}; return true;
+        case FPE_INTOVF: m = {215, false}; return true;
+        case FPE_FLTDIV: m = {200, true}; return true;
+        case FPE_FLTOVF: m = {205, true}; return true;
+        case FPE_FLTUND: {
+          // The kernel reports a denormal operand as an underflow.
+          const unsigned f = unmasked_fp_flags(uc);
+          m = {std::uint16_t((f & FP_DENORMAL) && !(f & FP_UNDERFLOW) ? 216 : 206), true};
+          return true;
+        }
+        case FPE_FLTINV:  // the x87 stack check arrives as this too
+        case FPE_FLTSUB: m = {207, true}; return true;
+        default: return false;  // inexact result and unknown codes
+      }
+    case SIGSEGV: m = {std::uint16_t(si->si_code == SEGV_BNDERR ? 201 : 216), false}; return true;
+    case SIGBUS:  // a mapped page that cannot be read in, or misalignment
+    case SIGILL: m = {217, false}; return true;
+    case SIGTRAP:
+      if (si->si_code != TRAP_TRACE) return false;  // breakpoints are a debugger's
+      m = {217, false};
+      return true;
+    default: return false;
+  }
+}
+
+// Default handling: a processor fault comes back when the instruction runs
+// again; a signal that was sent, or a trap, is raised again.
+void pass_on(int sig, const siginfo_t* si) {
+  struct sigaction dfl{};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(sig, &dfl, nullptr);
+  if (si->si_code <= 0 || sig == SIGTRAP) raise(sig);
+}
+
+[[noreturn]] __attribute__((noinline)) void fault_continuation() {
+  std::atomic_signal_fence(std::memory_order_acquire);
+  const Fault f = pending;
+  if (f.reset_fpu) fpu::reset_and_load(FPUCW);
+  HANDLEERRORADDRFRAME(f.error, f.address, f.frame);
+}
+
+void on_fault(int sig, siginfo_t* si, void* context) {
+  auto* uc = static_cast<ucontext_t*>(context);
+  greg_t* regs = uc->uc_mcontext.gregs;
+  Mapping m;
+  if (!map_fault(sig, si, uc, m)) return pass_on(sig, si);
+
+  // The error is raised in the frame current at the fault, which must be a
+  // frame of this thread's stack at or above the stack pointer.
+  const StackBounds stack = THREAD_STACK;
+  const auto sp = static_cast<std::uintptr_t>(regs[REG_RSP]);
+  const auto frame = static_cast<std::uintptr_t>(regs[REG_RBP]);
+  if (!stack.known() || frame == 0 || frame % sizeof(void*) != 0 || frame < sp ||
+      !stack.holds(frame, 2 * sizeof(void*)))
+    return pass_on(sig, si);
+
+  if (sig == SIGSEGV) {
+    const auto a = reinterpret_cast<std::uintptr_t>(si->si_addr);
+    if (sp < stack.low || (a < stack.low + LOW_STACK && a + BELOW_STACK_REACH >= stack.low))
+      m = {202, false};
+  }
+  if (handling.exchange(true)) return pass_on(sig, si);
+
+  // Where the fault happened. An x87 fault is noticed by the next x87
+  // instruction; the unit itself remembers the one that failed.
+  _libc_fpstate* fp = uc->uc_mcontext.fpregs;
+  auto address = reinterpret_cast<const void*>(regs[REG_RIP]);
+  if (regs[REG_TRAPNO] == TRAP_X87 && fp != nullptr && fp->rip != 0)
+    address = reinterpret_cast<const void*>(fp->rip);
+  pending = {address, reinterpret_cast<const void*>(frame), m.error, m.reset_fpu};
+  std::atomic_signal_fence(std::memory_order_release);
+
+  if (m.reset_fpu && fp != nullptr) {
+    // Drop the pending exception from the state the thread gets back, so
+    // nothing fires again before the continuation resets the unit.
+    fp->swd &= 0x7f00;
+    fp->mxcsr &= ~0x3fu;
+  }
+  regs[REG_EFL] &= ~(FLAG_TRAP | FLAG_DIRECTION | FLAG_ALIGN_CHECK);
+
+  // The continuation's stack: below the red zone of the faulting routine, or
+  // the emergency stack when the thread's own is (nearly) used up. The
+  // return address makes it look called from the faulting instruction.
+  std::uintptr_t new_sp =
+      m.error == 202 || sp < stack.low + LOW_STACK
+          ? reinterpret_cast<std::uintptr_t>(emergency_stack + EMERGENCY_STACK_SIZE)
+          : sp - RED_ZONE;
+  new_sp = (new_sp & ~std::uintptr_t{15}) - sizeof(void*);
+  *reinterpret_cast<greg_t*>(new_sp) = regs[REG_RIP];
+  regs[REG_RSP] = static_cast<greg_t>(new_sp);
+  regs[REG_RIP] = reinterpret_cast<greg_t>(&fault_continuation);
+}
+
+// Gives the calling thread an alternate signal stack unless it has one.
+// Returns the memory mapped for it, or null.
+void* set_alt_stack(void* memory) {
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return nullptr;
+  void* mapped = nullptr;
+  if (memory == nullptr) {
+    // A guard page below, so that an overrun faults instead of writing on.
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    mapped = mmap(nullptr, ALT_STACK_SIZE + page, PROT_READ | PROT_WRITE,
+                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    mprotect(mapped, page, PROT_NONE);
+    memory = static_cast<char*>(mapped) + page;
+  }
+  stack_t ss{};
+  ss.ss_sp = memory;
+  ss.ss_size = ALT_STACK_SIZE;
+  sigaltstack(&ss, nullptr);
+  return mapped;
+}
+
+// Releases a thread's alternate stack when the thread ends.
+struct ThreadAltStack {
+  void* mapped = nullptr;
+  ~ThreadAltStack() {
+    if (mapped == nullptr) return;
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    sigaltstack(&off, nullptr);
+    munmap(mapped, ALT_STACK_SIZE + static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+  }
+};
+thread_local ThreadAltStack thread_alt_stack;
+
+}  // namespace
+
+void install_fault_filter() {
+  THREAD_STACK = read_thread_stack();
+  set_alt_stack(main_alt_stack);
+
+  struct sigaction sa{};
+  sa.sa_sigaction = on_fault;
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&sa.sa_mask);
+  for (int s : FAULT_SIGNALS) sigaddset(&sa.sa_mask, s);
+  for (int s : FAULT_SIGNALS) sigaction(s, &sa, nullptr);
+}
+
+void remove_fault_filter() {
+  struct sigaction dfl{};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  for (int s : FAULT_SIGNALS) sigaction(s, &dfl, nullptr);
+}
+
+}  // namespace platform
+
+void PREPARE_THREAD() {
+  if (!platform::THREAD_STACK.known()) platform::THREAD_STACK = platform::read_thread_stack();
+  if (void* mapped = platform::set_alt_stack(nullptr)) platform::thread_alt_stack.mapped = mapped;
+}
+
+}  // namespace runtime

@@ -3,21 +3,30 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <link.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include "services/runtime/stack_posix.hpp"
+
 namespace runtime::platform {
+
+thread_local StackBounds THREAD_STACK;
+
 namespace {
 
-std::uint16_t io_error(int e) {
+// I/O error numbers as INOUTRES holds them.
+std::uint16_t io_error(int e, std::uint16_t otherwise) {
   switch (e) {
-    case EBADF: return 6;     // invalid handle
-    case ENOSPC: return 101;  // disk write error
-    default: return 100 + 0;  // generic read/write failure
+    case EBADF: return 6;  // invalid file handle
+    default: return otherwise;
   }
 }
+constexpr std::uint16_t DISK_READ_ERROR = 100;
+constexpr std::uint16_t DISK_WRITE_ERROR = 101;
 
 }  // namespace
 
@@ -30,17 +39,35 @@ std::intptr_t std_handle(StdStream which) {
   return -1;
 }
 
+// A write into a pipe that nobody reads fails like any other write instead
+// of ending the process: SIGPIPE is held back around the write and the one
+// the write raised is taken off again. So a report written into a closed
+// pipe leaves the exit status alone.
 std::uint16_t write(std::intptr_t handle, const char* data, std::size_t size) {
+  sigset_t pipe_only, saved, pending;
+  sigemptyset(&pipe_only);
+  sigaddset(&pipe_only, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_only, &saved);
+  const bool was_pending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+
+  int error = 0;
   while (size > 0) {
     ssize_t n = ::write(static_cast<int>(handle), data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return io_error(errno);
+      error = errno;
+      break;
     }
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  return 0;
+  if (error == EPIPE && !was_pending) {
+    const timespec no_wait{};
+    while (sigtimedwait(&pipe_only, nullptr, &no_wait) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  return error == 0 ? 0 : io_error(error, DISK_WRITE_ERROR);
 }
 
 long read(std::intptr_t handle, char* data, std::size_t size, std::uint16_t& error) {
@@ -48,7 +75,7 @@ long read(std::intptr_t handle, char* data, std::size_t size, std::uint16_t& err
     ssize_t n = ::read(static_cast<int>(handle), data, size);
     if (n >= 0) return static_cast<long>(n);
     if (errno != EINTR) {
-      error = io_error(errno);
+      error = io_error(errno, DISK_READ_ERROR);
       return -1;
     }
   }
@@ -67,25 +94,39 @@ std::uint32_t tick_count_ms() {
   return static_cast<std::uint32_t>(ms);
 }
 
-// Offsets into the loaded object, so that addr2line can name the line.
+// The address as the object's own (link-time) address: an offset into a PIE
+// executable or shared library, unchanged in a fixed-address executable. This
+// is what `addr2line -e <object>` expects.
 std::uint32_t report_address(const void* code) {
   Dl_info info;
-  if (code != nullptr && dladdr(code, &info) != 0 && info.dli_fbase != nullptr)
-    return static_cast<std::uint32_t>(static_cast<const char*>(code) -
-                                      static_cast<const char*>(info.dli_fbase));
+  link_map* object = nullptr;
+  if (code != nullptr &&
+      dladdr1(code, &info, reinterpret_cast<void**>(&object), RTLD_DL_LINKMAP) != 0 &&
+      object != nullptr)
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code) - object->l_addr);
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code));
 }
 
-bool frame_on_stack(const void* frame) {
+StackBounds read_thread_stack() {
+  StackBounds s;
   pthread_attr_t attr;
-  if (pthread_getattr_np(pthread_self(), &attr) != 0) return false;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0) return s;
   void* base = nullptr;
   size_t size = 0;
-  pthread_attr_getstack(&attr, &base, &size);
+  if (pthread_attr_getstack(&attr, &base, &size) == 0) {
+    s.low = reinterpret_cast<std::uintptr_t>(base);
+    s.high = s.low + size;
+  }
   pthread_attr_destroy(&attr);
-  auto lo = reinterpret_cast<std::uintptr_t>(base);
-  auto f = reinterpret_cast<std::uintptr_t>(frame);
-  return f >= lo && f + 2 * sizeof(void*) <= lo + size && f % sizeof(void*) == 0;
+  return s;
+}
+
+// The bounds are asked for once per thread; a thread's stack does not move.
+bool frame_on_stack(const void* frame) {
+  StackBounds& stack = THREAD_STACK;
+  if (!stack.known()) stack = read_thread_stack();
+  const auto f = reinterpret_cast<std::uintptr_t>(frame);
+  return f % sizeof(void*) == 0 && stack.holds(f, 2 * sizeof(void*));
 }
 
 [[noreturn]] void exit_process(std::uint16_t status) { _exit(status & 0xFF); }
