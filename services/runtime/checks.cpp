@@ -1,5 +1,5 @@
 // Cold paths of ROUND and INT_BOUNDCHECK. Both are inlined into the routine
-// that uses them, so the return address here lies in that routine and our
+// that uses them, so the call site here lies in that routine and our
 // caller's frame is that routine's frame.
 #include "services/runtime/checks.hpp"
 
@@ -11,11 +11,11 @@ namespace runtime {
 __attribute__((noinline)) void ROUND_FAILED() {
   // The invalid operation leaves the unit as a fault would: reset it.
   fpu::reset_and_load(FPUCW);
-  HANDLEERRORADDRFRAME(207, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+  HANDLEERRORADDRFRAME(207, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 
 __attribute__((noinline)) void BOUNDCHECK_FAILED() {
-  HANDLEERRORADDRFRAME(201, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+  HANDLEERRORADDRFRAME(201, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 
 }  // namespace runtime

@@ -1,4 +1,8 @@
 // Run-time errors and the exit sequence: the one road out of the process.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "services/runtime/platform.hpp"
 #include "services/runtime/report.hpp"
 #include "services/runtime/system.hpp"
@@ -6,6 +10,19 @@
 
 namespace runtime {
 namespace {
+
+// The exit sequence belongs to the first thread that enters it. That thread
+// may enter it again (an error in an exit procedure goes on with the rest of
+// the chain); another thread that fails meanwhile must not touch the error
+// state or run exit procedures a second time, and waits for the end.
+std::atomic<std::thread::id> exiting_thread{};
+
+void enter_exit_sequence() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::thread::id none{};
+  if (exiting_thread.compare_exchange_strong(none, self) || none == self) return;
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 [[noreturn]] void SYSTEM_EXIT() {
   platform::remove_fault_filter();
@@ -22,17 +39,24 @@ void INTERNALEXIT() {
     p();
   }
   FINALIZEUNITS();
-  if (ERRORADDR != nullptr) WRITE_RUNTIME_ERROR_REPORT();
+  if (ERRORADDR != nullptr) {
+    // A failure left over from before must not swallow the report; one
+    // while writing it skips the rest.
+    INOUTRES = 0;
+    WRITE_RUNTIME_ERROR_REPORT();
+  }
 }
 
 }  // namespace
 
 void DO_EXIT() {
+  enter_exit_sequence();
   INTERNALEXIT();
   SYSTEM_EXIT();
 }
 
 void INTERNAL_BREAK_ERROR(std::uint16_t n, const void* addr, const void* frame) {
+  enter_exit_sequence();
   EXITCODE = n;
   ERRORADDR = addr;
   ERRORBASE = frame;
@@ -40,13 +64,15 @@ void INTERNAL_BREAK_ERROR(std::uint16_t n, const void* addr, const void* frame) 
 }
 
 void HANDLEERRORADDRFRAME(std::uint16_t n, const void* addr, const void* frame) {
+  enter_exit_sequence();
   ERRORCODE = n;
   INTERNAL_BREAK_ERROR(n, addr, frame);
 }
 
 __attribute__((noinline)) void RUNERROR(std::uint16_t n) {
+  enter_exit_sequence();
   ERRORCODE = n;
-  INTERNAL_BREAK_ERROR(n, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+  INTERNAL_BREAK_ERROR(n, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 
 void HALT(std::uint8_t status) { INTERNAL_BREAK_ERROR(status, ERRORADDR, ERRORBASE); }

@@ -1,5 +1,9 @@
 // The run-time error report: heading, the error address, the frame chain.
+// Written without allocating: the report may follow a fault anywhere,
+// the memory allocator included.
 #include "services/runtime/report.hpp"
+
+#include <string_view>
 
 #include "services/runtime/platform.hpp"
 #include "services/runtime/system.hpp"
@@ -10,22 +14,34 @@ namespace {
 
 const void* outermost_frame = nullptr;
 
-void write_address_line(std::uint32_t address) {
-  WRITE_STR(STDOUT, "  0x");
-  WRITE_STR(STDOUT, HEXSTR(address));
+// 8 upper-case hexadecimal digits into out[0..7].
+void put_hex(char* out, std::uint32_t value) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  for (int i = 7; i >= 0; --i, value >>= 4) out[i] = digits[value & 15];
+}
+
+// The line made for a code address: "  0x" and its 8 digits.
+void SYSBACKTRACESTR(const void* code) {
+  char line[12] = {' ', ' ', '0', 'x'};
+  put_hex(line + 4, platform::report_address(code));
+  WRITE_STR(STDOUT, std::string_view(line, sizeof line));
   WRITELN(STDOUT);
 }
 
 // Follows the saved frame links from `frame`: each frame holds the caller's
 // frame link and, after it, the return address into the caller. Every frame
-// is checked to lie on this thread's stack before it is read.
+// is checked to lie on this thread's stack before it is read, and the links
+// must lead upwards, so the walk ends and never faults.
 void DUMP_STACK(const void* frame) {
   const int limit = platform::is_char_device(STDOUT.handle) ? MAX_FRAME_DUMP : 256;
   int count = 0;
-  while (frame != nullptr && frame != outermost_frame && platform::frame_on_stack(frame)) {
-    auto words = static_cast<const void* const*>(frame);
-    const void* return_address = words[1];
-    if (return_address != nullptr) write_address_line(platform::report_address(return_address));
+  while (frame != nullptr && frame != outermost_frame && INOUTRES == 0 &&
+         platform::frame_on_stack(frame)) {
+    const auto words = static_cast<const void* const*>(frame);
+    // Shown as the call instruction's last byte, like the error address of
+    // a failed check: that names the calling line.
+    if (const void* return_address = words[1]; return_address != nullptr)
+      SYSBACKTRACESTR(static_cast<const char*>(return_address) - 1);
     ++count;
     const void* next = words[0];
     if (count > limit || next <= frame) break;
@@ -36,22 +52,33 @@ void DUMP_STACK(const void* frame) {
 }  // namespace
 
 std::string HEXSTR(std::uint32_t value) {
-  static constexpr char digits[] = "0123456789ABCDEF";
   std::string s(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) s[static_cast<std::size_t>(i)] = digits[value & 15];
+  put_hex(s.data(), value);
   return s;
 }
 
 void SET_OUTERMOST_FRAME(const void* frame) { outermost_frame = frame; }
 
 void WRITE_RUNTIME_ERROR_REPORT() {
-  const std::uint32_t address = platform::report_address(ERRORADDR);
+  // An error before the core services were initialised still gets its report.
+  if (STDOUT.mode == FileMode::closed)
+    OPEN_HANDLE_OUTPUT(STDOUT, platform::std_handle(platform::StdStream::output));
+
+  char number[5];
+  std::size_t digits = 0;
+  for (std::uint16_t n = ERRORCODE; digits == 0 || n != 0; n = static_cast<std::uint16_t>(n / 10))
+    number[digits++] = static_cast<char>('0' + n % 10);
+  char heading[5 + 14];
+  std::size_t size = 0;
+  while (digits > 0) heading[size++] = number[--digits];
+  for (char c : std::string_view(" at 0x")) heading[size++] = c;
+  put_hex(heading + size, platform::report_address(ERRORADDR));
+  size += 8;
+
   WRITE_STR(STDOUT, "Runtime error ");
-  WRITE_STR(STDOUT, std::to_string(ERRORCODE));
-  WRITE_STR(STDOUT, " at 0x");
-  WRITE_STR(STDOUT, HEXSTR(address));
+  WRITE_STR(STDOUT, std::string_view(heading, size));
   WRITELN(STDOUT);
-  write_address_line(address);
+  SYSBACKTRACESTR(ERRORADDR);
   DUMP_STACK(ERRORBASE);
   WRITELN(STDOUT);
 }

@@ -6,13 +6,16 @@
 namespace runtime {
 
 // Writes "Runtime error N at 0xADDR", the address again, one line per frame
-// from ERRORBASE, and an empty line.
+// from ERRORBASE, and an empty line. Addresses are the object's own
+// (link-time) addresses, as addr2line takes them; a return address is shown
+// as the last byte of its call instruction.
 void WRITE_RUNTIME_ERROR_REPORT();
 
 // The frame at which every walk ends (the start-up routine's).
 void SET_OUTERMOST_FRAME(const void* frame);
 
-// Frames walked: at most 8 when STDOUT is a character device, else 256.
+// Frames walked when STDOUT is a character device (256 otherwise): the walk
+// ends after the frame that takes the count above the limit.
 inline constexpr int MAX_FRAME_DUMP = 8;
 
 // 8 upper-case hexadecimal digits.

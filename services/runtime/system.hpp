@@ -30,12 +30,20 @@ inline constexpr std::uint16_t FPUCW = 0x1332;
 [[noreturn]] void DO_EXIT();
 
 // Raise run-time error n as if at code address `addr` inside the routine
-// whose frame is `frame` (used by checks and by the fault filter).
+// whose frame is `frame` (used by checks and by the fault filter). For an
+// error raised by a call, `addr` is RUNTIME_CALL_SITE(), for a fault the
+// faulting instruction.
 [[noreturn]] void HANDLEERRORADDRFRAME(std::uint16_t n, const void* addr, const void* frame);
 [[noreturn]] void INTERNAL_BREAK_ERROR(std::uint16_t n, const void* addr, const void* frame);
 
 // Frame of the routine that called the current one, found through the
 // saved frame link (every routine keeps a frame pointer).
 #define RUNTIME_CALLER_FRAME() (*static_cast<void* const*>(__builtin_frame_address(0)))
+
+// Where the current routine was called from: the last byte of the call
+// instruction in the caller (return address - 1). The return address itself
+// may already lie in the next line or, after a call that never returns, in
+// the next routine; the call's own byte names the calling line.
+#define RUNTIME_CALL_SITE() (static_cast<const char*>(__builtin_return_address(0)) - 1)
 
 }  // namespace runtime

@@ -112,7 +112,7 @@ __attribute__((noinline)) void INT_IOCHECK() {
   if (INOUTRES == 0) return;
   std::uint16_t n = INOUTRES;
   INOUTRES = 0;
-  HANDLEERRORADDRFRAME(n, __builtin_return_address(0), RUNTIME_CALLER_FRAME());
+  HANDLEERRORADDRFRAME(n, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 
 }  // namespace runtime
