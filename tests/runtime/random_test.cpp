@@ -30,3 +30,42 @@ TEST(Random, SeedsWithAndWithoutNestedReseed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Random, ZeroAndNegativeRanges) {
+  // RANDOM(0) is 0 and still consumes a draw.
+  runtime::RESET_RANDOM();
+  EXPECT_EQ(RANDOM(0), 0);
+  std::vector<int> rest;
+  for (int i = 0; i < 11; ++i) rest.push_back(RANDOM(6));
+  EXPECT_EQ(rest, (std::vector<int>{3, 0, 4, 2, 0, 5, 4, 4, 3, 4, 2}));
+
+  // A negative n gives n+1..0: the truncation goes toward zero.
+  EXPECT_EQ(draws(0, -6, 12), (std::vector<int>{-4, -3, 0, -4, -2, 0, -5, -4, -4, -3, -4, -2}));
+  for (int v : draws(777, -3, 200)) {
+    EXPECT_GE(v, -2);
+    EXPECT_LE(v, 0);
+  }
+}
+
+TEST(Random, AssigningTheSeedReseedsOnlyWhenItChanges) {
+  runtime::RESET_RANDOM();
+  for (int i = 0; i < 5; ++i) RANDOM(6);
+  runtime::RANDSEED = 12345;
+  std::vector<int> after;
+  for (int i = 0; i < 12; ++i) after.push_back(RANDOM(6));
+  EXPECT_EQ(after, draws(12345, 6, 12));
+
+  // Assigning the value it holds changes nothing.
+  std::vector<int> whole = draws(0, 6, 12);
+  runtime::RESET_RANDOM();
+  std::vector<int> split;
+  for (int i = 0; i < 12; ++i) {
+    runtime::RANDSEED = runtime::RANDSEED;
+    split.push_back(RANDOM(6));
+  }
+  EXPECT_EQ(split, whole);
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// Failed checks, processor faults and the exit sequence, seen from outside:
+// exit status and the report on standard output of the probe program.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/runtime/probe.hpp"
+
+namespace {
+
+using probe::Output;
+
+const std::regex HEADING(R"(^Runtime error (\d+) at 0x([0-9A-F]{8})$)");
+const std::regex ADDRESS_LINE(R"(^  0x([0-9A-F]{8})$)");
+
+int exit_status(const probe::Result& r) { return WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1; }
+int killed_by(const probe::Result& r) { return WIFSIGNALED(r.status) ? WTERMSIG(r.status) : 0; }
+
+// Checks the report's shape; returns its addresses: the error address, then
+// one per frame line.
+std::vector<std::string> report_addresses(const probe::Result& r, int error) {
+  std::vector<std::string> addresses;
+  std::smatch m;
+  if (r.lines.size() < 3 || !std::regex_match(r.lines[0], m, HEADING)) {
+    ADD_FAILURE() << "no report heading; " << r.lines.size() << " lines";
+    return addresses;
+  }
+  EXPECT_EQ(m[1].str(), std::to_string(error));
+  addresses.push_back(m[2].str());
+  EXPECT_EQ(r.lines[1], "  0x" + addresses[0]) << "second line repeats the error address";
+  for (std::size_t i = 2; i + 1 < r.lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(r.lines[i], m, ADDRESS_LINE)) << "line " << i << ": " << r.lines[i];
+    addresses.push_back(m[1].str());
+  }
+  EXPECT_EQ(r.lines.back(), "") << "the report ends with an empty line";
+  return addresses;
+}
+
+std::string probe_line(std::string_view marker) {
+  return probe::line_of(FAULT_PROBE_SOURCE, std::string("LINE:") + std::string(marker));
+}
+
+TEST(RangeCheck, FailureReportHasFiveLinesNamingCheckCallerAndStartUp) {
+  for (const char* value : {"32768", "-32769"}) {
+    SCOPED_TRACE(value);
+    const probe::Result r = probe::run({"xkoord", value});
+    EXPECT_EQ(exit_status(r), 201);
+    ASSERT_EQ(r.lines.size(), 5u);
+    const auto a = report_addresses(r, 201);
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("range-check"));
+    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[1]), probe_line("call-xkoord"));
+    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[2]), probe::line_of(STARTUP_SOURCE, "main_program();"));
+  }
+}
+
+TEST(RangeCheck, BoundsPassAndTheProgramEndsNormallyAndSilently) {
+  for (const char* value : {"32767", "-32768"}) {
+    const probe::Result r = probe::run({"xkoord", value});
+    EXPECT_EQ(exit_status(r), 0) << value;
+    EXPECT_TRUE(r.lines.empty()) << value;
+  }
+}
+
+TEST(Round, OutOfRangeOrNotANumberIsInvalidOperation) {
+  for (const char* value : {"2147483647.5", "-2147483649", "nan", "inf", "-inf"}) {
+    SCOPED_TRACE(value);
+    const probe::Result r = probe::run({"xkoord", value});
+    EXPECT_EQ(exit_status(r), 207);
+    ASSERT_EQ(r.lines.size(), 5u);
+    EXPECT_EQ(probe::source_line(FAULT_PROBE, report_addresses(r, 207)[0]), probe_line("round"));
+  }
+}
+
+TEST(Faults, FloatingPointFaultsOfTheExtendedUnit) {
+  const probe::Result div = probe::run({"fdiv"});
+  EXPECT_EQ(exit_status(div), 200);
+  const auto a = report_addresses(div, 200);
+  ASSERT_FALSE(a.empty());
+  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("fdiv"));
+
+  for (const auto& [mode, error] : {std::pair{"fovf", 205}, std::pair{"finv", 207}}) {
+    const probe::Result r = probe::run({mode});
+    EXPECT_EQ(exit_status(r), error) << mode;
+    report_addresses(r, error);
+  }
+}
+
+TEST(Faults, ProcessorFaults) {
+  const probe::Result segv = probe::run({"segv"});
+  EXPECT_EQ(exit_status(segv), 216);
+  // The faulting routine keeps no frame of its own (a leaf that needs no
+  // stack), so the walk starts in its caller and ends at the start-up code.
+  const auto a = report_addresses(segv, 216);
+  ASSERT_GE(a.size(), 2u);
+  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("segv"));
+  EXPECT_EQ(probe::source_line(FAULT_PROBE, a.back()), probe::line_of(STARTUP_SOURCE, "main_program();"));
+
+  const struct {
+    const char* mode;
+    int error;
+  } cases[] = {{"intdiv", 200}, {"stack", 202}, {"ill", 217}, {"bus", 217}, {"trap", 217}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const probe::Result r = probe::run({c.mode});
+    EXPECT_EQ(exit_status(r), c.error);
+    report_addresses(r, c.error);
+  }
+}
+
+TEST(Faults, OnAPreparedThreadTheErrorIsRaisedThere) {
+  const probe::Result segv = probe::run({"thread-segv"});
+  EXPECT_EQ(exit_status(segv), 216);
+  report_addresses(segv, 216);
+  const probe::Result overflow = probe::run({"thread-stack"});
+  EXPECT_EQ(exit_status(overflow), 202);
+  report_addresses(overflow, 202);
+}
+
+TEST(Faults, OthersGetTheDefaultHandling) {
+  // An unprepared thread, a signal sent by a process, a fault with no frame,
+  // and a fault while an earlier one is being turned into an error.
+  for (const char* mode : {"thread-unprepared", "sent-signal", "frameless", "second-fault"}) {
+    const probe::Result r = probe::run({mode});
+    EXPECT_EQ(killed_by(r), SIGSEGV) << mode;
+    EXPECT_TRUE(r.lines.empty()) << mode;
+  }
+}
+
+TEST(Report, FrameLimitDependsOnTheKindOfOutput) {
+  // XKOORD, the 4 nested routines and the main program each give a line.
+  const probe::Result few = probe::run({"nested", "3"});
+  EXPECT_EQ(exit_status(few), 201);
+  EXPECT_EQ(report_addresses(few, 201).size(), 1u + 6u);
+
+  const probe::Result to_pipe = probe::run({"nested", "300"});
+  EXPECT_EQ(exit_status(to_pipe), 201);
+  EXPECT_EQ(report_addresses(to_pipe, 201).size(), 1u + 257u);
+
+  const probe::Result to_terminal = probe::run({"nested", "300"}, Output::terminal);
+  EXPECT_EQ(exit_status(to_terminal), 201);
+  EXPECT_EQ(report_addresses(to_terminal, 201).size(), 1u + 9u);
+}
+
+TEST(Report, FailingOutputKeepsTheExitStatus) {
+  EXPECT_EQ(exit_status(probe::run({"xkoord", "40000"}, Output::closed)), 201);
+  EXPECT_EQ(exit_status(probe::run({"xkoord", "40000"}, Output::broken_pipe)), 201);
+}
+
+TEST(Report, WrittenDespiteAnEarlierIoFailureOrBeforeTheUnits) {
+  for (const char* mode : {"stale-inoutres", "before-units"}) {
+    const probe::Result r = probe::run({mode, "40000"});
+    EXPECT_EQ(exit_status(r), 201) << mode;
+    EXPECT_EQ(r.lines.size(), 5u) << mode;
+  }
+}
+
+TEST(ExitSequence, ExitProceduresLastFirstThenCompletedUnitsInReverse) {
+  const probe::Result r = probe::run({"exit-chain"});
+  EXPECT_EQ(exit_status(r), 3);
+  EXPECT_EQ(r.lines, (std::vector<std::string>{"init A", "init B", "init C", "exit B", "exit A",
+                                                "fini B", "fini A"}));
+}
+
+TEST(ExitSequence, HaltReportsOnlyWhenAnErrorAddressIsSet) {
+  const probe::Result halt = probe::run({"halt"});
+  EXPECT_EQ(exit_status(halt), 42);
+  EXPECT_TRUE(halt.lines.empty());
+
+  // HALT(5) from an exit procedure during run-time error 201.
+  const probe::Result after_error = probe::run({"halt-after-error"});
+  EXPECT_EQ(exit_status(after_error), 5);
+  EXPECT_EQ(report_addresses(after_error, 201).size(), 3u);
+}
+
+TEST(ExitSequence, RunErrorAndIoCheckRaiseAtTheirCaller) {
+  const probe::Result r = probe::run({"runerror"});
+  EXPECT_EQ(exit_status(r), 123);
+  const auto a = report_addresses(r, 123);
+  ASSERT_FALSE(a.empty());
+  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("runerror"));
+
+  const probe::Result io = probe::run({"iocheck"});
+  EXPECT_EQ(exit_status(io), 104);  // reading from a file open for output
+  report_addresses(io, 104);
+}
+
+TEST(ExitSequence, AnotherThreadFailingMeanwhileDoesNotTakeOver) {
+  const probe::Result r = probe::run({"concurrent"});
+  EXPECT_EQ(exit_status(r), 201);
+  EXPECT_EQ(r.lines.size(), 5u);
+  report_addresses(r, 201);
+}
+
+}  // namespace
