@@ -1,12 +1,11 @@
 // ROUND and INT_BOUNDCHECK on their success paths, under the start-up
-// control word, and the report's hexadecimal digits.
+// control word.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "services/runtime/checks.hpp"
 #include "services/runtime/fpu.hpp"
-#include "services/runtime/report.hpp"
 #include "services/runtime/system.hpp"
 
 namespace {
@@ -46,12 +45,6 @@ TEST(BoundCheck, PassesTheInclusiveBounds) {
   runtime::INT_BOUNDCHECK(32767, -32768, 32767);
   runtime::INT_BOUNDCHECK(INT_MIN, INT_MIN, INT_MAX);
   SUCCEED();  // a failure would have ended the test program
-}
-
-TEST(Report, HexStrIsEightUpperCaseDigits) {
-  EXPECT_EQ(runtime::HEXSTR(0), "00000000");
-  EXPECT_EQ(runtime::HEXSTR(0x4A3F0C), "004A3F0C");
-  EXPECT_EQ(runtime::HEXSTR(0xFFFFFFFFu), "FFFFFFFF");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The POSIX platform layer: frame checks for the stack walk, writes that
-// fail instead of ending the process, the fault filter's installation.
+// The POSIX platform layer: frame checks for the stack walk, and writes
+// that fail instead of ending the process.
 #include <signal.h>
 #include <unistd.h>
 
@@ -43,25 +43,6 @@ TEST(Platform, WriteIntoAPipeWithoutReaderFailsWithoutEndingTheProcess) {
   sigpending(&pending);
   EXPECT_FALSE(sigismember(&pending, SIGPIPE));
   EXPECT_EQ(platform::write(-1, "x", 1), 6);  // invalid handle
-}
-
-TEST(Platform, FaultFilterInstallsOnAlternateStackAndRemovesToDefaults) {
-  platform::install_fault_filter();
-  for (int s : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP}) {
-    struct sigaction sa{};
-    sigaction(s, nullptr, &sa);
-    EXPECT_EQ(sa.sa_flags & (SA_SIGINFO | SA_ONSTACK), SA_SIGINFO | SA_ONSTACK) << s;
-  }
-  stack_t alt{};
-  sigaltstack(nullptr, &alt);
-  EXPECT_FALSE(alt.ss_flags & SS_DISABLE);
-
-  platform::remove_fault_filter();
-  for (int s : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP}) {
-    struct sigaction sa{};
-    sigaction(s, nullptr, &sa);
-    EXPECT_EQ(sa.sa_handler, SIG_DFL) << s;
-  }
 }
 
 }  // namespace
