@@ -17,11 +17,18 @@ namespace {
 // state or run exit procedures a second time, and waits for the end.
 std::atomic<std::thread::id> exiting_thread{};
 
+// An owner that is still not done after this long is taken to be waiting for
+// the thread that waits here (an exit procedure joining it): end the process.
+constexpr auto OWNER_GRACE = std::chrono::seconds(30);
+
+[[noreturn]] void SYSTEM_EXIT();
+
 void enter_exit_sequence() {
   const std::thread::id self = std::this_thread::get_id();
   std::thread::id none{};
   if (exiting_thread.compare_exchange_strong(none, self) || none == self) return;
-  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  std::this_thread::sleep_for(OWNER_GRACE);
+  SYSTEM_EXIT();
 }
 
 [[noreturn]] void SYSTEM_EXIT() {
