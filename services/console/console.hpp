@@ -3,6 +3,7 @@
 // serves INPUT. Main thread only.
 #include <cstdint>
 
+#include "services/runtime/textfile.hpp"
 #include "services/runtime/units.hpp"
 
 namespace console {
@@ -24,5 +25,30 @@ std::uint8_t READKEY();
 // Code of an extended key for its scan code, control-key state and virtual key.
 std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
                            std::uint16_t virtual_key);
+
+// Console output state. Positions of the editor cursor and the text window
+// are 1-based screen columns and rows; the remembered console cursor is
+// 0-based, as the screen takes it.
+struct TextWindow {
+  int left = 1, top = 1, right = 80, bottom = 25;
+};
+extern TextWindow WINDOW;        // the whole screen
+extern int CURSORX, CURSORY;     // the editor cursor
+extern int CONSOLEX, CONSOLEY;   // where this service last put the console cursor
+extern std::uint16_t TEXTATTR;   // attribute of echoed characters
+extern bool CHECKEOF;            // Ctrl+Z ends input (never set here)
+
+// Echoes one character at the editor cursor: 7 nothing, 8 left (not past
+// the left edge), 10 down, 13 to the left edge, anything else one cell;
+// then wraps and scrolls the window.
+void WRITECHAR(std::uint8_t c);
+// Puts the console cursor at the editor cursor and remembers it there.
+void PLACE_CURSOR();
+
+// The read function of INPUT: edits one line on the console and leaves it
+// in the buffer followed by 13 10.
+void READ_CONSOLE_LINE(runtime::TEXTREC& f);
+// The write function of OUTPUT: the buffer goes through WRITECHAR.
+void WRITE_CONSOLE(runtime::TEXTREC& f);
 
 }  // namespace console

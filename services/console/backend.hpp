@@ -1,0 +1,103 @@
+#pragma once
+// What the console service needs from a platform: a source of console input
+// event records and a character-cell screen. The keyboard logic, the line
+// editor and WRITECHAR are written once over these two; each platform turns
+// its own input and output into them (console_<platform>.cpp).
+#include <cstdint>
+
+namespace console {
+
+// Kinds of console input events.
+enum class EventKind : std::uint8_t { key, mouse, window_size, menu, focus };
+
+// Control-key state bits of a key event.
+inline constexpr std::uint32_t CS_RIGHT_ALT = 0x1;
+inline constexpr std::uint32_t CS_LEFT_ALT = 0x2;
+inline constexpr std::uint32_t CS_RIGHT_CTRL = 0x4;
+inline constexpr std::uint32_t CS_LEFT_CTRL = 0x8;
+inline constexpr std::uint32_t CS_SHIFT = 0x10;
+inline constexpr std::uint32_t CS_NUMLOCK = 0x20;
+inline constexpr std::uint32_t CS_SCROLLLOCK = 0x40;
+inline constexpr std::uint32_t CS_CAPSLOCK = 0x80;
+inline constexpr std::uint32_t CS_ENHANCED = 0x100;
+inline constexpr std::uint32_t CS_ALT = CS_RIGHT_ALT | CS_LEFT_ALT;
+inline constexpr std::uint32_t CS_CTRL = CS_RIGHT_CTRL | CS_LEFT_CTRL;
+
+// Virtual keys the service looks at.
+namespace vk {
+inline constexpr std::uint16_t RETURN = 0x0D;
+inline constexpr std::uint16_t SHIFT = 0x10;
+inline constexpr std::uint16_t CONTROL = 0x11;
+inline constexpr std::uint16_t MENU = 0x12;  // Alt
+inline constexpr std::uint16_t CAPITAL = 0x14;
+inline constexpr std::uint16_t NUMPAD0 = 0x60;
+inline constexpr std::uint16_t NUMPAD9 = 0x69;
+inline constexpr std::uint16_t NUMLOCK = 0x90;
+inline constexpr std::uint16_t SCROLL = 0x91;
+}  // namespace vk
+
+// One console input event, with what a console key event carries.
+struct InputRecord {
+  EventKind kind = EventKind::key;
+  bool key_down = false;
+  std::uint16_t virtual_key = 0;
+  std::uint16_t scan_code = 0;
+  std::uint8_t character = 0;  // 0 when the key gives none
+  std::uint32_t control_state = 0;
+};
+
+// The console's input event queue.
+struct EventSource {
+  // True when a record can be read at once. Never blocks; this is the query
+  // KEYPRESSED makes on every call with an empty key buffer.
+  bool (*has_pending)();
+  // Takes the next record; false when none is pending.
+  bool (*read)(InputRecord& record);
+  // Returns when a record may be pending, or after `ms` milliseconds.
+  void (*wait)(std::uint32_t ms);
+};
+
+// Screen geometry and state at start-up; positions 0-based.
+struct ScreenInfo {
+  int width = 0;   // 0 = unknown (the service then takes 80)
+  int height = 0;  // 0 = unknown (25)
+  int cursor_x = 0;
+  int cursor_y = 0;
+  std::uint16_t attribute = 0x07;
+};
+
+// The console screen as character cells; positions 0-based.
+struct Screen {
+  bool (*info)(ScreenInfo& info);
+  void (*set_cursor)(int x, int y);
+  void (*write_cell)(int x, int y, std::uint8_t ch, std::uint16_t attribute);
+  // Moves the rectangle's rows up by one; its bottom row becomes spaces.
+  void (*scroll_up)(int left, int top, int right, int bottom, std::uint16_t attribute);
+};
+
+// The console the service works on, bound by ATTACH.
+extern const EventSource* EVENTS;
+extern const Screen* SCREEN;
+
+// Binds the service to a console and sets its state from the screen: the
+// remembered cursor, TEXTATTR and the text window; clears the Alt-number
+// entry; binds INPUT to the line editor and OUTPUT to WRITECHAR.
+void ATTACH(const EventSource& events, const Screen& screen);
+
+// The platform's console, opened by the console unit at start-up.
+namespace backend {
+
+enum class OpenResult { ok, no_handle, no_info };
+
+struct Console {
+  const EventSource* events = nullptr;
+  const Screen* screen = nullptr;
+};
+
+// Finds the console and makes it ready for key-by-key input.
+OpenResult open(Console& console);
+// Gives the console back as it was found. Safe to call more than once.
+void close();
+
+}  // namespace backend
+}  // namespace console

@@ -1,0 +1,394 @@
+// Terminal input bytes to console key records.
+#include "services/console/keydecode_posix.hpp"
+
+#include <cstring>
+
+namespace console::keydecode {
+namespace {
+
+constexpr unsigned char ESC = 0x1B;
+// A CSI or SS3 with more parameter bytes than this is no key of ours.
+constexpr std::size_t MAX_PARAMS = 32;
+
+struct KeyCode {
+  std::uint16_t vk;
+  std::uint8_t scan;
+  bool enhanced;
+};
+
+constexpr KeyCode K_UP{0x26, 0x48, true}, K_DOWN{0x28, 0x50, true}, K_RIGHT{0x27, 0x4D, true},
+    K_LEFT{0x25, 0x4B, true}, K_HOME{0x24, 0x47, true}, K_END{0x23, 0x4F, true},
+    K_PGUP{0x21, 0x49, true}, K_PGDN{0x22, 0x51, true}, K_INS{0x2D, 0x52, true},
+    K_DEL{0x2E, 0x53, true}, K_CLEAR{0x0C, 0x4C, false};
+
+KeyCode function_key(int n) {  // F1..F12
+  if (n <= 10) return {static_cast<std::uint16_t>(0x70 + n - 1), static_cast<std::uint8_t>(0x3B + n - 1), false};
+  return {static_cast<std::uint16_t>(0x70 + n - 1), static_cast<std::uint8_t>(n == 11 ? 0x57 : 0x58), false};
+}
+
+InputRecord key(KeyCode k, std::uint32_t state = 0, std::uint8_t ch = 0) {
+  InputRecord r;
+  r.kind = EventKind::key;
+  r.key_down = true;
+  r.virtual_key = k.vk;
+  r.scan_code = k.scan;
+  r.character = ch;
+  r.control_state = state | (k.enhanced ? CS_ENHANCED : 0);
+  return r;
+}
+
+// Modifier parameter of xterm-style sequences: 1 + (Shift 1, Alt 2, Ctrl 4, Meta 8).
+std::uint32_t modifiers(long m) {
+  if (m < 2) return 0;
+  const long bits = m - 1;
+  std::uint32_t s = 0;
+  if (bits & 1) s |= CS_SHIFT;
+  if (bits & (2 | 8)) s |= CS_LEFT_ALT;
+  if (bits & 4) s |= CS_LEFT_CTRL;
+  return s;
+}
+
+std::size_t set_key(Item& item, const InputRecord& r, std::size_t taken) {
+  item = Item{};
+  item.kind = Item::Kind::key;
+  item.key = r;
+  return taken;
+}
+
+std::size_t set_kind(Item& item, Item::Kind kind, std::size_t taken) {
+  item = Item{};
+  item.kind = kind;
+  return taken;
+}
+
+// Esc followed by a byte that starts no complete sequence: Alt and that byte.
+std::size_t alt_char(Item& item, unsigned char c) {
+  InputRecord r = key_for_char(c);
+  r.control_state |= CS_LEFT_ALT;
+  return set_key(item, r, 2);
+}
+
+// One character key (no Esc in front): ASCII, or a UTF-8 sequence.
+std::size_t decode_char(const unsigned char* p, std::size_t n, bool complete, Item& item) {
+  const unsigned char c = p[0];
+  if (c < 0x80) return set_key(item, key_for_char(c), 1);
+  std::size_t need = 0;
+  if (c >= 0xC2 && c <= 0xDF) need = 1;
+  else if (c >= 0xE0 && c <= 0xEF) need = 2;
+  else if (c >= 0xF0 && c <= 0xF4) need = 3;
+  else return set_key(item, key_for_char(c), 1);  // not a UTF-8 lead: the byte itself
+  for (std::size_t i = 1; i <= need && i < n; ++i)
+    if ((p[i] & 0xC0) != 0x80) return set_key(item, key_for_char(c), 1);
+  if (n <= need) return complete ? set_key(item, key_for_char(c), 1) : 0;
+  std::uint32_t cp = c & (0x3F >> need);
+  for (std::size_t i = 1; i <= need; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  const bool overlong = (need == 2 && cp < 0x800) || (need == 3 && cp < 0x10000);
+  if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return set_key(item, key_for_char(c), 1);
+  // The console's characters are 8-bit (Latin-1); others become '?'.
+  return set_key(item, key_for_char(cp <= 0xFF ? static_cast<std::uint8_t>(cp) : '?'), need + 1);
+}
+
+struct Params {
+  unsigned char prefix = 0;  // private marker: < = > ?
+  long value[4] = {0, 0, 0, 0};
+  int count = 0;
+  long at(int i, long dflt) const { return i < count && value[i] != 0 ? value[i] : dflt; }
+};
+
+Params parse_params(const unsigned char* p, std::size_t n) {
+  Params out;
+  std::size_t i = 0;
+  if (n > 0 && p[0] >= '<' && p[0] <= '?') out.prefix = p[i++];
+  if (i == n) return out;
+  int index = 0;
+  for (; i < n; ++i) {
+    if (p[i] >= '0' && p[i] <= '9') {
+      if (index < 4 && out.value[index] < 100000) out.value[index] = out.value[index] * 10 + (p[i] - '0');
+    } else if (p[i] == ';') {
+      ++index;
+    }
+  }
+  out.count = index < 4 ? index + 1 : 4;
+  return out;
+}
+
+// Key named by the number of a CSI ... ~ sequence.
+bool tilde_key(long n, KeyCode& k) {
+  switch (n) {
+    case 1: case 7: k = K_HOME; return true;
+    case 2: k = K_INS; return true;
+    case 3: k = K_DEL; return true;
+    case 4: case 8: k = K_END; return true;
+    case 5: k = K_PGUP; return true;
+    case 6: k = K_PGDN; return true;
+    case 11: case 12: case 13: case 14: case 15: k = function_key(static_cast<int>(n - 10)); return true;
+    case 17: case 18: case 19: case 20: case 21: k = function_key(static_cast<int>(n - 11)); return true;
+    case 23: case 24: k = function_key(static_cast<int>(n - 12)); return true;
+    default: return false;
+  }
+}
+
+// Keys of a final letter shared by CSI and SS3 (cursor keys, F1..F4).
+bool letter_key(unsigned char final, KeyCode& k) {
+  switch (final) {
+    case 'A': k = K_UP; return true;
+    case 'B': k = K_DOWN; return true;
+    case 'C': k = K_RIGHT; return true;
+    case 'D': k = K_LEFT; return true;
+    case 'H': k = K_HOME; return true;
+    case 'F': k = K_END; return true;
+    case 'E': case 'G': k = K_CLEAR; return true;  // keypad 5 (G: Linux console)
+    case 'P': k = function_key(1); return true;
+    case 'Q': k = function_key(2); return true;
+    case 'R': k = function_key(3); return true;
+    case 'S': k = function_key(4); return true;
+    default: return false;
+  }
+}
+
+// rxvt: a b c d are the cursor keys with Shift after CSI, with Ctrl after SS3.
+bool rxvt_arrow(unsigned char final, KeyCode& k) {
+  switch (final) {
+    case 'a': k = K_UP; return true;
+    case 'b': k = K_DOWN; return true;
+    case 'c': k = K_RIGHT; return true;
+    case 'd': k = K_LEFT; return true;
+    default: return false;
+  }
+}
+
+std::size_t interpret_csi(const Params& ps, unsigned char final, std::size_t taken, Item& item) {
+  KeyCode k{};
+  if (ps.prefix == '<' && (final == 'M' || final == 'm')) return set_kind(item, Item::Kind::mouse, taken);
+  if (ps.prefix != 0) return set_kind(item, Item::Kind::ignored, taken);
+  if (final == 'R' && ps.count == 2 && !(ps.value[0] == 1 && ps.value[1] >= 2 && ps.value[1] <= 16)) {
+    // A cursor-position report (F3 with modifiers is 1;2..16 R).
+    item = Item{};
+    item.kind = Item::Kind::position;
+    item.row = static_cast<int>(ps.value[0]);
+    item.col = static_cast<int>(ps.value[1]);
+    return taken;
+  }
+  if (final == 'M' && ps.count == 3) return set_kind(item, Item::Kind::mouse, taken);
+  if ((final == 'I' || final == 'O') && ps.count == 0) return set_kind(item, Item::Kind::focus, taken);
+  if (final == 'Z') return set_key(item, key({0x09, 0x0F, false}, CS_SHIFT | modifiers(ps.at(1, 1)), 9), taken);
+  if (letter_key(final, k)) return set_key(item, key(k, modifiers(ps.count >= 2 ? ps.at(1, 1) : 1)), taken);
+  if (rxvt_arrow(final, k)) return set_key(item, key(k, CS_SHIFT), taken);
+  if ((final == '~' || final == '^' || final == '$' || final == '@') && tilde_key(ps.at(0, 0), k)) {
+    std::uint32_t s = 0;
+    if (final == '~') s = modifiers(ps.at(1, 1));
+    if (final == '^' || final == '@') s |= CS_LEFT_CTRL;
+    if (final == '$' || final == '@') s |= CS_SHIFT;
+    return set_key(item, key(k, s), taken);
+  }
+  return set_kind(item, Item::Kind::ignored, taken);  // bracketed paste marks and the like
+}
+
+std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Item& item) {
+  // p[0] p[1] = ESC [
+  if (n > 2 && p[2] == '[') {  // Linux console F1..F5: ESC [ [ A..E
+    if (n == 3) return complete ? alt_char(item, '[') : 0;
+    if (p[3] >= 'A' && p[3] <= 'E') return set_key(item, key(function_key(p[3] - 'A' + 1)), 4);
+    return alt_char(item, '[');
+  }
+  if (n > 2 && p[2] == 'M') {  // X10 mouse: three raw bytes follow
+    if (n >= 6) return set_kind(item, Item::Kind::mouse, 6);
+    return complete ? set_kind(item, Item::Kind::ignored, n) : 0;
+  }
+  std::size_t i = 2;
+  while (i < n && p[i] >= 0x30 && p[i] <= 0x3F) ++i;
+  const std::size_t params_end = i;
+  if (i < n && p[i] == '$' && i > 2 && p[2] >= '0' && p[2] <= '9') {
+    // rxvt ends Shift+key with '$', which is otherwise an intermediate byte.
+    return interpret_csi(parse_params(p + 2, i - 2), '$', i + 1, item);
+  }
+  while (i < n && p[i] >= 0x20 && p[i] <= 0x2F) ++i;
+  if (i - 2 > MAX_PARAMS) return alt_char(item, '[');
+  if (i == n) return complete ? alt_char(item, '[') : 0;
+  const unsigned char final = p[i];
+  if (final < 0x40 || final > 0x7E) return alt_char(item, '[');
+  return interpret_csi(parse_params(p + 2, params_end - 2), final, i + 1, item);
+}
+
+std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Item& item) {
+  // p[0] p[1] = ESC O; some terminals put a modifier parameter in between.
+  std::size_t i = 2;
+  while (i < n && ((p[i] >= '0' && p[i] <= '9') || p[i] == ';') && i - 2 < 8) ++i;
+  if (i == n) return complete ? alt_char(item, 'O') : 0;
+  const unsigned char final = p[i];
+  if (final < 0x40 || final > 0x7E) return alt_char(item, 'O');
+  const Params ps = parse_params(p + 2, i - 2);
+  const std::uint32_t mods = ps.count > 0 ? modifiers(ps.value[ps.count - 1]) : 0;
+  const std::size_t taken = i + 1;
+  KeyCode k{};
+  if (letter_key(final, k)) return set_key(item, key(k, mods), taken);
+  if (rxvt_arrow(final, k)) return set_key(item, key(k, CS_LEFT_CTRL), taken);
+  if (final >= 'p' && final <= 'y') {  // application keypad digits
+    static constexpr std::uint8_t SCANS[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49};
+    const int d = final - 'p';
+    return set_key(item, key({static_cast<std::uint16_t>(0x60 + d), SCANS[d], false}, mods,
+                             static_cast<std::uint8_t>('0' + d)), taken);
+  }
+  switch (final) {
+    case 'M': return set_key(item, key({0x0D, 0x1C, true}, mods, 13), taken);  // keypad Enter
+    case 'j': return set_key(item, key({0x6A, 0x37, false}, mods, '*'), taken);
+    case 'k': return set_key(item, key({0x6B, 0x4E, false}, mods, '+'), taken);
+    case 'm': return set_key(item, key({0x6D, 0x4A, false}, mods, '-'), taken);
+    case 'n': return set_key(item, key({0x6E, 0x53, false}, mods, '.'), taken);
+    case 'o': return set_key(item, key({0x6F, 0x35, true}, mods, '/'), taken);
+    default: return set_kind(item, Item::Kind::ignored, taken);
+  }
+}
+
+std::size_t add_alt(std::size_t taken, Item& item) {
+  if (taken != 0 && item.kind == Item::Kind::key) item.key.control_state |= CS_LEFT_ALT;
+  return taken;
+}
+
+}  // namespace
+
+std::size_t decode(const unsigned char* p, std::size_t n, bool complete, Item& item) {
+  if (n == 0) return 0;
+  if (p[0] != ESC) return decode_char(p, n, complete, item);
+  if (n == 1) return complete ? set_key(item, key_for_char(ESC), 1) : 0;
+  switch (p[1]) {
+    case '[':
+      return decode_csi(p, n, complete, item);
+    case 'O':
+      return decode_ss3(p, n, complete, item);
+    case ESC:
+      // Esc Esc [ ... : Alt with a cursor or function key (rxvt, PuTTY).
+      if (n == 2 && !complete) return 0;
+      if (n > 2 && (p[2] == '[' || p[2] == 'O')) {
+        const std::size_t k = decode(p + 1, n - 1, complete, item);
+        return k == 0 ? 0 : add_alt(k + 1, item);
+      }
+      return alt_char(item, ESC);
+    default: {
+      const std::size_t k = decode_char(p + 1, n - 1, complete, item);
+      return k == 0 ? 0 : add_alt(k + 1, item);
+    }
+  }
+}
+
+InputRecord key_for_char(std::uint8_t c) {
+  struct Plain {
+    char lower, upper;
+    std::uint16_t vk;
+    std::uint8_t scan;
+  };
+  static constexpr Plain KEYS[] = {
+      {'`', '~', 0xC0, 0x29}, {'1', '!', '1', 0x02}, {'2', '@', '2', 0x03}, {'3', '#', '3', 0x04},
+      {'4', '$', '4', 0x05},  {'5', '%', '5', 0x06}, {'6', '^', '6', 0x07}, {'7', '&', '7', 0x08},
+      {'8', '*', '8', 0x09},  {'9', '(', '9', 0x0A}, {'0', ')', '0', 0x0B}, {'-', '_', 0xBD, 0x0C},
+      {'=', '+', 0xBB, 0x0D}, {'[', '{', 0xDB, 0x1A}, {']', '}', 0xDD, 0x1B}, {'\\', '|', 0xDC, 0x2B},
+      {';', ':', 0xBA, 0x27}, {'\'', '"', 0xDE, 0x28}, {',', '<', 0xBC, 0x33}, {'.', '>', 0xBE, 0x34},
+      {'/', '?', 0xBF, 0x35}, {' ', ' ', 0x20, 0x39},
+  };
+  static constexpr char ROWS[] = "qwertyuiop\0asdfghjkl\0zxcvbnm";
+  static constexpr std::uint8_t ROW_SCAN[] = {0x10, 0x1E, 0x2C};
+
+  InputRecord r;
+  r.kind = EventKind::key;
+  r.key_down = true;
+  r.character = c;
+  const auto letter = [&r](char lower, std::uint32_t state) {
+    int row = 0, col = 0;
+    for (const char* q = ROWS; *q != lower; ++q) {
+      if (*q == '\0') {
+        ++row;
+        col = 0;
+      } else {
+        ++col;
+      }
+    }
+    r.virtual_key = static_cast<std::uint16_t>(lower - 'a' + 'A');
+    r.scan_code = static_cast<std::uint16_t>(ROW_SCAN[row] + col);
+    r.control_state = state;
+  };
+
+  switch (c) {
+    case 8: case 127: r.character = 8; r.virtual_key = 0x08; r.scan_code = 0x0E; return r;
+    case 9: r.virtual_key = 0x09; r.scan_code = 0x0F; return r;
+    case 13: r.virtual_key = 0x0D; r.scan_code = 0x1C; return r;
+    case 27: r.virtual_key = 0x1B; r.scan_code = 0x01; return r;
+    case 0: r.virtual_key = '2'; r.scan_code = 0x03; r.control_state = CS_LEFT_CTRL; return r;
+    case 28: r.virtual_key = 0xDC; r.scan_code = 0x2B; r.control_state = CS_LEFT_CTRL; return r;
+    case 29: r.virtual_key = 0xDD; r.scan_code = 0x1B; r.control_state = CS_LEFT_CTRL; return r;
+    case 30: r.virtual_key = '6'; r.scan_code = 0x07; r.control_state = CS_LEFT_CTRL | CS_SHIFT; return r;
+    case 31: r.virtual_key = 0xBD; r.scan_code = 0x0C; r.control_state = CS_LEFT_CTRL | CS_SHIFT; return r;
+    default: break;
+  }
+  if (c < 27) {  // Ctrl+letter, Ctrl+J (10) included
+    letter(static_cast<char>('a' + c - 1), CS_LEFT_CTRL);
+    return r;
+  }
+  if (c >= 'a' && c <= 'z') {
+    letter(static_cast<char>(c), 0);
+  } else if (c >= 'A' && c <= 'Z') {
+    letter(static_cast<char>(c - 'A' + 'a'), CS_SHIFT);
+  } else {
+    for (const Plain& k : KEYS) {
+      if (c == static_cast<std::uint8_t>(k.lower) || c == static_cast<std::uint8_t>(k.upper)) {
+        r.virtual_key = k.vk;
+        r.scan_code = k.scan;
+        r.control_state = (c == static_cast<std::uint8_t>(k.upper) && k.lower != k.upper) ? CS_SHIFT : 0;
+        break;
+      }
+    }
+  }
+  return r;  // characters above 127 have no key of their own
+}
+
+int make_records(const Item& item, InputRecord out[3]) {
+  switch (item.kind) {
+    case Item::Kind::key: {
+      out[0] = item.key;
+      out[1] = item.key;
+      out[1].key_down = false;
+      if ((item.key.control_state & CS_ALT) == 0) return 2;
+      // A terminal tells no key releases; Alt goes up with its key.
+      InputRecord alt;
+      alt.kind = EventKind::key;
+      alt.key_down = false;
+      alt.virtual_key = vk::MENU;
+      alt.scan_code = 0x38;
+      alt.control_state = item.key.control_state & ~(CS_ALT | CS_ENHANCED);
+      out[2] = alt;
+      return 3;
+    }
+    case Item::Kind::mouse:
+      out[0] = InputRecord{};
+      out[0].kind = EventKind::mouse;
+      return 1;
+    case Item::Kind::focus:
+      out[0] = InputRecord{};
+      out[0].kind = EventKind::focus;
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::uint64_t now_ms) {
+  const std::size_t n = size < room(d) ? size : room(d);
+  if (n == 0) return 0;
+  std::memcpy(d.bytes.data() + d.size, data, n);
+  d.size += n;
+  d.last_ms = now_ms;
+  return n;
+}
+
+bool next(Decoder& d, std::uint64_t now_ms, Item& item) {
+  if (d.size == 0) return false;
+  // A full buffer cannot wait for the rest of a sequence.
+  const bool complete = now_ms - d.last_ms >= QUIET_MS || room(d) == 0;
+  const std::size_t k = decode(d.bytes.data(), d.size, complete, item);
+  if (k == 0) return false;
+  std::memmove(d.bytes.data(), d.bytes.data() + k, d.size - k);
+  d.size -= k;
+  return true;
+}
+
+}  // namespace console::keydecode

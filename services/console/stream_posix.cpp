@@ -1,0 +1,62 @@
+// Key input from standard input that is no terminal (a file, a pipe,
+// /dev/null): each byte is a key, taken one at a time so that nothing
+// beyond the line is consumed. A line feed or a carriage return is Enter.
+// At the end of the input (or on a read error) every further key is
+// Enter, so the line read ends and nothing waits for input that cannot come.
+#include <errno.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "services/console/posix.hpp"
+
+namespace console::posix {
+namespace {
+
+StreamInput& S = STREAM;
+
+void queue_key(std::uint8_t c) {
+  keydecode::Item item;
+  item.kind = keydecode::Item::Kind::key;
+  item.key = keydecode::key_for_char(c == 10 ? 13 : c);
+  InputRecord records[3];
+  const int n = keydecode::make_records(item, records);
+  for (int i = 0; i < n; ++i) S.queue.push(records[i]);
+}
+
+void read_one() {
+  unsigned char c;
+  const ssize_t n = read(S.fd, &c, 1);
+  if (n == 1) {
+    queue_key(c);
+  } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+    S.eof = true;
+  }
+}
+
+bool has_pending() {
+  if (!S.queue.empty() || S.eof) return true;
+  pollfd p{S.fd, POLLIN, 0};
+  if (poll(&p, 1, 0) > 0) read_one();  // data, end of input or an error
+  return !S.queue.empty() || S.eof;
+}
+
+bool read_record(InputRecord& r) {
+  if (S.queue.empty() && !has_pending()) return false;
+  if (S.queue.empty()) queue_key(13);  // at the end
+  r = S.queue.pop();
+  return true;
+}
+
+void wait_input(std::uint32_t ms) {
+  if (!S.queue.empty() || S.eof) return;
+  pollfd p{S.fd, POLLIN, 0};
+  poll(&p, 1, static_cast<int>(ms));
+}
+
+constexpr EventSource EVENTS_STREAM{has_pending, read_record, wait_input};
+
+}  // namespace
+
+const EventSource& stream_events() { return EVENTS_STREAM; }
+
+}  // namespace console::posix

@@ -1,0 +1,67 @@
+// WRITECHAR and the OUTPUT file on a small recording screen.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "services/console/console.hpp"
+#include "services/runtime/system.hpp"
+#include "services/runtime/textfile.hpp"
+#include "tests/console/fake_console.hpp"
+
+namespace {
+
+using namespace consoletest;
+using console::CURSORX;
+using console::CURSORY;
+using console::WRITECHAR;
+
+void write(const std::string& s) {
+  for (char c : s) WRITECHAR(static_cast<std::uint8_t>(c));
+}
+
+TEST(WriteChar, WrapsAtTheRightEdgeAndScrollsBelowTheBottom) {
+  attach(3, 2);
+  write("abcd");
+  EXPECT_EQ(SCREEN.rows[0], "abc");
+  EXPECT_EQ(SCREEN.rows[1], "d  ");
+  EXPECT_EQ(CURSORX, 2);
+  EXPECT_EQ(CURSORY, 2);
+  write("ef");  // fills the bottom row: the cursor wraps below it
+  EXPECT_EQ(SCREEN.scrolls, 1);
+  EXPECT_EQ(SCREEN.rows[0], "def");
+  EXPECT_EQ(SCREEN.rows[1], "   ");
+  EXPECT_EQ(CURSORX, 1);
+  EXPECT_EQ(CURSORY, 2);
+}
+
+TEST(WriteChar, ControlCharacters) {
+  attach(5, 2);
+  write("ab\a");  // 7 writes nothing
+  EXPECT_EQ(CURSORX, 3);
+  write("\bX");  // 8 moves left
+  EXPECT_EQ(SCREEN.rows[0], "aX   ");
+  write("\r\b\b");  // 13 to the left edge; 8 stops there
+  EXPECT_EQ(CURSORX, 1);
+  write("\n");  // 10 down, column kept
+  EXPECT_EQ(CURSORY, 2);
+  write("\t\v\f");  // written as cells
+  EXPECT_EQ(SCREEN.rows[1], "\t\v\f  ");
+  EXPECT_EQ(SCREEN.scrolls, 0);
+  write("\n");  // below the bottom: scroll
+  EXPECT_EQ(SCREEN.scrolls, 1);
+  EXPECT_EQ(CURSORY, 2);
+  EXPECT_EQ(SCREEN.rows[0], "\t\v\f  ");
+}
+
+TEST(WriteChar, OutputFileWritesAtTheConsoleCursorAndPlacesIt) {
+  attach(10, 3, 4, 1);
+  runtime::INOUTRES = 0;
+  runtime::WRITE_STR(runtime::OUTPUT, "hi");
+  runtime::FLUSH(runtime::OUTPUT);
+  EXPECT_EQ(runtime::INOUTRES, 0);
+  EXPECT_EQ(SCREEN.rows[1], "    hi    ");
+  EXPECT_EQ(SCREEN.cursor_x, 6);
+  EXPECT_EQ(SCREEN.cursor_y, 1);
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// The whole console path on a real pseudo-terminal: start-up, KEYPRESSED,
+// the line read with its echo, and the terminal settings given back however
+// the program ends or stops.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/pty_process.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::PtyOptions;
+using testsupport::PtyProcess;
+
+const std::string QUERY = "\x1b[6n";
+
+std::string probe() { return testsupport::build_path("tests/console/console_probe"); }
+
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+termios as_termios(const std::string& s) {
+  termios t{};
+  std::memcpy(&t, s.data(), std::min(s.size(), sizeof t));
+  return t;
+}
+
+// Just enough of a terminal to see where text lands: cursor positioning,
+// CR, LF (scrolling at the bottom), BS and printable characters.
+struct Screen {
+  int rows, cols, y = 0, x = 0;
+  std::vector<std::string> cells;
+  Screen(int r, int c) : rows(r), cols(c), cells(static_cast<std::size_t>(r), std::string(static_cast<std::size_t>(c), ' ')) {}
+
+  void feed(const std::string& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(s[i]);
+      if (c == 0x1B && i + 1 < s.size() && s[i + 1] == '[') {
+        std::size_t j = i + 2;
+        while (j < s.size() && ((s[j] >= '0' && s[j] <= '9') || s[j] == ';' || s[j] == '?')) ++j;
+        if (j < s.size() && s[j] == 'H') {
+          int r = 1, col = 1;
+          std::sscanf(s.substr(i + 2, j - i - 2).c_str(), "%d;%d", &r, &col);
+          y = r - 1;
+          x = col - 1;
+        }
+        i = j;
+      } else if (c == 0x1B) {
+        ++i;
+      } else if (c == '\r') {
+        x = 0;
+      } else if (c == '\n') {
+        if (++y == rows) {
+          cells.erase(cells.begin());
+          cells.emplace_back(static_cast<std::size_t>(cols), ' ');
+          y = rows - 1;
+        }
+      } else if (c == '\b') {
+        if (x > 0) --x;
+      } else if (c >= 0x20 && c < 0x80 && x < cols && y < rows) {
+        cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(x++)] = static_cast<char>(c);
+      }
+    }
+  }
+  std::string at(int row, int col, int n) const {  // 1-based
+    return cells[static_cast<std::size_t>(row - 1)].substr(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(n));
+  }
+};
+
+// The screen as drawn after the cursor query.
+Screen screen_after_query(PtyProcess& p) {
+  Screen s(24, 80);
+  const std::string& out = p.output();
+  const auto at = out.find(QUERY);
+  if (at != std::string::npos) s.feed(out.substr(at + QUERY.size()));
+  return s;
+}
+
+bool exited_with(const std::optional<int>& st, int code) {
+  return st && WIFEXITED(*st) && WEXITSTATUS(*st) == code;
+}
+
+// Starts the probe, lets it read its go-line, and waits until the terminal
+// is in key mode. The terminal's answer to the cursor query is typed ahead,
+// so no time-out can miss it; `early_keys` come before that answer.
+struct Session {
+  PtyProcess p;
+  std::string before, keys;
+  explicit Session(std::vector<std::string> env, const std::string& early_keys = "",
+                   const char* report = "\x1b[5;3R")
+      : p(probe(), PtyOptions{std::move(env), 24, 80, std::nullopt}) {
+    before = p.terminal_settings();
+    p.type("go\n" + early_keys + report);
+    EXPECT_TRUE(p.wait_for_output(QUERY, 10s));
+    EXPECT_TRUE(wait_until([&] { return p.terminal_settings() != before; }));
+    keys = p.terminal_settings();
+  }
+};
+
+TEST(ConsolePty, KeyModeSettings) {
+  Session s({"PROBE_WAIT_GO=1"});
+  const termios was = as_termios(s.before), now = as_termios(s.keys);
+  EXPECT_EQ(now.c_lflag & (ICANON | ECHO | IEXTEN), 0u);
+  EXPECT_NE(now.c_lflag & ISIG, 0u);
+  EXPECT_EQ(now.c_iflag & (ICRNL | IXON), 0u);
+  EXPECT_EQ(now.c_oflag, was.c_oflag);
+  s.p.type("\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+}
+
+TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
+  Session s({"PROBE_WAIT_GO=1"});
+  s.p.type("hello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  const Screen screen = screen_after_query(s.p);
+  EXPECT_EQ(screen.at(5, 1, 10), "  helLp   ");
+  EXPECT_EQ(screen.y, 5);  // the start of the next row
+  EXPECT_EQ(screen.x, 0);
+}
+
+TEST(ConsolePty, KeysTypedBeforeTheCursorReportAreKept) {
+  Session s({"PROBE_WAIT_GO=1"}, "q");
+  s.p.type("w\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 3), "qw ");
+}
+
+TEST(ConsolePty, EnterEndsAtOnceAndEscEchoesNothing) {
+  Session s({"PROBE_WAIT_GO=1"});
+  s.p.type("\x1b");  // a lone Esc ends the plotting loop...
+  std::this_thread::sleep_for(200ms);
+  s.p.type("\x1bOP\r");  // ...F1 is ignored, Enter ends
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(screen_after_query(s.p).at(5, 1, 10), std::string(10, ' '));
+}
+
+TEST(ConsolePty, WithoutCursorReportTheEchoStartsBottomLeft) {
+  Session s({"PROBE_WAIT_GO=1"}, "", "");
+  s.p.type("z\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  const Screen screen = screen_after_query(s.p);
+  EXPECT_EQ(screen.at(23, 1, 2), "z ");  // scrolled up by the line end
+  EXPECT_EQ(screen.y, 23);
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+}
+
+TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheTerminal) {
+  Session s({"PROBE_WAIT_GO=1", "PROBE_STDOUT_NULL=1"});
+  s.p.type("hi\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+}
+
+TEST(ConsolePty, FatalSignalsGiveTheSettingsBack) {
+  struct Way { int sig; const char* key; };
+  for (const Way w : {Way{SIGTERM, nullptr}, Way{SIGHUP, nullptr}, Way{SIGINT, "\x03"}}) {
+    Session s({"PROBE_WAIT_GO=1"});
+    if (w.key != nullptr) s.p.type(w.key);
+    else s.p.signal(w.sig);
+    const auto st = s.p.wait_exit(10s);
+    ASSERT_TRUE(st.has_value()) << w.sig;
+    EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == w.sig) << w.sig;
+    EXPECT_EQ(s.p.terminal_settings(), s.before) << w.sig;
+  }
+}
+
+TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
+  Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1"});
+  s.p.type("a");
+  // Typed-ahead keys the program has not read yet go to the shell on a stop.
+  ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
+  s.p.type("\x1a");  // Ctrl+Z
+  ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  s.p.type("fg\n");
+  EXPECT_TRUE(wait_until([&] { return s.p.terminal_settings() == s.keys; }));
+  s.p.type("b\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  // The echo after the stop still lands right after the first key.
+  const std::string& out = s.p.output();
+  Screen screen(24, 80);
+  screen.feed(out.substr(out.find(QUERY)));
+  EXPECT_EQ(screen.at(5, 3, 2), "ab");
+}
+
+class TempFile {
+ public:
+  explicit TempFile(const std::string& content) {
+    char name[] = "/tmp/console_stdin_XXXXXX";
+    const int fd = mkstemp(name);
+    path_ = name;
+    if (fd >= 0) {
+      if (write(fd, content.data(), content.size()) < 0) path_.clear();
+      close(fd);
+    }
+  }
+  ~TempFile() { unlink(path_.c_str()); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
+  for (const std::string content : {"line one\nline two\n", "", "no line end"}) {
+    TempFile file(content);
+    PtyProcess p(probe(), PtyOptions{{}, 24, 80, file.path()});
+    const std::string before = p.terminal_settings();
+    EXPECT_TRUE(exited_with(p.wait_exit(10s), 0)) << content;
+    EXPECT_EQ(p.output().find("line"), std::string::npos);
+    EXPECT_EQ(p.output().find(QUERY), std::string::npos);
+    EXPECT_EQ(p.terminal_settings(), before);
+  }
+  PtyProcess null(probe(), PtyOptions{{}, 24, 80, "/dev/null"});
+  EXPECT_TRUE(exited_with(null.wait_exit(10s), 0));
+}
+
+// Without any terminal the console cannot start.
+TEST(ConsoleStartup, NoTerminalEndsWithStatusOneAndAMessage) {
+  int err[2];
+  ASSERT_EQ(pipe(err), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setsid();  // no controlling terminal
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    const std::string path = probe();
+    execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(err[1]);
+  std::string message;
+  pollfd p{err[0], POLLIN, 0};
+  char buf[256];
+  while (poll(&p, 1, 10000) > 0) {
+    const ssize_t n = read(err[0], buf, sizeof buf);
+    if (n <= 0) break;
+    message.append(buf, static_cast<std::size_t>(n));
+  }
+  close(err[0]);
+  kill(pid, SIGKILL);  // in case it hangs; a no-op once it has ended
+  int st = 0;
+  waitpid(pid, &st, 0);
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
+  EXPECT_EQ(message, "No way to get the console handle\n");
+}
+
+}  // namespace
