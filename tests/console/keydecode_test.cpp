@@ -193,20 +193,6 @@ TEST(KeyDecode, RecordsAreKeyDownKeyUpAndAltUp) {
   EXPECT_EQ(r[0].control_state, console::CS_ENHANCED);
 }
 
-TEST(KeyDecode, CharacterKeysOfAUsKeyboard) {
-  struct K { char c; std::uint16_t vk; std::uint16_t scan; std::uint32_t state; };
-  for (const K& k : {K{'a', 'A', 0x1E, 0}, K{'Z', 'Z', 0x2C, console::CS_SHIFT}, K{'p', 'P', 0x19, 0},
-                     K{'m', 'M', 0x32, 0}, K{'0', '0', 0x0B, 0}, K{'!', '1', 0x02, console::CS_SHIFT},
-                     K{' ', ' ', 0x39, 0}, K{'/', 0xBF, 0x35, 0}, K{'?', 0xBF, 0x35, console::CS_SHIFT},
-                     K{'\x03', 'C', 0x2E, console::CS_LEFT_CTRL}, K{'\n', 'J', 0x24, console::CS_LEFT_CTRL}}) {
-    const InputRecord r = key_for_char(static_cast<std::uint8_t>(k.c));
-    EXPECT_EQ(r.virtual_key, k.vk) << k.c;
-    EXPECT_EQ(r.scan_code, k.scan) << k.c;
-    EXPECT_EQ(r.control_state, k.state) << k.c;
-    EXPECT_EQ(r.character, static_cast<std::uint8_t>(k.c));
-  }
-}
-
 // Random input, heavy in sequence bytes: the decoder always makes progress
 // once the input is quiet, never takes more than it has, and takes nothing
 // it could still need while more may come.
