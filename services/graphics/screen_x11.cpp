@@ -21,6 +21,7 @@ namespace {
 constexpr TSCREENMETRICS FALLBACK{640, 480, 0, 0, 0, 640, 480};
 
 constexpr auto EXTENTS_WAIT = std::chrono::milliseconds(200);
+constexpr auto EXTENTS_SETTLE = std::chrono::milliseconds(30);
 
 struct Extents {
   long left = 0, right = 0, top = 0, bottom = 0;
@@ -59,30 +60,35 @@ Extents read_extents(Display* d, Window w, Atom property) {
 }
 
 // The extents of a normal and of a maximised window, waiting a bounded time
-// for the manager's answers.
+// for the manager's answers. A manager may answer more than once, the first
+// time with a rough estimate (openbox, right after another client's probes
+// went away, first gives a maximised window its normal frame): the last
+// answer counts, once the answers have paused for EXTENTS_SETTLE.
 void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& maximized) {
+  using std::chrono::steady_clock;
   Display* d = c.display;
   const Atom property = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
   const Window probe[2] = {make_probe(d, root, false), make_probe(d, root, true)};
-  Extents* out[2] = {&normal, &maximized};
   XFlush(d);
-  const auto deadline = std::chrono::steady_clock::now() + EXTENTS_WAIT;
-  while (!c.lost && !(normal.known && maximized.known)) {
+  const auto deadline = steady_clock::now() + EXTENTS_WAIT;
+  auto settled = deadline;
+  while (!c.lost) {
     while (!c.lost && XPending(d) > 0) {
       XEvent e;
       XNextEvent(d, &e);
-      if (e.type != PropertyNotify || e.xproperty.atom != property) continue;
-      for (int i = 0; i < 2; ++i)
-        if (e.xproperty.window == probe[i]) *out[i] = read_extents(d, probe[i], property);
+      if (e.type == PropertyNotify && e.xproperty.atom == property &&
+          (e.xproperty.window == probe[0] || e.xproperty.window == probe[1]))
+        settled = std::min(deadline, steady_clock::now() + EXTENTS_SETTLE);
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    if (!c.lost) {
+      normal = read_extents(d, probe[0], property);
+      maximized = read_extents(d, probe[1], property);
+    }
+    const auto until = normal.known && maximized.known ? settled : deadline;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - steady_clock::now());
     if (c.lost || left.count() <= 0) break;
-    if (!(normal.known && maximized.known)) x11::wait_input(d, static_cast<int>(left.count()) + 1);
+    x11::wait_input(d, static_cast<int>(left.count()));
   }
-  // An answer that came without its event still counts.
-  for (int i = 0; i < 2 && !c.lost; ++i)
-    if (!out[i]->known) *out[i] = read_extents(d, probe[i], property);
   for (Window w : probe) XDestroyWindow(d, w);
 }
 

@@ -1,0 +1,133 @@
+// Losing the X server, or never having one: the program carries on.
+#include <atomic>
+#include <regex>
+#include <thread>
+
+#include "services/graphics/window.hpp"
+#include "tests/graphics/x11_test_support.hpp"
+
+namespace {
+
+using namespace graphics;
+
+// A server of its own for each test: these tests end it.
+class XLoss : public x11test::OnXServer<false> {
+ protected:
+  void SetUp() override {
+    if (server == nullptr) server = new testsupport::XServer();
+    OnXServer::SetUp();
+  }
+  void TearDown() override {
+    OnXServer::TearDown();
+    delete server;
+    server = nullptr;
+  }
+
+  // Plots on a thread of its own (the only one that plots) until stopped.
+  struct Plotter {
+    std::atomic<bool> stop{false};
+    std::atomic<long> plotted{0};
+    std::thread thread{[this] {
+      for (std::uint32_t i = 0; !stop; ++i) {
+        PUTPIXEL(static_cast<std::int16_t>(i % 600), static_cast<std::int16_t>(i / 600 % 400),
+                 static_cast<std::uint16_t>(i % 16));
+        ++plotted;
+      }
+    }};
+    ~Plotter() {
+      stop = true;
+      thread.join();
+    }
+    bool goes_on() {
+      const long now = plotted;
+      return xprobe::wait_until([&] { return plotted > now + 1000; });
+    }
+  };
+
+  void expect_window_gone_quietly(Plotter& plotter, int threads_before) {
+    EXPECT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+    EXPECT_TRUE(plotter.goes_on());
+    EXPECT_TRUE(xprobe::wait_until([&] { return xprobe::thread_count() == threads_before; }));
+    EXPECT_TRUE(ISGRAPHMODE);
+  }
+};
+
+TEST_F(XLoss, ServerKilledWhilePlotting) {
+  const Window w = open(15, 4);
+  ASSERT_NE(w, 0u);
+  const int threads = xprobe::thread_count();  // with the window thread
+  Plotter plotter;
+  ASSERT_TRUE(plotter.goes_on());
+  server->kill();
+  // The window thread has ended; the plotter thread is there instead.
+  expect_window_gone_quietly(plotter, threads);
+}
+
+TEST_F(XLoss, ClientKilledByTheServerWhilePlotting) {
+  const Window w = open(15, 4);
+  ASSERT_NE(w, 0u);
+  const int threads = xprobe::thread_count();
+  Plotter plotter;
+  ASSERT_TRUE(plotter.goes_on());
+  XKillClient(client->display(), w);
+  client->sync();
+  expect_window_gone_quietly(plotter, threads);
+  EXPECT_EQ(client->find(x11test::TITLE), 0u);
+  EXPECT_FALSE(client->lost());
+  CLOSEGRAPH();
+  EXPECT_FALSE(ISGRAPHMODE);
+}
+
+// No server at all.
+class NoDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("DISPLAY");
+    runtime::SYSTEM_UNIT.init();
+    RELEASEMODELISTS();
+  }
+};
+
+TEST_F(NoDisplay, StartUpMeasuresAFallbackScreen) {
+  const TSCREENMETRICS m = window::measure_screen();
+  EXPECT_EQ(m.screen_width, 640);
+  EXPECT_EQ(m.screen_height, 480);
+  EXPECT_EQ(m.full_width, 640);
+  EXPECT_EQ(m.full_height, 480);
+  QUERYADAPTERINFO();
+  std::int16_t driver, mode;
+  DETECTGRAPH(driver, mode);
+  EXPECT_EQ(_GRAPHRESULT, grOk);
+  EXPECT_EQ(driver, 15);
+}
+
+TEST_F(NoDisplay, OpeningFailsWithTheMessage) {
+  QUERYADAPTERINFO();
+  const int threads = xprobe::thread_count();
+  std::int16_t driver = 0, mode = 0;
+  ::testing::internal::CaptureStderr();
+  INITGRAPH(driver, mode, "");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "Window creation failed\n");
+  EXPECT_EQ(_GRAPHRESULT, grError);
+  EXPECT_EQ(PUTPIXEL, PUTPIXELDEFAULT);
+  EXPECT_FALSE(ISGRAPHMODE);
+  EXPECT_EQ(xprobe::thread_count(), threads);
+}
+
+using NoDisplayDeathTest = NoDisplay;
+
+TEST_F(NoDisplayDeathTest, FirstPixelEndsTheProgram) {
+  QUERYADAPTERINFO();
+  std::int16_t driver = 0, mode = 0;
+  EXPECT_EXIT(
+      {
+        INITGRAPH(driver, mode, "");
+        PUTPIXEL(10, 10, 15);
+      },
+      ::testing::ExitedWithCode(1),
+      "^Window creation failed\nError: Not in graphics mode \\(use InitGraph and test "
+      "GraphResult afterwards\\)\n$");
+}
+
+}  // namespace

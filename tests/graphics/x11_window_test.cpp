@@ -1,0 +1,153 @@
+// The X11 window without a window manager: what it shows, and when.
+#include <thread>
+
+#include "services/graphics/window.hpp"
+#include "tests/graphics/x11_test_support.hpp"
+// After the test framework, whose names the Xlib macros would shadow.
+#include <X11/Xatom.h>
+
+namespace {
+
+using namespace graphics;
+using x11test::BLUE;
+using x11test::WHITE;
+
+using XWindow = x11test::OnXServer<false>;
+
+TEST_F(XWindow, MeasuresTheScreenWithoutFrames) {
+  const TSCREENMETRICS m = window::measure_screen();
+  EXPECT_EQ(m.screen_width, 1024);
+  EXPECT_EQ(m.screen_height, 768);
+  EXPECT_EQ(m.frame_width, 0);
+  EXPECT_EQ(m.frame_height, 0);
+  EXPECT_EQ(m.caption_height, 0);
+  EXPECT_EQ(m.full_width, 1024);
+  EXPECT_EQ(m.full_height, 768);
+  std::int16_t driver, mode;
+  DETECTGRAPH(driver, mode);
+  EXPECT_EQ(driver, 15);
+  EXPECT_EQ(mode, 4);  // the 1024 x 768 rows merge with rows 13 and 15
+}
+
+TEST_F(XWindow, FreshWindowIsBlackToItsLastRowAndColumn) {
+  // Something bright underneath, so that a window without its own black
+  // background would not pass.
+  client->cover(0, 0, 800, 600, 0xFFFFFF);
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  const XWindowAttributes a = client->attributes(w);
+  EXPECT_EQ(a.width, 640);
+  EXPECT_EQ(a.height, 480);
+  EXPECT_TRUE(shows(w, {}));
+  EXPECT_EQ(client->text_property(w, "WM_NAME"), x11test::TITLE);
+  EXPECT_EQ(client->text_property(w, "_NET_WM_NAME"), x11test::TITLE);
+  // Keys and buttons are selected by nobody: typed keys do nothing there.
+  EXPECT_EQ(a.all_event_masks & (KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                                 ButtonReleaseMask),
+            0);
+  // Not asked to start maximised: only the maximised-window modes are.
+  EXPECT_TRUE(client->long_property(w, "_NET_WM_STATE", XA_ATOM).empty());
+}
+
+TEST_F(XWindow, PixelAppearsWithoutExposure) {
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(shows(w, {}));
+  // One pixel in each corner tile, then nothing more: no later call pushes
+  // them out.
+  PUTPIXEL(639, 479, 15);
+  PUTPIXEL(0, 0, 1);
+  EXPECT_TRUE(shows(w, {{{639, 479}, WHITE}, {{0, 0}, BLUE}}));
+  // And again after a quiet spell, when the window thread sleeps.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  PUTPIXEL(320, 240, 15);
+  EXPECT_TRUE(shows(w, {{{639, 479}, WHITE}, {{0, 0}, BLUE}, {{320, 240}, WHITE}}));
+}
+
+TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
+  const Window w = open(15, 4);
+  ASSERT_NE(w, 0u);
+  xprobe::Picture picture;
+  x11test::plot_scatter(picture, 200000, 7, width(), height());
+  // Overwriting with the same colour changes nothing.
+  x11test::plot_scatter(picture, 1000, 7, width(), height());
+  EXPECT_TRUE(shows(w, picture));
+}
+
+TEST_F(XWindow, CoveredPixelsSurvive) {
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  xprobe::Picture picture;
+  x11test::plot_scatter(picture, 3000, 1, width(), height());
+  ASSERT_TRUE(shows(w, picture));
+
+  const Window cover = client->cover(100, 50, 400, 300, 0x00FF00);
+  ASSERT_TRUE(xprobe::wait_until([&] {
+    auto p = client->pixels(w, 200, 200, 1, 1);
+    return !p.empty() && p[0] == 0x00FF00;
+  }));
+  x11test::plot_scatter(picture, 3000, 2, width(), height());  // partly under the cover
+  XDestroyWindow(client->display(), cover);
+  client->sync();
+  EXPECT_TRUE(shows(w, picture));
+}
+
+TEST_F(XWindow, LargerWindowShowsBlackAround) {
+  client->cover(0, 0, 1000, 700, 0xFFFFFF);
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  xprobe::Picture picture;
+  x11test::plot_scatter(picture, 2000, 3, width(), height());
+  PUTPIXEL(639, 479, 15);
+  picture[{639, 479}] = WHITE;
+  ASSERT_TRUE(shows(w, picture));
+
+  XResizeWindow(client->display(), w, 760, 560);
+  client->sync();
+  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 760; }));
+  EXPECT_TRUE(shows(w, picture, 760, 560));
+  // Back to a smaller size and out again: the picture is repainted.
+  XResizeWindow(client->display(), w, 300, 200);
+  client->sync();
+  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 300; }));
+  XResizeWindow(client->display(), w, 640, 480);
+  client->sync();
+  EXPECT_TRUE(shows(w, picture));
+}
+
+TEST_F(XWindow, ClosedWindowMakesLaterPixelsQuietNoOps) {
+  const Window w = open(15, 4);
+  ASSERT_NE(w, 0u);
+  const int threads = xprobe::thread_count();
+  client->send_delete(w);
+  ASSERT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(xprobe::wait_until([&] { return client->find(x11test::TITLE) == 0; }));
+  EXPECT_TRUE(xprobe::wait_until([&] { return xprobe::thread_count() == threads - 1; }));
+  for (int i = 0; i < 1000; ++i) PUTPIXEL(static_cast<std::int16_t>(i), 5, 15);
+  EXPECT_TRUE(ISGRAPHMODE);  // the window is gone, the mode stays set
+  EXPECT_EQ(_GRAPHRESULT, grOk);
+  CLOSEGRAPH();
+  EXPECT_FALSE(ISGRAPHMODE);
+}
+
+TEST_F(XWindow, CloseGraphEndsTheWindowThread) {
+  const int before = xprobe::thread_count();
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  EXPECT_EQ(xprobe::thread_count(), before + 1);
+  CLOSEGRAPH();
+  EXPECT_EQ(xprobe::thread_count(), before);
+  EXPECT_FALSE(GRAPHRUNNING);
+  EXPECT_FALSE(ISGRAPHMODE);
+  client->sync();
+  EXPECT_EQ(client->find(x11test::TITLE), 0u);
+  PUTPIXEL(1, 1, 15);  // still bound, draws nothing
+
+  // A new mode opens a new window.
+  const Window again = open(9, 2);
+  ASSERT_NE(again, 0u);
+  PUTPIXEL(2, 2, 15);
+  EXPECT_TRUE(shows(again, {{{2, 2}, WHITE}}));
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// The test's own X connection.
+#include "tests/graphics/xprobe.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace xprobe {
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+int thread_count() {
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return -1;
+  int n = 0;
+  while (dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') ++n;
+  closedir(dir);
+  return n;
+}
+
+Client::Client(const std::string& display) {
+  d_ = XOpenDisplay(display.c_str());
+  if (d_ == nullptr) throw std::runtime_error("cannot open " + display);
+  XSetIOErrorExitHandler(
+      d_, [](Display*, void* self) { static_cast<Client*>(self)->lost_ = true; }, this);
+}
+
+Client::~Client() { XCloseDisplay(d_); }
+
+void Client::sync() { XSync(d_, False); }
+
+Atom Client::atom(const char* name) { return XInternAtom(d_, name, False); }
+
+Window Client::find(const std::string& title) {
+  std::vector<Window> pending{DefaultRootWindow(d_)};
+  while (!pending.empty() && !lost_) {
+    const Window w = pending.back();
+    pending.pop_back();
+    char* name = nullptr;
+    if (XFetchName(d_, w, &name) != 0 && name != nullptr) {
+      const bool match = title == name;
+      XFree(name);
+      if (match) return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (XQueryTree(d_, w, &root, &parent, &children, &n) != 0) {
+      pending.insert(pending.end(), children, children + n);
+      if (children != nullptr) XFree(children);
+    }
+  }
+  return 0;
+}
+
+XWindowAttributes Client::attributes(Window w) {
+  XWindowAttributes a{};
+  if (XGetWindowAttributes(d_, w, &a) == 0) a.map_state = IsUnmapped;
+  return a;
+}
+
+bool Client::viewable(Window w) { return attributes(w).map_state == IsViewable; }
+
+std::vector<std::uint32_t> Client::pixels(Window w, int x, int y, int width, int height) {
+  const Window root = DefaultRootWindow(d_);
+  int rx = 0, ry = 0;
+  Window child;
+  if (!XTranslateCoordinates(d_, w, root, x, y, &rx, &ry, &child)) return {};
+  if (rx < 0 || ry < 0 || rx + width > DisplayWidth(d_, DefaultScreen(d_)) ||
+      ry + height > DisplayHeight(d_, DefaultScreen(d_)))
+    return {};
+  XImage* image = XGetImage(d_, root, rx, ry, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (image == nullptr) return {};
+  std::vector<std::uint32_t> out;
+  out.reserve(static_cast<std::size_t>(width) * height);
+  for (int row = 0; row < height; ++row)
+    for (int col = 0; col < width; ++col)
+      out.push_back(static_cast<std::uint32_t>(XGetPixel(image, col, row) & 0xFFFFFF));
+  XDestroyImage(image);
+  return out;
+}
+
+std::vector<long> Client::long_property(Window w, const char* name, Atom type) {
+  Atom actual;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  std::vector<long> v;
+  if (XGetWindowProperty(d_, w, atom(name), 0, 64, False, type, &actual, &format, &n, &after,
+                         &data) == Success &&
+      data != nullptr && format == 32)
+    v.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
+  if (data != nullptr) XFree(data);
+  return v;
+}
+
+std::string Client::text_property(Window w, const char* name) {
+  Atom actual;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  std::string s;
+  if (XGetWindowProperty(d_, w, atom(name), 0, 256, False, AnyPropertyType, &actual, &format, &n,
+                         &after, &data) == Success &&
+      data != nullptr && format == 8)
+    s.assign(reinterpret_cast<char*>(data), n);
+  if (data != nullptr) XFree(data);
+  return s;
+}
+
+void Client::send_delete(Window w) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = atom("WM_PROTOCOLS");
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(atom("WM_DELETE_WINDOW"));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d_, w, False, NoEventMask, &e);
+  XFlush(d_);
+}
+
+Window Client::cover(int x, int y, int width, int height, unsigned long pixel) {
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = pixel;
+  const Window w = XCreateWindow(d_, DefaultRootWindow(d_), x, y, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+                                 CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+  XMapRaised(d_, w);
+  XSync(d_, False);
+  return w;
+}
+
+std::string compare(const std::vector<std::uint32_t>& actual, int width, int height,
+                    const Picture& expected) {
+  if (actual.size() != static_cast<std::size_t>(width) * height) return "no picture";
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      auto it = expected.find({x, y});
+      const std::uint32_t want = it == expected.end() ? 0 : it->second;
+      const std::uint32_t got = actual[static_cast<std::size_t>(y) * width + x];
+      if (got != want) {
+        std::ostringstream s;
+        s << "pixel (" << x << ", " << y << ") is 0x" << std::hex << got << ", not 0x" << want;
+        return s.str();
+      }
+    }
+  return "";
+}
+
+}  // namespace xprobe
