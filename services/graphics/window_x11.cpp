@@ -39,7 +39,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Longest time a changed tile waits before it is sent.
-constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(8);
+constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
 // How long opening waits for the window to be mapped.
 constexpr auto MAP_WAIT = std::chrono::seconds(2);
 constexpr int TILE_SHIFT = 4;
