@@ -82,13 +82,4 @@ TEST_F(XManaged, MinimisedAndRestoredKeepsEveryPixel) {
   EXPECT_TRUE(shows(w, picture));
 }
 
-TEST_F(XManaged, ClosingThroughTheManagerLeavesPlottingQuiet) {
-  const Window w = open(15, 5);
-  ASSERT_NE(w, 0u);
-  client->send_delete(w);
-  ASSERT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
-  PUTPIXEL(3, 3, 15);
-  EXPECT_TRUE(ISGRAPHMODE);
-}
-
 }  // namespace
