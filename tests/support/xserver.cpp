@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,8 @@ namespace {
 int spawn(const std::vector<std::string>& argv, const std::string& display, int keep_fd = -1) {
   int pid = fork();
   if (pid == 0) {
+    // A test that dies abruptly must not leave its servers behind.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
     int devnull = open("/dev/null", O_RDWR);
     dup2(devnull, 0);
