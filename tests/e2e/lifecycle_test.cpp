@@ -1,0 +1,91 @@
+// Losing the window or the display, and standard input that is no terminal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/e2e/run.hpp"
+
+namespace e2e {
+namespace {
+
+class Lifecycle : public ::testing::TestWithParam<const Figure*> {};
+
+// No message, and the program still ends through the terminal.
+void expect_quiet_normal_end(Terminal& terminal) {
+  EXPECT_TRUE(keeps_running(terminal, 500ms));
+  terminal.type("q");
+  end_with_enter(terminal);
+  EXPECT_EQ(terminal.output().find("rror"), std::string::npos) << terminal.output();
+}
+
+TEST_P(Lifecycle, ClosingTheWindowWhilePlotting) {
+  testsupport::XServer server;
+  ProgramRun run(*GetParam(), server.display());
+  XClient x(server.display());
+  const unsigned long window = wait_for_window(x);
+  ASSERT_NE(window, 0u) << run.terminal.output();
+  x.request_close(window);
+  EXPECT_TRUE(run.terminal.wait_until([&] { return x.find_window(kTitle) == 0; }, 10s));
+  expect_quiet_normal_end(run.terminal);
+}
+
+TEST_P(Lifecycle, XServerGoingAwayWhilePlotting) {
+  testsupport::XServer server;
+  ProgramRun run(*GetParam(), server.display());
+  {
+    XClient x(server.display());
+    ASSERT_NE(wait_for_window(x), 0u) << run.terminal.output();
+  }
+  server.kill();
+  expect_quiet_normal_end(run.terminal);
+}
+
+TEST_P(Lifecycle, NoDisplaySet) {
+  ProgramRun run(*GetParam(), "");
+  expect_end(run.terminal, 1);
+  EXPECT_NE(run.terminal.output().find(kNotInGraphicsMode + "\r\n"), std::string::npos)
+      << run.terminal.output();
+}
+
+TEST_P(Lifecycle, DisplayPointingAtNothing) {
+  int n = 4242;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) ++n;
+  ProgramRun run(*GetParam(), ":" + std::to_string(n));
+  expect_end(run.terminal, 1);
+  EXPECT_NE(run.terminal.output().find(kNotInGraphicsMode + "\r\n"), std::string::npos)
+      << run.terminal.output();
+}
+
+TEST_P(Lifecycle, StandardInputFromDevNullDoesNotHang) {
+  testsupport::XServer server;
+  testsupport::PtyOptions options;
+  options.stdin_path = "/dev/null";
+  ProgramRun run(*GetParam(), server.display(), options);
+  expect_end(run.terminal, 0);
+}
+
+TEST_P(Lifecycle, StandardInputFromAPipeDoesNotHang) {
+  testsupport::XServer server;
+  const std::string fifo = "/tmp/grain-e2e-fifo-" + std::to_string(getpid());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Held open for writing, so the program's open for reading does not wait.
+  const int writer = open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  testsupport::PtyOptions options;
+  options.stdin_path = fifo;
+  ProgramRun run(*GetParam(), server.display(), options);
+  XClient x(server.display());
+  EXPECT_NE(wait_for_window(x), 0u) << run.terminal.output();
+  ASSERT_EQ(write(writer, "line\n", 5), 5);
+  close(writer);
+  unlink(fifo.c_str());
+  expect_end(run.terminal, 0);
+}
+
+GRAIN_FOR_BOTH_PROGRAMS(Lifecycle);
+
+}  // namespace
+}  // namespace e2e

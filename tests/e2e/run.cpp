@@ -1,0 +1,104 @@
+#include "tests/e2e/run.hpp"
+
+#include <stdlib.h>
+
+#include <thread>
+
+#include "services/graphics/graph.hpp"
+#include "services/graphics/modes.hpp"
+#include "tests/support/pty_process.hpp"
+
+namespace e2e {
+
+std::string program_path(const Figure& figure) { return testsupport::build_path(figure.program); }
+
+namespace {
+
+testsupport::PtyOptions with_display(testsupport::PtyOptions options, const std::string& display) {
+  // The child inherits this process's environment; tests never use the
+  // machine's own display.
+  unsetenv("DISPLAY");
+  fresh_terminal_settings();  // taken before any program has run
+  if (!display.empty()) options.env.push_back("DISPLAY=" + display);
+  return options;
+}
+
+std::string command(const Figure& figure, const std::string& prompt) {
+  return prompt.empty() ? program_path(figure) : with_prompt(program_path(figure), prompt);
+}
+
+}  // namespace
+
+ProgramRun::ProgramRun(const Figure& figure, const std::string& display, testsupport::PtyOptions options,
+         const std::string& prompt)
+    : terminal(command(figure, prompt), with_display(std::move(options), display)) {}
+
+Size detected_mode_size(const std::string& display) {
+  setenv("DISPLAY", display.c_str(), 1);
+  graphics::RELEASEMODELISTS();
+  graphics::QUERYADAPTERINFO();
+  unsetenv("DISPLAY");
+  std::int16_t driver = 0, mode = 0;
+  graphics::DETECTGRAPH(driver, mode);
+  const graphics::TMODEINFO* m = graphics::SEARCHMODE(driver, mode);
+  if (m == nullptr) return {};
+  return {m->MAXX + 1, m->MAXY + 1};
+}
+
+unsigned long wait_for_window(XClient& x) { return x.wait_for_window(kTitle, kStartTimeout); }
+
+void expect_end(Terminal& terminal, int status) {
+  const auto ended = terminal.wait_exit(kExitTimeout);
+  ASSERT_TRUE(ended.has_value()) << "still running; output: " << terminal.output();
+  EXPECT_EQ(*ended, status) << "output: " << terminal.output();
+  EXPECT_EQ(terminal.settings(), fresh_terminal_settings())
+      << "terminal settings not restored";
+}
+
+void end_with_enter(Terminal& terminal) {
+  terminal.type("\r");
+  expect_end(terminal, 0);
+}
+
+bool keeps_running(Terminal& terminal, std::chrono::milliseconds for_at_least) {
+  return !terminal.wait_exit(for_at_least).has_value();
+}
+
+FigureCheck check_figure(const Image& image, const Figure& figure) {
+  const Reference& ref = reference(figure);
+  FigureCheck c;
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      const bool in_ref = ref.attractor.has(x, y);
+      c.attractor_size += in_ref;
+      const std::uint32_t p = image.at(x, y);
+      if (p == 0) continue;
+      ++c.lit;
+      c.attractor_lit += in_ref;
+      c.not_white += p != 0xFCFCFC;
+      c.outside += x < figure.left || x > figure.right || y < figure.top || y > figure.bottom;
+      c.off_figure += !ref.attractor.near(x, y) && !ref.way_in.near(x, y);
+    }
+  c.origin_lit = image.width > 512 && image.height > 384 && image.at(512, 384) != 0;
+  return c;
+}
+
+FigureCheck wait_for_dense_figure(XClient& x, unsigned long window, const Figure& figure,
+                                  double share, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  FigureCheck last;
+  for (;;) {
+    if (auto image = x.capture(window)) last = check_figure(*image, figure);
+    if (last.share() >= share || std::chrono::steady_clock::now() >= deadline) return last;
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+void PrintTo(const Figure* figure, std::ostream* os) { *os << figure->program; }
+
+std::string ProgramName::operator()(const ::testing::TestParamInfo<const Figure*>& info) const {
+  const std::string& p = info.param->program;
+  return p.substr(p.rfind('/') + 1);
+}
+
+}  // namespace e2e
