@@ -1,0 +1,207 @@
+// The console on Windows.
+//
+// Key input comes straight from the console's input event queue: the
+// records of ReadConsoleInputA are the ones the keyboard logic reads. The
+// echo goes to the console screen buffer of standard output, or to the
+// console's own screen buffer ("CONOUT$") when standard output is
+// redirected. Standard input that is no console (a file or a pipe) gives
+// one key per byte, without echo, as on the other platforms.
+#include <windows.h>
+
+#include "services/console/backend.hpp"
+
+namespace console::backend {
+namespace {
+
+// Key input from standard input that is no console.
+struct StreamInput {
+  bool pipe = false;
+  bool eof = false;
+  bool have = false;  // `byte` is read and not yet taken
+  std::uint8_t byte = 0;
+};
+
+// The console's handles; the screen handle is ours to close when opened here.
+struct WinConsole {
+  HANDLE input = INVALID_HANDLE_VALUE;
+  HANDLE screen = INVALID_HANDLE_VALUE;
+  bool own_screen = false;
+  bool silent = false;  // the line does not come from this console: no echo
+  StreamInput stream;
+};
+
+WinConsole C;
+
+// --- the console's input event queue
+
+bool console_has_pending() {
+  DWORD n = 0;
+  return GetNumberOfConsoleInputEvents(C.input, &n) && n > 0;
+}
+
+EventKind kind_of(WORD event_type) {
+  switch (event_type) {
+    case KEY_EVENT: return EventKind::key;
+    case MOUSE_EVENT: return EventKind::mouse;
+    case WINDOW_BUFFER_SIZE_EVENT: return EventKind::window_size;
+    case MENU_EVENT: return EventKind::menu;
+    default: return EventKind::focus;
+  }
+}
+
+bool console_read(InputRecord& r) {
+  INPUT_RECORD rec;
+  DWORD got = 0;
+  if (!ReadConsoleInputA(C.input, &rec, 1, &got) || got != 1) return false;
+  r = InputRecord{};
+  r.kind = kind_of(rec.EventType);
+  if (rec.EventType == KEY_EVENT) {
+    const KEY_EVENT_RECORD& k = rec.Event.KeyEvent;
+    r.key_down = k.bKeyDown != 0;
+    r.virtual_key = k.wVirtualKeyCode;
+    r.scan_code = k.wVirtualScanCode;
+    r.character = static_cast<std::uint8_t>(k.uChar.AsciiChar);
+    r.control_state = k.dwControlKeyState;
+  }
+  return true;
+}
+
+void console_wait(std::uint32_t ms) { WaitForSingleObject(C.input, ms); }
+
+constexpr EventSource CONSOLE_EVENTS{console_has_pending, console_read, console_wait};
+
+// --- one key per byte from a file or pipe. A line feed or a carriage
+// return is Enter; at the end of the input every further key is Enter, so
+// a line read ends instead of waiting for input that cannot come.
+
+void stream_read_one() {
+  char c;
+  DWORD got = 0;
+  if (ReadFile(C.input, &c, 1, &got, nullptr) && got == 1) {
+    C.stream.byte = static_cast<std::uint8_t>(c == 10 ? 13 : c);
+    C.stream.have = true;
+  } else {
+    C.stream.eof = true;
+  }
+}
+
+bool stream_has_pending() {
+  StreamInput& s = C.stream;
+  if (s.have || s.eof) return true;
+  if (s.pipe) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(C.input, nullptr, 0, nullptr, &available, nullptr)) {
+      s.eof = true;  // the writer has gone
+      return true;
+    }
+    if (available == 0) return false;
+  }
+  stream_read_one();
+  return true;
+}
+
+bool stream_read(InputRecord& r) {
+  if (!stream_has_pending()) return false;
+  StreamInput& s = C.stream;
+  const std::uint8_t c = s.have ? s.byte : 13;
+  s.have = false;
+  r = InputRecord{};
+  r.kind = EventKind::key;
+  r.key_down = true;
+  r.character = c;
+  if (c == 13) {
+    r.virtual_key = vk::RETURN;
+    r.scan_code = 0x1C;
+  }
+  return true;
+}
+
+// Only a pipe can be waited on with profit; it is looked at every 10 ms.
+void stream_wait(std::uint32_t ms) {
+  for (std::uint32_t waited = 0; waited < ms && !stream_has_pending(); waited += 10) Sleep(10);
+}
+
+constexpr EventSource STREAM_EVENTS{stream_has_pending, stream_read, stream_wait};
+
+// --- the screen buffer
+
+bool screen_info(ScreenInfo& info) {
+  CONSOLE_SCREEN_BUFFER_INFO csbi;
+  if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) return false;
+  info.width = csbi.dwSize.X;
+  info.height = csbi.dwSize.Y;
+  info.cursor_x = csbi.dwCursorPosition.X;
+  info.cursor_y = csbi.dwCursorPosition.Y;
+  info.attribute = csbi.wAttributes;
+  return true;
+}
+
+COORD at(int x, int y) { return COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}; }
+
+void screen_set_cursor(int x, int y) {
+  if (!C.silent) SetConsoleCursorPosition(C.screen, at(x, y));
+}
+
+void screen_write_cell(int x, int y, std::uint8_t ch, std::uint16_t attribute) {
+  if (C.silent) return;
+  CHAR_INFO cell;
+  cell.Char.AsciiChar = static_cast<CHAR>(ch);
+  cell.Attributes = attribute;
+  SMALL_RECT region{static_cast<SHORT>(x), static_cast<SHORT>(y), static_cast<SHORT>(x),
+                    static_cast<SHORT>(y)};
+  WriteConsoleOutputA(C.screen, &cell, at(1, 1), at(0, 0), &region);
+}
+
+void screen_scroll_up(int left, int top, int right, int bottom, std::uint16_t attribute) {
+  if (C.silent) return;
+  const auto s = [](int v) { return static_cast<SHORT>(v); };
+  SMALL_RECT rows_below{s(left), s(top + 1), s(right), s(bottom)};
+  SMALL_RECT window{s(left), s(top), s(right), s(bottom)};
+  CHAR_INFO fill;
+  fill.Char.AsciiChar = ' ';
+  fill.Attributes = attribute;
+  ScrollConsoleScreenBufferA(C.screen, &rows_below, &window, at(left, top), &fill);
+}
+
+constexpr Screen CONSOLE_SCREEN{screen_info, screen_set_cursor, screen_write_cell,
+                                screen_scroll_up};
+
+}  // namespace
+
+OpenResult open(Console& console) {
+  close();
+  C = WinConsole{};
+  C.screen = GetStdHandle(STD_OUTPUT_HANDLE);
+  C.input = GetStdHandle(STD_INPUT_HANDLE);
+
+  CONSOLE_SCREEN_BUFFER_INFO csbi;
+  if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) {
+    C.screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (C.screen == INVALID_HANDLE_VALUE) return OpenResult::no_handle;
+    C.own_screen = true;
+    if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) {
+      close();
+      return OpenResult::no_info;
+    }
+  }
+
+  DWORD mode = 0;
+  if (GetConsoleMode(C.input, &mode)) {
+    console.events = &CONSOLE_EVENTS;
+  } else {
+    C.stream.pipe = GetFileType(C.input) == FILE_TYPE_PIPE;
+    C.silent = true;
+    console.events = &STREAM_EVENTS;
+  }
+  console.screen = &CONSOLE_SCREEN;
+  return OpenResult::ok;
+}
+
+void close() {
+  if (C.own_screen) CloseHandle(C.screen);
+  C.own_screen = false;
+  C.screen = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace console::backend
