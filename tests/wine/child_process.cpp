@@ -17,7 +17,7 @@ void drain(HANDLE pipe, std::string& into) {
 }  // namespace
 
 ChildResult run_child(const std::string& program, const std::string& arguments,
-                      unsigned timeout_ms) {
+                      unsigned timeout_ms, std::uint32_t creation_flags) {
   ChildResult r;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out_read, out_write, err_read, err_write;
@@ -34,7 +34,7 @@ ChildResult run_child(const std::string& program, const std::string& arguments,
   si.hStdError = err_write;
   PROCESS_INFORMATION pi{};
   std::string cmdline = "\"" + program + "\" " + arguments;
-  BOOL started = CreateProcessA(program.c_str(), cmdline.data(), nullptr, nullptr, TRUE, 0,
+  BOOL started = CreateProcessA(program.c_str(), cmdline.data(), nullptr, nullptr, TRUE, creation_flags,
                                 nullptr, nullptr, &si, &pi);
   CloseHandle(out_write);
   CloseHandle(err_write);

@@ -12,9 +12,10 @@ struct ChildResult {
   bool finished = false;  // false: still running after the time-out (then killed)
 };
 
-// `program` is a path; `arguments` is appended to the command line as is.
+// `program` is a path; `arguments` is appended to the command line as is;
+// `creation_flags` go to CreateProcess (DETACHED_PROCESS: no console).
 ChildResult run_child(const std::string& program, const std::string& arguments,
-                      unsigned timeout_ms = 120000);
+                      unsigned timeout_ms = 120000, std::uint32_t creation_flags = 0);
 
 // Directory of the running program, with a trailing backslash.
 std::string own_directory();

@@ -1,0 +1,18 @@
+// Test-only program: starts the core and console services as the programs
+// do, and ends normally once they are up.
+#include "services/console/console.hpp"
+#include "services/runtime/startup.hpp"
+#include "services/runtime/system.hpp"
+#include "services/runtime/units.hpp"
+
+namespace {
+
+[[gnu::noinline]] void main_program() {
+  runtime::ISCONSOLE = true;
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT};
+  runtime::INITIALIZEUNITS(units);
+}
+
+}  // namespace
+
+int main() { runtime::RUN_PROGRAM(main_program); }
