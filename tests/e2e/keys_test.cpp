@@ -22,7 +22,9 @@ class Keys : public ::testing::TestWithParam<const Figure*> {
  protected:
   // The program, started after a prompt, with its window open.
   void start() {
-    run_.emplace(*GetParam(), server_.display(), testsupport::PtyOptions{}, kPrompt);
+    Launch launch;
+    launch.prompt = kPrompt;
+    run_.emplace(*GetParam(), server_.display(), launch);
     x_.emplace(server_.display());
     window_ = wait_for_window(*x_);
     ASSERT_NE(window_, 0u) << terminal().output();

@@ -23,15 +23,15 @@ testsupport::PtyOptions with_display(testsupport::PtyOptions options, const std:
   return options;
 }
 
-std::string command(const Figure& figure, const std::string& prompt) {
-  return prompt.empty() ? program_path(figure) : with_prompt(program_path(figure), prompt);
+std::string command(const Figure& figure, const Launch& launch) {
+  if (launch.prompt.empty() && launch.stderr_path.empty()) return program_path(figure);
+  return launcher(program_path(figure), launch.prompt, launch.stderr_path);
 }
 
 }  // namespace
 
-ProgramRun::ProgramRun(const Figure& figure, const std::string& display, testsupport::PtyOptions options,
-         const std::string& prompt)
-    : terminal(command(figure, prompt), with_display(std::move(options), display)) {}
+ProgramRun::ProgramRun(const Figure& figure, const std::string& display, Launch launch)
+    : terminal(command(figure, launch), with_display(std::move(launch.pty), display)) {}
 
 Size detected_mode_size(const std::string& display) {
   setenv("DISPLAY", display.c_str(), 1);
@@ -46,6 +46,18 @@ Size detected_mode_size(const std::string& display) {
 }
 
 unsigned long wait_for_window(XClient& x) { return x.wait_for_window(kTitle, kStartTimeout); }
+
+bool wait_for_plotting(XClient& x, unsigned long window) {
+  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+  for (;;) {
+    if (auto image = x.capture(window)) {
+      for (std::uint32_t p : image->rgb)
+        if (p != 0) return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+}
 
 void expect_end(Terminal& terminal, int status) {
   const auto ended = terminal.wait_exit(kExitTimeout);

@@ -27,10 +27,15 @@ inline constexpr auto kExitTimeout = 15s;
 
 std::string program_path(const Figure& figure);
 
+struct Launch {
+  testsupport::PtyOptions pty;
+  std::string prompt;       // printed on the terminal before the program starts
+  std::string stderr_path;  // where standard error goes; empty: the terminal
+};
+
 // The program started on a fresh terminal. `display` empty: DISPLAY unset.
 struct ProgramRun {
-  ProgramRun(const Figure& figure, const std::string& display, testsupport::PtyOptions options = {},
-      const std::string& prompt = {});
+  ProgramRun(const Figure& figure, const std::string& display, Launch launch = {});
   Terminal terminal;
 };
 
@@ -40,6 +45,9 @@ Size detected_mode_size(const std::string& display);
 
 // Waits for the program's window, checks that it is not gone at once.
 unsigned long wait_for_window(XClient& x);
+
+// Waits until the window shows plotted pixels: the plotting loop runs.
+bool wait_for_plotting(XClient& x, unsigned long window);
 
 // Waits for the program's end; expects `status` and the terminal settings
 // as they were before the program started.

@@ -239,16 +239,16 @@ const std::string& fresh_terminal_settings() {
 
 namespace {
 
-// Scripts live in one directory per test process, removed at its end.
-struct ScriptDir {
+// Scripts and files live in one directory per test process, removed at its end.
+struct ScratchDir {
   std::string path;
   std::vector<std::string> files;
-  ScriptDir() {
+  ScratchDir() {
     char dir[] = "/tmp/grain-e2e-XXXXXX";
     if (mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp");
     path = dir;
   }
-  ~ScriptDir() {
+  ~ScratchDir() {
     for (const auto& f : files) unlink(f.c_str());
     rmdir(path.c_str());
   }
@@ -256,12 +256,23 @@ struct ScriptDir {
 
 }  // namespace
 
-std::string with_prompt(const std::string& program, const std::string& prompt) {
-  static ScriptDir dir;
-  const std::string path = dir.path + "/run" + std::to_string(dir.files.size());
-  std::ofstream(path) << "#!/bin/sh\nprintf '%s' '" << prompt << "'\nexec '" << program << "'\n";
+std::string scratch_path() {
+  static ScratchDir dir;
+  dir.files.push_back(dir.path + "/f" + std::to_string(dir.files.size()));
+  return dir.files.back();
+}
+
+std::string launcher(const std::string& program, const std::string& prompt,
+                     const std::string& stderr_path) {
+  const std::string path = scratch_path();
+  std::ofstream script(path);
+  script << "#!/bin/sh\n";
+  if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
+  script << "exec '" << program << "'";
+  if (!stderr_path.empty()) script << " 2>'" << stderr_path << "'";
+  script << "\n";
+  script.close();
   chmod(path.c_str(), 0755);
-  dir.files.push_back(path);
   return path;
 }
 

@@ -71,8 +71,13 @@ class Terminal {
 // Settings of a pseudo-terminal that no program has touched.
 const std::string& fresh_terminal_settings();
 
-// A shell script that prints `prompt` and then runs `program`, so that the
-// program starts with the cursor away from the terminal's corner.
-std::string with_prompt(const std::string& program, const std::string& prompt);
+// A shell script that prints `prompt` and then runs `program` (so that the
+// program starts with the cursor away from the terminal's corner), with its
+// standard error sent to `stderr_path` unless that is empty.
+std::string launcher(const std::string& program, const std::string& prompt,
+                     const std::string& stderr_path);
+
+// A fresh path in a directory of this test process, removed at its end.
+std::string scratch_path();
 
 }  // namespace e2e
