@@ -1,0 +1,150 @@
+// The Windows window backend through the graphics service: a real window
+// on the display, its pixels read back through GDI.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "services/graphics/core.hpp"
+#include "services/graphics/modes.hpp"
+#include "services/graphics/state.hpp"
+
+namespace {
+
+using namespace graphics;
+
+constexpr COLORREF WHITE = RGB(252, 252, 252);
+
+HWND graph_window() { return FindWindowA(nullptr, "Graph window application"); }
+
+// Waits up to 10 s for `done`, looking every 10 ms.
+template <class F>
+bool eventually(F done) {
+  for (int i = 0; i < 1000; ++i) {
+    if (done()) return true;
+    Sleep(10);
+  }
+  return done();
+}
+
+class WinWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RELEASEMODELISTS();
+    QUERYADAPTERINFO();  // from the real screen
+    _GRAPHRESULT = grOk;
+  }
+  void TearDown() override {
+    if (ISGRAPHMODE) CLOSEGRAPH();
+    ASSERT_EQ(graph_window(), nullptr);
+  }
+
+  static HWND open(std::int16_t driver, std::int16_t mode) {
+    INITGRAPH(driver, mode, "");
+    EXPECT_EQ(_GRAPHRESULT, grOk);
+    return graph_window();
+  }
+};
+
+TEST_F(WinWindow, DetectedModeOpensMaximisedAtTheMaximisedClientSize) {
+  HWND w = open(0, 0);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_TRUE(IsZoomed(w));
+  EXPECT_EQ(GETMAXX() + 1, GetSystemMetrics(SM_CXFULLSCREEN));
+  EXPECT_EQ(GETMAXY() + 1, GetSystemMetrics(SM_CYFULLSCREEN));
+  EXPECT_EQ(static_cast<UINT>(GetClassLongA(w, GCL_STYLE)), UINT{CS_HREDRAW | CS_VREDRAW});
+  EXPECT_EQ(GetWindowLongA(w, GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
+  char title[64] = {};
+  GetWindowTextA(w, title, sizeof title);
+  EXPECT_STREQ(title, "Graph window application");
+}
+
+TEST_F(WinWindow, FixedModeWindowHasTheModesClientSize) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  EXPECT_FALSE(IsZoomed(w));
+  RECT client;
+  GetClientRect(w, &client);
+  EXPECT_EQ(client.right, 640);
+  EXPECT_EQ(client.bottom, 480);
+}
+
+TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowAtOnce) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  HDC dc = GetDC(w);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 639, 479), RGB(0, 0, 0));
+  PUTPIXEL(10, 20, 15);
+  PUTPIXEL(639, 479, 15);
+  PUTPIXEL(640, 0, 15);  // outside: dropped
+  PUTPIXEL(-1, 0, 15);
+  EXPECT_EQ(GetPixel(dc, 10, 20), WHITE);
+  EXPECT_EQ(GetPixel(dc, 639, 479), WHITE);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GETPIXEL(10, 20), 15);  // from the off-screen image
+  EXPECT_EQ(GETPIXEL(11, 20), 0);
+  ReleaseDC(w, dc);
+}
+
+TEST_F(WinWindow, RepaintCopiesTheOffScreenImage) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  PUTPIXEL(100, 50, 15);
+  HDC dc = GetDC(w);
+  PatBlt(dc, 0, 0, 640, 480, BLACKNESS);  // as if something had covered it
+  ASSERT_EQ(GetPixel(dc, 100, 50), RGB(0, 0, 0));
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 100, 50) == WHITE; }));
+  EXPECT_EQ(GetPixel(dc, 101, 50), RGB(0, 0, 0));
+  ReleaseDC(w, dc);
+}
+
+TEST_F(WinWindow, KeysAndClicksInTheWindowDoNothing) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  // Alt+F4 and Escape would close or act on the window with default handling.
+  EXPECT_EQ(SendMessageA(w, WM_SYSKEYDOWN, VK_F4, 0x20000001), 0);
+  EXPECT_EQ(SendMessageA(w, WM_SYSKEYUP, VK_F4, 0xE0000001), 0);
+  EXPECT_EQ(SendMessageA(w, WM_SYSCHAR, ' ', 0x20000001), 0);
+  EXPECT_EQ(SendMessageA(w, WM_KEYDOWN, VK_ESCAPE, 1), 0);
+  EXPECT_EQ(SendMessageA(w, WM_CHAR, 27, 1), 0);
+  EXPECT_EQ(SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)), 0);
+  EXPECT_EQ(SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(5, 5)), 0);
+  // Anything the keys had set off would be posted to the window's queue;
+  // give it time to show.
+  Sleep(300);
+  EXPECT_TRUE(IsWindow(w));
+  EXPECT_TRUE(GRAPHRUNNING.load());
+}
+
+TEST_F(WinWindow, ClosedByTheUserThePlotGoesOnQuietly) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  PostMessageA(w, WM_CLOSE, 0, 0);  // the close box
+  ASSERT_TRUE(eventually([] { return !GRAPHRUNNING.load(); }));
+  EXPECT_TRUE(eventually([&] { return !IsWindow(w); }));
+  PUTPIXEL(10, 10, 15);  // nothing drawn, nothing reported
+  EXPECT_EQ(GETPIXEL(10, 10), 0);
+  EXPECT_TRUE(ISGRAPHMODE);
+  CLOSEGRAPH();
+  EXPECT_FALSE(ISGRAPHMODE);
+}
+
+TEST_F(WinWindow, CloseGraphEndsTheWindowAndAnotherCanOpen) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  CLOSEGRAPH();
+  EXPECT_FALSE(IsWindow(w));  // gone once CLOSEGRAPH returns
+  EXPECT_FALSE(GRAPHRUNNING.load());
+  PUTPIXEL(1, 1, 15);
+  // The class stays registered; a second window opens the same way.
+  HWND again = open(10, 0x101);
+  ASSERT_NE(again, nullptr);
+  RECT client;
+  GetClientRect(again, &client);
+  EXPECT_EQ(client.right, 640);
+  EXPECT_EQ(PALSIZE, 256);
+}
+
+}  // namespace
