@@ -15,7 +15,17 @@ int CONSOLEX = 0, CONSOLEY = 0;
 std::uint16_t TEXTATTR = 0x07;
 bool CHECKEOF = false;
 
-const EventSource* EVENTS = nullptr;
+namespace {
+
+// Until the unit binds a console: nothing is ever pending.
+bool nothing_pending() { return false; }
+bool read_nothing(InputRecord&) { return false; }
+void wait_nothing(std::uint32_t) {}
+const EventSource NO_EVENTS{nothing_pending, read_nothing, wait_nothing};
+
+}  // namespace
+
+const EventSource* EVENTS = &NO_EVENTS;
 const Screen* SCREEN = nullptr;
 
 }  // namespace console
