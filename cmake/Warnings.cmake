@@ -11,3 +11,18 @@ target_compile_options(grain_options INTERFACE
   $<$<BOOL:${GRAIN_WERROR}>:-Werror>
   -fno-omit-frame-pointer -mno-omit-leaf-frame-pointer -fno-optimize-sibling-calls)
 target_include_directories(grain_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+# Sanitizer builds: GRAIN_SANITIZE is the list for -fsanitize=, e.g.
+# "address,undefined" or "thread" (and "fuzzer-no-link" for fuzzing builds).
+# Errors do not recover, so a test that meets one fails.
+set(GRAIN_SANITIZE "" CACHE STRING "Sanitizers (-fsanitize=...): address,undefined | thread")
+if(GRAIN_SANITIZE)
+  target_compile_options(grain_options INTERFACE
+    -fsanitize=${GRAIN_SANITIZE} -fno-sanitize-recover=all)
+  target_link_options(grain_options INTERFACE -fsanitize=${GRAIN_SANITIZE})
+  # GCC's flow analysis sees the instrumentation and warns falsely (here in
+  # the standard library's <regex>).
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(grain_options INTERFACE -Wno-maybe-uninitialized)
+  endif()
+endif()
