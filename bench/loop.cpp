@@ -1,0 +1,129 @@
+#include "bench/loop.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include "bench/heap_count.hpp"
+#include "plotter/plotter.hpp"
+#include "plotter/six_point.hpp"
+#include "services/console/console.hpp"
+#include "services/graphics/graph.hpp"
+
+namespace bench {
+namespace {
+
+using plotter::SixPoint;
+
+std::uint64_t allocations_in_loops = 0;
+const FigurePixels* figure = nullptr;
+
+// Counts what the measured loop allocates; outside it, the benchmark
+// library may allocate as it likes.
+class AllocationWatch {
+ public:
+  AllocationWatch() : before_(heap_allocations()) {}
+  ~AllocationWatch() { allocations_in_loops += heap_allocations() - before_; }
+
+ private:
+  std::uint64_t before_;
+};
+
+// The arithmetic alone: the draw, the contraction, both coordinates.
+void floor_step(benchmark::State& state) {
+  AllocationWatch watch;
+  for (auto _ : state) {
+    SixPoint::SORSOL();
+    const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
+    const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
+    benchmark::DoNotOptimize(row);
+    benchmark::DoNotOptimize(column);
+  }
+}
+
+void keypressed_idle(benchmark::State& state) {
+  AllocationWatch watch;
+  for (auto _ : state) {
+    if (console::KEYPRESSED()) {
+      state.SkipWithError("KEYPRESSED saw a key nobody pressed");
+      break;
+    }
+  }
+}
+
+// The pixels the loop plots, in its order: after the first pass every one
+// of them is white already, as in the running program.
+void putpixel_figure(benchmark::State& state) {
+  const std::int16_t* xs = figure->x.data();
+  const std::int16_t* ys = figure->y.data();
+  const std::size_t mask = figure->x.size() - 1;
+  std::size_t i = 0;
+  AllocationWatch watch;
+  for (auto _ : state) {
+    graphics::PUTPIXEL(xs[i], ys[i], plotter::WHITE);
+    i = (i + 1) & mask;
+  }
+}
+
+// Every call changes its pixel: the window is swept row by row, white and
+// black in turn, so every pixel marks its tile for sending.
+void putpixel_changing(benchmark::State& state) {
+  const std::int16_t max_x = static_cast<std::int16_t>(graphics::GETMAXX());
+  const std::int16_t max_y = static_cast<std::int16_t>(graphics::GETMAXY());
+  std::int16_t x = 0, y = 0;
+  std::uint16_t color = plotter::WHITE;
+  AllocationWatch watch;
+  for (auto _ : state) {
+    graphics::PUTPIXEL(x, y, color);
+    if (++x > max_x) {
+      x = 0;
+      if (++y > max_y) {
+        y = 0;
+        color ^= plotter::WHITE;
+      }
+    }
+  }
+}
+
+void loop_step_bench(benchmark::State& state) {
+  AllocationWatch watch;
+  for (auto _ : state) {
+    if (loop_step()) {
+      state.SkipWithError("KEYPRESSED saw a key nobody pressed");
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+// The body of the plotter's loop: SORSOL; PUTPIXEL(XKOORD(X), YKOORD(Y), 15)
+// with the row first; then the console poll.
+bool loop_step() {
+  SixPoint::SORSOL();
+  plotter::PLOT_POINT();
+  return console::KEYPRESSED();
+}
+
+FigurePixels figure_pixels(unsigned count) {
+  FigurePixels p;
+  p.x.reserve(count);
+  p.y.reserve(count);
+  for (unsigned i = 0; i < count; ++i) {
+    SixPoint::SORSOL();
+    p.y.push_back(plotter::YKOORD(plotter::Y));
+    p.x.push_back(plotter::XKOORD(plotter::X));
+  }
+  return p;
+}
+
+void register_loop_benchmarks(const FigurePixels& pixels) {
+  figure = &pixels;
+  benchmark::RegisterBenchmark(FLOOR, floor_step);
+  benchmark::RegisterBenchmark(KEYPRESSED_IDLE, keypressed_idle);
+  benchmark::RegisterBenchmark(PUTPIXEL_FIGURE, putpixel_figure);
+  benchmark::RegisterBenchmark(LOOP_STEP, loop_step_bench);
+  benchmark::RegisterBenchmark(PUTPIXEL_CHANGING, putpixel_changing);
+}
+
+std::uint64_t loop_allocations() { return allocations_in_loops; }
+
+}  // namespace bench
