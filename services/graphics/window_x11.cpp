@@ -409,8 +409,10 @@ void destroy(WindowThread& t) {
   }
   if (image != nullptr) XDestroyImage(image);
   if (t.staging != nullptr) XDestroyImage(t.staging);
-  if (t.c.display != nullptr && !t.c.lost) {
-    if (!t.destroyed && t.window != 0) XDestroyWindow(t.c.display, t.window);
+  if (t.c.display != nullptr) {
+    if (!t.c.lost && !t.destroyed && t.window != 0) XDestroyWindow(t.c.display, t.window);
+    // Client memory: freed even when the connection is lost (the request
+    // then goes nowhere).
     if (t.gc != nullptr) XFreeGC(t.c.display, t.gc);
   }
   x11::disconnect(t.c);

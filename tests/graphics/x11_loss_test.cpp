@@ -1,10 +1,31 @@
 // Losing the X server, or never having one: the program carries on.
+#include <dlfcn.h>
+
 #include <atomic>
 #include <regex>
 #include <thread>
 
 #include "services/graphics/window.hpp"
 #include "tests/graphics/x11_test_support.hpp"
+
+// Graphics contexts made and not yet freed by this process. The backend is
+// linked into this program, so its calls come here first.
+std::atomic<int> live_gcs{0};
+
+extern "C" GC XCreateGC(Display* d, Drawable w, unsigned long mask, XGCValues* values) {
+  using Real = GC (*)(Display*, Drawable, unsigned long, XGCValues*);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XCreateGC"));
+  GC gc = real(d, w, mask, values);
+  if (gc != nullptr) ++live_gcs;
+  return gc;
+}
+
+extern "C" int XFreeGC(Display* d, GC gc) {
+  using Real = int (*)(Display*, GC);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XFreeGC"));
+  --live_gcs;
+  return real(d, gc);
+}
 
 namespace {
 
@@ -53,6 +74,7 @@ class XLoss : public x11test::OnXServer<false> {
 };
 
 TEST_F(XLoss, ServerKilledWhilePlotting) {
+  const int gcs = live_gcs;
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
   const int threads = xprobe::thread_count();  // with the window thread
@@ -61,9 +83,11 @@ TEST_F(XLoss, ServerKilledWhilePlotting) {
   server->kill();
   // The window thread has ended; the plotter thread is there instead.
   expect_window_gone_quietly(plotter, threads);
+  EXPECT_EQ(live_gcs, gcs) << "the lost window's graphics context was not freed";
 }
 
 TEST_F(XLoss, ClientKilledByTheServerWhilePlotting) {
+  const int gcs = live_gcs;
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
   const int threads = xprobe::thread_count();
@@ -72,6 +96,7 @@ TEST_F(XLoss, ClientKilledByTheServerWhilePlotting) {
   XKillClient(client->display(), w);
   client->sync();
   expect_window_gone_quietly(plotter, threads);
+  EXPECT_EQ(live_gcs, gcs) << "the lost window's graphics context was not freed";
   EXPECT_EQ(client->find(x11test::TITLE), 0u);
   EXPECT_FALSE(client->lost());
   CLOSEGRAPH();
