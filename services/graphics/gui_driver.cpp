@@ -22,6 +22,13 @@ inline void draw(std::int16_t x, std::int16_t y, std::uint16_t color) {
   window::unlock();
 }
 
+// Without the lock only the running flag may be read: the palette's size
+// changes with the window, under the lock.
+bool palette_may_exist(std::int16_t index) {
+  return GRAPHRUNNING.load(std::memory_order_relaxed) && index >= 0;
+}
+
+// Under the drawing lock.
 bool palette_index_ok(std::int16_t index) {
   return GRAPHRUNNING.load(std::memory_order_relaxed) && index >= 0 && index < PALSIZE;
 }
@@ -74,7 +81,7 @@ void SETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t red, std::int16_t 
                              std::int16_t blue) {
   bool done = false;
   // The lock exists only while a window does; test before taking it.
-  if (palette_index_ok(index)) {
+  if (palette_may_exist(index)) {
     window::lock();
     if ((done = palette_index_ok(index)))
       PAL[index] = {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green),
@@ -87,7 +94,7 @@ void SETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t red, std::int16_t 
 void GETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t& red, std::int16_t& green,
                              std::int16_t& blue) {
   bool done = false;
-  if (palette_index_ok(index)) {
+  if (palette_may_exist(index)) {
     window::lock();
     if ((done = palette_index_ok(index))) {
       red = static_cast<std::int16_t>(PAL[index].red);

@@ -1,4 +1,5 @@
 // The X11 window without a window manager: what it shows, and when.
+#include <atomic>
 #include <thread>
 
 #include "services/graphics/window.hpp"
@@ -126,6 +127,41 @@ TEST_F(XWindow, ClosedWindowMakesLaterPixelsQuietNoOps) {
   for (int i = 0; i < 1000; ++i) PUTPIXEL(static_cast<std::int16_t>(i), 5, 15);
   EXPECT_TRUE(ISGRAPHMODE);  // the window is gone, the mode stays set
   EXPECT_EQ(_GRAPHRESULT, grOk);
+  CLOSEGRAPH();
+  EXPECT_FALSE(ISGRAPHMODE);
+}
+
+// The close box while another thread draws and uses the palette: every
+// shared access goes under the drawing lock, and the drawing goes on quietly.
+TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
+  const Window w = open(15, 4);
+  ASSERT_NE(w, 0u);
+  std::atomic<bool> stop{false};
+  std::atomic<long> rounds{0};
+  std::thread plotter([&] {
+    for (std::uint32_t i = 0; !stop; ++i) {
+      const auto x = static_cast<std::int16_t>(i % 600), y = static_cast<std::int16_t>(i / 600 % 400);
+      const auto c = static_cast<std::int16_t>(i % 16);
+      PUTPIXEL(x, y, static_cast<std::uint16_t>(c));
+      GETPIXEL(x, y);
+      std::int16_t r = 0, g = 0, b = 0;
+      GETRGBPALETTE(c, r, g, b);
+      SETRGBPALETTE(c, r, g, b);
+      ++rounds;
+    }
+  });
+  const auto goes_on = [&] {
+    const long now = rounds;
+    return xprobe::wait_until([&] { return rounds > now + 1000; });
+  };
+  EXPECT_TRUE(goes_on());
+  client->send_delete(w);
+  EXPECT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(goes_on());
+  stop = true;
+  plotter.join();
+  EXPECT_EQ(_GRAPHRESULT, grError);  // the palette is gone with the window
+  EXPECT_TRUE(ISGRAPHMODE);
   CLOSEGRAPH();
   EXPECT_FALSE(ISGRAPHMODE);
 }
