@@ -18,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ext/stdio_filebuf.h>
 #include <map>
 #include <ostream>
@@ -282,7 +281,7 @@ void main_program() {
   if (memory.ok) {
     const double rss = memory.rss_kib / 1024.0, hwm = memory.hwm_kib / 1024.0;
     std::snprintf(line, sizeof line,
-                  "%s on a %d x %d screen after %.1f s (%.1f s CPU): VmRSS %.1f MiB, VmHWM %.1f "
+                  "%s, window %d x %d, after %.1f s (%.1f s CPU): VmRSS %.1f MiB, VmHWM %.1f "
                   "MiB (target < %.0f MiB: %s)\n",
                   options.program.substr(options.program.rfind('/') + 1).c_str(),
                   graphics::GETMAXX() + 1, graphics::GETMAXY() + 1, options.program_seconds,
