@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #include "services/graphics/connection_x11.hpp"
 #include "services/graphics/window.hpp"
@@ -53,10 +54,15 @@ Window make_probe(Display* d, Window root, bool maximized) {
   return w;
 }
 
+// Extents beyond the coordinate range are nonsense (any client may set the
+// property); kept within it, the sums of them cannot overflow.
+constexpr long MAX_EXTENT = 32767;
+
 Extents read_extents(Display* d, Window w, Atom property) {
   const std::vector<long> v = x11::long_property(d, w, property, XA_CARDINAL);
   if (v.size() < 4) return {};
-  return {std::max(v[0], 0L), std::max(v[1], 0L), std::max(v[2], 0L), std::max(v[3], 0L), true};
+  const auto fit = [](long e) { return std::clamp(e, 0L, MAX_EXTENT); };
+  return {fit(v[0]), fit(v[1]), fit(v[2]), fit(v[3]), true};
 }
 
 // The extents of a normal and of a maximised window, waiting a bounded time
@@ -123,10 +129,12 @@ TSCREENMETRICS measure_screen() {
     long area_w = m.screen_width, area_h = m.screen_height;
     const std::vector<long> desktop = x11::long_property(
         d, root, XInternAtom(d, "_NET_CURRENT_DESKTOP", False), XA_CARDINAL);
-    const std::size_t index = desktop.empty() ? 0 : static_cast<std::size_t>(desktop[0]);
+    // Items of 32-bit properties are unsigned, handed over as sign-extended
+    // longs; a desktop beyond the list of work areas has none.
+    const std::size_t index = desktop.empty() ? 0 : static_cast<std::uint32_t>(desktop[0]);
     const std::vector<long> area =
         x11::long_property(d, root, XInternAtom(d, "_NET_WORKAREA", False), XA_CARDINAL);
-    if (area.size() >= 4 * index + 4 && area[4 * index + 2] > 0 && area[4 * index + 3] > 0) {
+    if (index < area.size() / 4 && area[4 * index + 2] > 0 && area[4 * index + 3] > 0) {
       area_w = area[4 * index + 2];
       area_h = area[4 * index + 3];
     }

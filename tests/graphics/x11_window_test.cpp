@@ -1,5 +1,7 @@
 // The X11 window without a window manager: what it shows, and when.
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "services/graphics/window.hpp"
@@ -129,6 +131,99 @@ TEST_F(XWindow, ClosedWindowMakesLaterPixelsQuietNoOps) {
   EXPECT_EQ(_GRAPHRESULT, grOk);
   CLOSEGRAPH();
   EXPECT_FALSE(ISGRAPHMODE);
+}
+
+// Root window properties are anybody's to set: a desktop number beyond the
+// work area's list (here 0xFFFFFFFF) must not be used to index it.
+TEST_F(XWindow, MeasuringIgnoresADesktopNumberOutsideTheWorkAreas) {
+  Display* d = client->display();
+  const Window root = DefaultRootWindow(d);
+  const long check[1] = {static_cast<long>(root)};  // "a window manager runs"
+  const long desktop[1] = {static_cast<long>(0xFFFFFFFFu)};
+  const long area[4] = {0, 0, 800, 600};
+  const auto set = [&](const char* name, Atom type, const long* values, int n) {
+    XChangeProperty(d, root, client->atom(name), type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values), n);
+  };
+  set("_NET_SUPPORTING_WM_CHECK", XA_WINDOW, check, 1);
+  set("_NET_CURRENT_DESKTOP", XA_CARDINAL, desktop, 1);
+  set("_NET_WORKAREA", XA_CARDINAL, area, 4);
+  client->sync();
+  const TSCREENMETRICS m = window::measure_screen();
+  for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_CURRENT_DESKTOP", "_NET_WORKAREA"})
+    XDeleteProperty(d, root, client->atom(name));
+  client->sync();
+  EXPECT_EQ(m.screen_width, 1024);
+  EXPECT_EQ(m.full_width, 1024);  // no work area for that desktop: the screen
+  EXPECT_EQ(m.full_height, 768);
+}
+
+// A stand-in window manager that answers every frame-extents request with
+// the same extent on all four sides.
+class ExtentsAnswerer {
+ public:
+  ExtentsAnswerer(const std::string& display, long extent) : d_(XOpenDisplay(display.c_str())) {
+    if (d_ == nullptr) throw std::runtime_error("cannot open " + display);
+    const Window root = DefaultRootWindow(d_);
+    XSelectInput(d_, root, SubstructureRedirectMask);
+    const long check[1] = {static_cast<long>(root)};
+    XChangeProperty(d_, root, XInternAtom(d_, "_NET_SUPPORTING_WM_CHECK", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(check), 1);
+    XSync(d_, False);
+    thread_ = std::thread([this, extent] { answer(extent); });
+  }
+  ~ExtentsAnswerer() {
+    stop_ = true;
+    thread_.join();
+    XDeleteProperty(d_, DefaultRootWindow(d_), XInternAtom(d_, "_NET_SUPPORTING_WM_CHECK", False));
+    XCloseDisplay(d_);
+  }
+
+ private:
+  void answer(long extent) {
+    const Atom request = XInternAtom(d_, "_NET_REQUEST_FRAME_EXTENTS", False);
+    const Atom extents = XInternAtom(d_, "_NET_FRAME_EXTENTS", False);
+    const long v[4] = {extent, extent, extent, extent};
+    while (!stop_) {
+      while (XPending(d_) > 0) {
+        XEvent e;
+        XNextEvent(d_, &e);
+        if (e.type != ClientMessage || e.xclient.message_type != request) continue;
+        XChangeProperty(d_, e.xclient.window, extents, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(v), 4);
+        XFlush(d_);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  Display* d_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Frame extents are anybody's to set too: outlandish ones (2^31 - 1 on
+// every side) stay within the coordinate range, and the mode table built
+// from them has usable sizes.
+TEST_F(XWindow, MeasuringKeepsOutlandishFrameExtentsInRange) {
+  TSCREENMETRICS m{};
+  {
+    ExtentsAnswerer manager(server->display(), 0x7FFFFFFF);
+    m = window::measure_screen();
+  }
+  for (int v : {m.frame_width, m.frame_height, m.caption_height}) {
+    EXPECT_GE(v, 0);
+    EXPECT_LE(v, 32767);
+  }
+  EXPECT_GT(m.frame_width, 0) << "the answers were not seen";
+  RELEASEMODELISTS();
+  QUERYADAPTERINFO(m);
+  std::int16_t driver, mode;
+  DETECTGRAPH(driver, mode);
+  ASSERT_EQ(driver, 15);
+  const TMODEINFO* e = SEARCHMODE(driver, mode);
+  ASSERT_NE(e, nullptr);
+  EXPECT_LE(e->MAXX, 32767);
+  EXPECT_LE(e->MAXY, 32767);
 }
 
 // The close box while another thread draws and uses the palette: every
