@@ -1,11 +1,8 @@
-// The Windows platform layer: frame checks for the stack walk, and handle
-// I/O that fails with an error number instead of ending the process.
+// The Windows platform layer: handle I/O that fails with an error number
+// instead of ending the process.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <thread>
 
 #include "services/runtime/platform.hpp"
 
@@ -14,24 +11,6 @@ namespace {
 namespace platform = runtime::platform;
 
 std::intptr_t as_int(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
-
-TEST(Platform, FramesMustLieOnTheCallingThreadsStack) {
-  void* local[2] = {nullptr, nullptr};
-  EXPECT_TRUE(platform::frame_on_stack(local));
-  EXPECT_FALSE(platform::frame_on_stack(nullptr));
-  EXPECT_FALSE(platform::frame_on_stack(reinterpret_cast<char*>(local) + 1));  // misaligned
-  auto heap = std::make_unique<void*[]>(2);
-  EXPECT_FALSE(platform::frame_on_stack(heap.get()));
-
-  bool main_frame_seen_from_thread = true, own_frame_seen = false;
-  std::thread([&] {
-    void* own[2] = {nullptr, nullptr};
-    own_frame_seen = platform::frame_on_stack(own);
-    main_frame_seen_from_thread = platform::frame_on_stack(local);
-  }).join();
-  EXPECT_TRUE(own_frame_seen);
-  EXPECT_FALSE(main_frame_seen_from_thread);
-}
 
 TEST(Platform, HandleWritesAndReads) {
   HANDLE r, w;
