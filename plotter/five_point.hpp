@@ -17,11 +17,6 @@ struct FivePoint {
   static constexpr std::int32_t TARGETS = 5;
   static constexpr Extended DIVISOR = 3.02L;  // 3.02 rounded to extended
 
-  static void TRANSZF(Extended XX, Extended YY) {
-    X = (XX + X) / DIVISOR;
-    Y = (YY + Y) / DIVISOR;
-  }
-
   static void SORSOL() {
     const Extended M = MERET;
     Extended XX;
@@ -33,7 +28,7 @@ struct FivePoint {
       case 3: XX = M; YY = -M; break;    // top right
       default: XX = M; YY = M; break;    // 4: bottom right
     }
-    TRANSZF(XX, YY);
+    TRANSZF<DIVISOR>(XX, YY);
   }
 };
 

@@ -17,11 +17,6 @@ struct SixPoint {
   static constexpr Extended DIVISOR = 6.0L;
   static constexpr Extended SQRT3 = 1.7320508075688772936L;  // √3 rounded to extended
 
-  static void TRANSZF(Extended XX, Extended YY) {
-    X = (XX + X) / DIVISOR;
-    Y = (YY + Y) / DIVISOR;
-  }
-
   // The targets are worked out from MERET on every step, each in exactly
   // this order of operations.
   static void SORSOL() {
@@ -36,7 +31,7 @@ struct SixPoint {
       case 4: XX = (-M) / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;
       default: XX = M / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;  // 5
     }
-    TRANSZF(XX, YY);
+    TRANSZF<DIVISOR>(XX, YY);
   }
 };
 

@@ -10,4 +10,12 @@ extern runtime::Extended X;  // current point, figure units (1 unit = 1 pixel)
 extern runtime::Extended Y;  // positive y is downward on the screen
 extern std::uint16_t MERET;  // figure size, set by the main program's first statement
 
+// One contraction step towards the target (XX, YY), in extended precision:
+// X is written before Y is worked out.
+template <runtime::Extended DIVISOR>
+inline void TRANSZF(runtime::Extended XX, runtime::Extended YY) {
+  X = (XX + X) / DIVISOR;
+  Y = (YY + Y) / DIVISOR;
+}
+
 }  // namespace plotter
