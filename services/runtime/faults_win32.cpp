@@ -17,8 +17,9 @@
 #include "services/runtime/threads.hpp"
 
 extern "C" {
-// Entered with the error number in eax, the FPU-reset flag in ecx, the
-// faulting instruction's address in edx, and ebp still the faulting frame.
+// Entered with the faulting instruction's address pushed as a return
+// address, the error number, the FPU-reset flag and the faulting frame in
+// registers (below), and the frame pointer still the faulting frame's.
 void fault_trampoline() __asm__("grain_fault_trampoline");
 [[noreturn]] void fault_continuation(std::uint32_t error, std::uint32_t reset_fpu,
                                      const void* address, const void* frame)
@@ -31,6 +32,33 @@ void fault_trampoline() __asm__("grain_fault_trampoline");
 // aligned stack. The push happens after the thread has resumed: the saved
 // context that the dispatcher restores lies just below the faulting stack
 // pointer, so the filter must not write there itself.
+#if defined(__x86_64__)
+// The arguments are already in rcx, rdx, r8 (the faulting address) and r9.
+// The unwind information lets a later fault's dispatch walk through the
+// trampoline into the faulting routine: the body is described as a routine
+// with a frame pointer, entered from the pushed faulting address.
+__asm__(R"(
+    .text
+    .p2align 4
+    .globl grain_fault_trampoline
+grain_fault_trampoline:
+    pushq %r8
+    .seh_proc grain_fault_trampoline_body
+grain_fault_trampoline_body:
+    pushq %rbp
+    .seh_pushreg %rbp
+    movq %rsp, %rbp
+    .seh_setframe %rbp, 0
+    .seh_endprologue
+    andq $-16, %rsp
+    subq $32, %rsp
+    call grain_fault_continuation
+    ud2
+    .seh_endproc
+)");
+#else
+// Entered with the error number in eax, the FPU-reset flag in ecx and the
+// faulting instruction's address in edx; the arguments go on the stack.
 __asm__(R"(
     .text
     .p2align 4
@@ -49,6 +77,7 @@ grain_fault_trampoline:
     call grain_fault_continuation
     ud2
 )");
+#endif
 
 namespace runtime::platform {
 namespace {
@@ -97,24 +126,70 @@ LONG WINAPI fault_filter(EXCEPTION_POINTERS* info) {
   if ((ctx->ContextFlags & CONTEXT_CONTROL) != CONTEXT_CONTROL) return EXCEPTION_CONTINUE_SEARCH;
   // The continuation returns into the faulting frame's chain: it needs a
   // frame, and one on the faulting thread's stack (the filter runs on it).
-  const void* frame = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(ctx->Ebp));
+#if defined(__x86_64__)
+  const auto frame_register = ctx->Rbp;
+#else
+  const auto frame_register = ctx->Ebp;
+#endif
+  const void* frame = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(frame_register));
   if (frame == nullptr || !frame_on_stack(frame)) return EXCEPTION_CONTINUE_SEARCH;
   if (faults_taken.fetch_add(1) >= MAX_FAULTS_TAKEN) return EXCEPTION_CONTINUE_SEARCH;
 
+  const auto address = reinterpret_cast<std::uintptr_t>(info->ExceptionRecord->ExceptionAddress);
+  const auto trampoline = reinterpret_cast<std::uintptr_t>(&fault_trampoline);
+#if defined(__x86_64__)
+  if (row->reset_fpu && (ctx->ContextFlags & CONTEXT_FLOATING_POINT) == CONTEXT_FLOATING_POINT)
+    ctx->FltSave.StatusWord &= ~0x80FFu;  // no pending fault when the unit is restored
+  ctx->Rcx = row->error;
+  ctx->Rdx = row->reset_fpu ? 1 : 0;
+  ctx->R8 = address;
+  ctx->R9 = frame_register;
+  ctx->Rip = trampoline;
+#else
   if (row->reset_fpu && (ctx->ContextFlags & CONTEXT_FLOATING_POINT) == CONTEXT_FLOATING_POINT)
     ctx->FloatSave.StatusWord &= ~0x80FFu;  // no pending fault when the unit is restored
   ctx->Eax = row->error;
   ctx->Ecx = row->reset_fpu ? 1 : 0;
-  ctx->Edx = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(info->ExceptionRecord->ExceptionAddress));
-  ctx->Eip = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(&fault_trampoline));
+  ctx->Edx = static_cast<DWORD>(address);
+  ctx->Eip = static_cast<DWORD>(trampoline);
+#endif
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+#if defined(__x86_64__)
+// The 64-bit C runtime runs the main program inside a handler of its own
+// that resumes the faulting instruction for an x87 stack fault, an integer
+// overflow and an array-bounds fault, so these would never reach the
+// unhandled-fault filter: the program would fault again forever, or go on
+// after a raised one. They are taken first.
+void* first_chance_handler = nullptr;
+
+LONG WINAPI first_chance_filter(EXCEPTION_POINTERS* info) {
+  const DWORD code = info->ExceptionRecord->ExceptionCode;
+  if (code != EXCEPTION_FLT_STACK_CHECK && code != EXCEPTION_INT_OVERFLOW &&
+      code != EXCEPTION_ARRAY_BOUNDS_EXCEEDED)
+    return EXCEPTION_CONTINUE_SEARCH;
+  return fault_filter(info);
+}
+#endif
+
 }  // namespace
 
-void install_fault_filter() { SetUnhandledExceptionFilter(fault_filter); }
+void install_fault_filter() {
+  SetUnhandledExceptionFilter(fault_filter);
+#if defined(__x86_64__)
+  if (first_chance_handler == nullptr)
+    first_chance_handler = AddVectoredExceptionHandler(1, first_chance_filter);
+#endif
+}
 
-void remove_fault_filter() { SetUnhandledExceptionFilter(nullptr); }
+void remove_fault_filter() {
+  SetUnhandledExceptionFilter(nullptr);
+#if defined(__x86_64__)
+  if (first_chance_handler != nullptr) RemoveVectoredExceptionHandler(first_chance_handler);
+  first_chance_handler = nullptr;
+#endif
+}
 
 }  // namespace runtime::platform
 

@@ -25,8 +25,10 @@ std::uint32_t tick_count_ms();
 void install_fault_filter();
 void remove_fault_filter();
 
-// Number printed for a code address in the report.
-std::uint32_t report_address(const void* code);
+// Number printed for a code address in the report, and the count of
+// hexadecimal digits it is printed with.
+std::uint64_t report_address(const void* code);
+int report_address_digits();
 // True when [frame, frame + 2 words) lies on the current thread's stack.
 bool frame_on_stack(const void* frame);
 

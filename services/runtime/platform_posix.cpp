@@ -97,7 +97,7 @@ std::uint32_t tick_count_ms() {
 // The address as the object's own (link-time) address: an offset into a PIE
 // executable or shared library, unchanged in a fixed-address executable. This
 // is what `addr2line -e <object>` expects.
-std::uint32_t report_address(const void* code) {
+std::uint64_t report_address(const void* code) {
   Dl_info info;
   link_map* object = nullptr;
   if (code != nullptr &&
@@ -106,6 +106,9 @@ std::uint32_t report_address(const void* code) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code) - object->l_addr);
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code));
 }
+
+// Link-time offsets of a program fit in 32 bits.
+int report_address_digits() { return 8; }
 
 StackBounds read_thread_stack() {
   StackBounds s;

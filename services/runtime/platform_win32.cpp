@@ -9,11 +9,16 @@ namespace {
 
 HANDLE as_handle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-// The current thread's information block (fs:[0x18] on 32-bit Windows).
-// Read directly: the system header's accessor trips the bounds warning.
+// The current thread's information block (fs:[0x18] on 32-bit Windows,
+// gs:[0x30] on 64-bit). Read directly: the system header's accessor trips
+// the bounds warning.
 const NT_TIB* thread_info_block() {
   const NT_TIB* tib;
+#if defined(__x86_64__)
+  __asm__("movq %%gs:0x30, %0" : "=r"(tib));
+#else
   __asm__("movl %%fs:0x18, %0" : "=r"(tib));
+#endif
   return tib;
 }
 
@@ -73,10 +78,10 @@ bool is_char_device(std::intptr_t handle) {
 std::uint32_t tick_count_ms() { return GetTickCount(); }
 
 // The process runs at its linked address range: the real address is what a
-// debugger or a map file names.
-std::uint32_t report_address(const void* code) {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code));
-}
+// debugger or a map file names. A 64-bit address is printed in full.
+std::uint64_t report_address(const void* code) { return reinterpret_cast<std::uintptr_t>(code); }
+
+int report_address_digits() { return 2 * static_cast<int>(sizeof(void*)); }
 
 bool frame_on_stack(const void* frame) {
   const NT_TIB* tib = thread_info_block();

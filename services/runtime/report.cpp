@@ -14,17 +14,24 @@ namespace {
 
 const void* outermost_frame = nullptr;
 
-// 8 upper-case hexadecimal digits into out[0..7].
-void put_hex(char* out, std::uint32_t value) {
+// `count` upper-case hexadecimal digits into out[0..count-1].
+void put_hex(char* out, std::uint64_t value, int count) {
   static constexpr char digits[] = "0123456789ABCDEF";
-  for (int i = 7; i >= 0; --i, value >>= 4) out[i] = digits[value & 15];
+  for (int i = count - 1; i >= 0; --i, value >>= 4) out[i] = digits[value & 15];
 }
 
-// The line made for a code address: "  0x" and its 8 digits.
+// A code address as the report prints it; returns the digits written.
+std::size_t put_address(char* out, const void* code) {
+  const int count = platform::report_address_digits();
+  put_hex(out, platform::report_address(code), count);
+  return static_cast<std::size_t>(count);
+}
+
+// The line made for a code address: "  0x" and its digits.
 void SYSBACKTRACESTR(const void* code) {
-  char line[12] = {' ', ' ', '0', 'x'};
-  put_hex(line + 4, platform::report_address(code));
-  WRITE_STR(STDOUT, std::string_view(line, sizeof line));
+  char line[4 + 16] = {' ', ' ', '0', 'x'};
+  const std::size_t size = 4 + put_address(line + 4, code);
+  WRITE_STR(STDOUT, std::string_view(line, size));
   WRITELN(STDOUT);
 }
 
@@ -53,7 +60,7 @@ void DUMP_STACK(const void* frame) {
 
 std::string HEXSTR(std::uint32_t value) {
   std::string s(8, '0');
-  put_hex(s.data(), value);
+  put_hex(s.data(), value, 8);
   return s;
 }
 
@@ -68,12 +75,11 @@ void WRITE_RUNTIME_ERROR_REPORT() {
   std::size_t digits = 0;
   for (std::uint16_t n = ERRORCODE; digits == 0 || n != 0; n = static_cast<std::uint16_t>(n / 10))
     number[digits++] = static_cast<char>('0' + n % 10);
-  char heading[5 + 14];
+  char heading[5 + 6 + 16];
   std::size_t size = 0;
   while (digits > 0) heading[size++] = number[--digits];
   for (char c : std::string_view(" at 0x")) heading[size++] = c;
-  put_hex(heading + size, platform::report_address(ERRORADDR));
-  size += 8;
+  size += put_address(heading + size, ERRORADDR);
 
   WRITE_STR(STDOUT, "Runtime error ");
   WRITE_STR(STDOUT, std::string_view(heading, size));

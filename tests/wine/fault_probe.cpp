@@ -56,9 +56,16 @@ volatile int int_sink;
   int_sink = one / zero;
 }
 
+// `into` and `bound` do not exist in 64-bit code: there the two faults can
+// only be raised as exceptions, which come from inside the system's
+// RaiseException.
 [[gnu::noinline]] void integer_overflow() {
   FRAME_ANCHOR;
+#if defined(__x86_64__)
+  RaiseException(EXCEPTION_INT_OVERFLOW, 0, 0, nullptr);
+#else
   __asm__ volatile("movl $0x7fffffff, %%eax\n\taddl $1, %%eax\n\tinto" ::: "eax", "cc");
+#endif
 }
 
 [[gnu::noinline]] void access_violation() {
@@ -79,12 +86,21 @@ volatile int int_sink;
 [[gnu::noinline]] void array_bounds() {
   static const int bounds[2] = {0, 9};
   FRAME_ANCHOR;
+#if defined(__x86_64__)
+  (void)bounds;
+  RaiseException(EXCEPTION_ARRAY_BOUNDS_EXCEEDED, 0, 0, nullptr);
+#else
   __asm__ volatile("movl $10, %%eax\n\tboundl %%eax, %0" : : "m"(bounds) : "eax");
+#endif
 }
 
 [[gnu::noinline]] void single_step() {
   FRAME_ANCHOR;
+#if defined(__x86_64__)
+  __asm__ volatile("pushfq\n\torl $0x100, (%%rsp)\n\tpopfq\n\tnop\n\tnop" ::: "cc", "memory");
+#else
   __asm__ volatile("pushfl\n\torl $0x100, (%%esp)\n\tpopfl\n\tnop\n\tnop" ::: "cc", "memory");
+#endif
 }
 
 volatile int depth_limit = 1 << 30;  // never reached: the stack runs out first
@@ -191,9 +207,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: wine_fault_probe CASE\n");
     return 2;
   }
-  std::fprintf(stderr, "case=%08X main=%08X\n",
-               static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(selected)),
-               static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&main_program)));
+  const int digits = 2 * static_cast<int>(sizeof(void*));
+  std::fprintf(stderr, "case=%0*llX main=%0*llX\n", digits,
+               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(selected)), digits,
+               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&main_program)));
   std::fflush(stderr);
   runtime::RUN_PROGRAM(main_program);
 }

@@ -2,7 +2,9 @@
 // the table that the processor can be made to raise is run in a child
 // program (wine_fault_probe), and its exit status and report are checked.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -16,14 +18,17 @@ using winetest::ChildResult;
 
 struct Probe {
   ChildResult result;
-  unsigned case_address = 0;  // the routine that fails
-  unsigned main_address = 0;  // the probe's main program
+  std::uint64_t case_address = 0;  // the routine that fails
+  std::uint64_t main_address = 0;  // the probe's main program
 };
 
 Probe run_probe(const std::string& name) {
   Probe p;
   p.result = winetest::run_child(winetest::own_directory() + "wine_fault_probe.exe", name);
-  std::sscanf(p.result.err.c_str(), "case=%x main=%x", &p.case_address, &p.main_address);
+  unsigned long long at_case = 0, at_main = 0;
+  std::sscanf(p.result.err.c_str(), "case=%llx main=%llx", &at_case, &at_main);
+  p.case_address = at_case;
+  p.main_address = at_main;
   return p;
 }
 
@@ -43,11 +48,15 @@ std::vector<std::string> report_lines(const std::string& out) {
   return lines;
 }
 
-unsigned address_of_line(const std::string& line) {
+// The report prints an address in full: 8 digits in 32-bit code, 16 in
+// 64-bit code.
+const std::string kAddress = "([0-9A-F]{" + std::to_string(2 * sizeof(void*)) + "})";
+
+std::uint64_t address_of_line(const std::string& line) {
   std::smatch m;
-  static const std::regex address_line("  0x([0-9A-F]{8})");
+  static const std::regex address_line("  0x" + kAddress);
   if (!std::regex_match(line, m, address_line)) return 0;
-  return static_cast<unsigned>(std::stoul(m[1].str(), nullptr, 16));
+  return std::stoull(m[1].str(), nullptr, 16);
 }
 
 enum class Walk {
@@ -61,6 +70,14 @@ struct Row {
   Walk walk;
 };
 
+// 64-bit code has no instruction that raises these two faults: the probe
+// raises them through the system, so the error address is the system's.
+#if defined(__x86_64__)
+constexpr Walk kRaisedBySystemIn64Bit = Walk::other;
+#else
+constexpr Walk kRaisedBySystemIn64Bit = Walk::from_main;
+#endif
+
 std::string param_name(const testing::TestParamInfo<Row>& info) {
   std::string s = info.param.name;
   for (char& c : s)
@@ -68,10 +85,22 @@ std::string param_name(const testing::TestParamInfo<Row>& info) {
   return s;
 }
 
+// 64-bit Wine (8) has too little stack left after an overflow to dispatch
+// the fault at all: it ends the process itself.
+bool under_64_bit_wine() {
+#if defined(__x86_64__)
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
 class ReportedFault : public testing::TestWithParam<Row> {};
 
 TEST_P(ReportedFault, EndsWithItsErrorAndReport) {
   const Row row = GetParam();
+  if (std::string(row.name) == "stack-overflow" && under_64_bit_wine())
+    GTEST_SKIP() << "64-bit Wine cannot dispatch a stack overflow";
   const Probe p = run_probe(row.name);
   ASSERT_TRUE(p.result.finished) << row.name << " did not end";
   EXPECT_EQ(p.result.exit_code, row.error) << "stderr: " << p.result.err;
@@ -79,7 +108,7 @@ TEST_P(ReportedFault, EndsWithItsErrorAndReport) {
   ASSERT_GE(lines.size(), 3u) << p.result.out;
 
   std::smatch m;
-  const std::regex heading("Runtime error ([0-9]+) at 0x([0-9A-F]{8})");
+  const std::regex heading("Runtime error ([0-9]+) at 0x" + kAddress);
   ASSERT_TRUE(std::regex_match(lines[0], m, heading)) << lines[0];
   EXPECT_EQ(m[1].str(), std::to_string(row.error));
   const std::string digits = m[2].str();
@@ -90,10 +119,10 @@ TEST_P(ReportedFault, EndsWithItsErrorAndReport) {
     // Heading, error address, return into the main program, return into
     // the start-up code, empty line.
     ASSERT_EQ(lines.size(), 5u) << p.result.out;
-    const unsigned at = static_cast<unsigned>(std::stoul(digits, nullptr, 16));
+    const std::uint64_t at = std::stoull(digits, nullptr, 16);
     EXPECT_GE(at, p.case_address);
     EXPECT_LT(at, p.case_address + 512) << "error address outside the failing routine";
-    const unsigned back_in_main = address_of_line(lines[2]);
+    const std::uint64_t back_in_main = address_of_line(lines[2]);
     EXPECT_GT(back_in_main, p.main_address);
     EXPECT_LT(back_in_main, p.main_address + 512) << "third line is not in the main program";
     EXPECT_NE(address_of_line(lines[3]), 0u);
@@ -107,11 +136,11 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"float-invalid", 207, Walk::from_main},
                     Row{"float-stack-check", 207, Walk::from_main},
                     Row{"integer-divide-by-zero", 200, Walk::from_main},
-                    Row{"integer-overflow", 215, Walk::from_main},
+                    Row{"integer-overflow", 215, kRaisedBySystemIn64Bit},
                     Row{"access-violation", 216, Walk::from_main},
                     Row{"illegal-instruction", 217, Walk::from_main},
                     Row{"privileged-instruction", 217, Walk::from_main},
-                    Row{"array-bounds", 201, Walk::from_main},
+                    Row{"array-bounds", 201, kRaisedBySystemIn64Bit},
                     Row{"single-step", 217, Walk::from_main},
                     Row{"stack-overflow", 202, Walk::other},
                     Row{"other-thread", 216, Walk::other}),
@@ -133,6 +162,12 @@ TEST(FaultFilter, FloatingPointUnitIsResetBeforeTheExitSequence) {
 }
 
 TEST(FaultFilter, FaultWithoutFrameIsLeftToTheSystem) {
+#if defined(__x86_64__)
+  // The system's own unwinding of 64-bit code follows the frame register
+  // of routines that keep one: a routine that clears it breaks the dispatch
+  // before any filter is asked, so this cannot be shown there.
+  GTEST_SKIP() << "no 64-bit routine can fault without a frame and still be dispatched";
+#endif
   const Probe p = run_probe("fault-without-frame");
   ASSERT_TRUE(p.result.finished);
   EXPECT_EQ(p.result.exit_code, 0xC0000005u);
