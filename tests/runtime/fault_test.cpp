@@ -45,6 +45,17 @@ std::string probe_line(std::string_view marker) {
   return probe::line_of(FAULT_PROBE_SOURCE, std::string("LINE:") + std::string(marker));
 }
 
+// Addresses name source lines through debug information, which only the
+// build types with -g have; without it the report's shape is still checked.
+void expect_source_line(const std::string& address, const std::string& expected) {
+#if GRAIN_DEBUG_INFO
+  EXPECT_EQ(probe::source_line(FAULT_PROBE, address), expected) << "at 0x" << address;
+#else
+  (void)address;
+  (void)expected;
+#endif
+}
+
 TEST(RangeCheck, FailureReportHasFiveLinesNamingCheckCallerAndStartUp) {
   for (const char* value : {"32768", "-32769"}) {
     SCOPED_TRACE(value);
@@ -53,9 +64,9 @@ TEST(RangeCheck, FailureReportHasFiveLinesNamingCheckCallerAndStartUp) {
     ASSERT_EQ(r.lines.size(), 5u);
     const auto a = report_addresses(r, 201);
     ASSERT_EQ(a.size(), 3u);
-    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("range-check"));
-    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[1]), probe_line("call-xkoord"));
-    EXPECT_EQ(probe::source_line(FAULT_PROBE, a[2]), probe::line_of(STARTUP_SOURCE, "main_program();"));
+    expect_source_line(a[0], probe_line("range-check"));
+    expect_source_line(a[1], probe_line("call-xkoord"));
+    expect_source_line(a[2], probe::line_of(STARTUP_SOURCE, "main_program();"));
   }
 }
 
@@ -73,7 +84,7 @@ TEST(Round, OutOfRangeOrNotANumberIsInvalidOperation) {
     const probe::Result r = probe::run({"xkoord", value});
     EXPECT_EQ(exit_status(r), 207);
     ASSERT_EQ(r.lines.size(), 5u);
-    EXPECT_EQ(probe::source_line(FAULT_PROBE, report_addresses(r, 207)[0]), probe_line("round"));
+    expect_source_line(report_addresses(r, 207)[0], probe_line("round"));
   }
 }
 
@@ -82,7 +93,7 @@ TEST(Faults, FloatingPointFaultsOfTheExtendedUnit) {
   EXPECT_EQ(exit_status(div), 200);
   const auto a = report_addresses(div, 200);
   ASSERT_FALSE(a.empty());
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("fdiv"));
+  expect_source_line(a[0], probe_line("fdiv"));
 
   for (const auto& [mode, error] : {std::pair{"fovf", 205}, std::pair{"finv", 207}}) {
     const probe::Result r = probe::run({mode});
@@ -98,8 +109,8 @@ TEST(Faults, ProcessorFaults) {
   // stack), so the walk starts in its caller and ends at the start-up code.
   const auto a = report_addresses(segv, 216);
   ASSERT_GE(a.size(), 2u);
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("segv"));
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, a.back()), probe::line_of(STARTUP_SOURCE, "main_program();"));
+  expect_source_line(a[0], probe_line("segv"));
+  expect_source_line(a.back(), probe::line_of(STARTUP_SOURCE, "main_program();"));
 
   const struct {
     const char* mode;
@@ -183,7 +194,7 @@ TEST(ExitSequence, RunErrorAndIoCheckRaiseAtTheirCaller) {
   EXPECT_EQ(exit_status(r), 123);
   const auto a = report_addresses(r, 123);
   ASSERT_FALSE(a.empty());
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, a[0]), probe_line("runerror"));
+  expect_source_line(a[0], probe_line("runerror"));
 
   const probe::Result io = probe::run({"iocheck"});
   EXPECT_EQ(exit_status(io), 104);  // reading from a file open for output
