@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "services/runtime/checks.hpp"
+#include "services/runtime/keep_frame.hpp"
 
 namespace plotter {
 namespace {
@@ -17,12 +18,12 @@ namespace {
 
 }  // namespace
 
-// noipa: never inlined, cloned or specialised, so each keeps its own frame.
-[[gnu::noipa]] runtime::PixelCoord XKOORD(runtime::Extended XX) {
+// Each keeps its own frame: a range error names it, then its caller.
+GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(runtime::Extended XX) {
   return to_pixel(XX + ORIGIN_COLUMN);
 }
 
-[[gnu::noipa]] runtime::PixelCoord YKOORD(runtime::Extended YY) {
+GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(runtime::Extended YY) {
   return to_pixel(YY + ORIGIN_ROW);
 }
 

@@ -28,7 +28,7 @@ struct FivePoint {
       case 3: XX = M; YY = -M; break;    // top right
       default: XX = M; YY = M; break;    // 4: bottom right
     }
-    TRANSZF<DIVISOR>(XX, YY);
+    TRANSZF(XX, YY, DIVISOR);
   }
 };
 

@@ -31,7 +31,7 @@ struct SixPoint {
       case 4: XX = (-M) / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;
       default: XX = M / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;  // 5
     }
-    TRANSZF<DIVISOR>(XX, YY);
+    TRANSZF(XX, YY, DIVISOR);
   }
 };
 

@@ -11,9 +11,9 @@ extern runtime::Extended Y;  // positive y is downward on the screen
 extern std::uint16_t MERET;  // figure size, set by the main program's first statement
 
 // One contraction step towards the target (XX, YY), in extended precision:
-// X is written before Y is worked out.
-template <runtime::Extended DIVISOR>
-inline void TRANSZF(runtime::Extended XX, runtime::Extended YY) {
+// X is written before Y is worked out. DIVISOR is each figure's constant;
+// inlined, it divides by that constant.
+inline void TRANSZF(runtime::Extended XX, runtime::Extended YY, runtime::Extended DIVISOR) {
   X = (XX + X) / DIVISOR;
   Y = (YY + Y) / DIVISOR;
 }

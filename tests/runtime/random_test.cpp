@@ -62,7 +62,8 @@ TEST(Random, AssigningTheSeedReseedsOnlyWhenItChanges) {
   runtime::RESET_RANDOM();
   std::vector<int> split;
   for (int i = 0; i < 12; ++i) {
-    runtime::RANDSEED = runtime::RANDSEED;
+    const std::uint32_t held = runtime::RANDSEED;
+    runtime::RANDSEED = held;
     split.push_back(RANDOM(6));
   }
   EXPECT_EQ(split, whole);
