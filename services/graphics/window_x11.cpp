@@ -42,6 +42,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
 // How long opening waits for the window to be mapped.
 constexpr auto MAP_WAIT = std::chrono::seconds(2);
+// How long closing waits for the window thread to end. A thread still busy
+// then is stuck (a stopped server, or the drawing lock held by a thread that
+// raised a run-time error) and is left to the end of the process.
+constexpr auto CLOSE_WAIT = std::chrono::seconds(1);
 constexpr int TILE_SHIFT = 4;
 
 constexpr std::string_view CREATION_FAILED = "Window creation failed\n";
@@ -452,6 +456,15 @@ bool start_thread() {
 }  // namespace
 
 bool open(const WindowRequest& request) {
+  {
+    // A thread left behind by close() still owns the backend's state.
+    std::lock_guard<std::mutex> guard(backend.start_mutex);
+    if (backend.phase != Phase::ended) {
+      if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+      }
+      return false;
+    }
+  }
   if (backend.wake_fd < 0) backend.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   backend.request = request;
   backend.close_requested.store(false);
@@ -484,7 +497,17 @@ void close() {
     pthread_detach(backend.thread);  // the exit sequence runs on it; the process ends it
     return;
   }
-  pthread_join(backend.thread, nullptr);
+  bool ended;
+  {
+    std::unique_lock<std::mutex> guard(backend.start_mutex);
+    ended = backend.start_cv.wait_for(guard, CLOSE_WAIT,
+                                      [] { return backend.phase == Phase::ended; });
+  }
+  // An ended thread has only its return left.
+  if (ended)
+    pthread_join(backend.thread, nullptr);
+  else
+    pthread_detach(backend.thread);
 }
 
 void lock() { backend.drawing.lock(); }
