@@ -57,6 +57,7 @@ struct Surface {
   bool direct32 = false;      // 32-bit pixels in host order, written in place
   bool truecolor = true;
   std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
+  unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
   unsigned long black = 0, white = 0;
   std::vector<std::uint8_t> tiles;  // 1: changed since last sent
   int tiles_x = 0;
@@ -209,6 +210,28 @@ void set_properties(WindowThread& t, const WindowRequest& r) {
   }
 }
 
+// A DirectColor pixel shows what the colormap holds at each of its
+// component values, and the default colormap is not a ramp: the tables take
+// the cells of 256 greys allocated there, one per component value (read-only
+// cells, shared with other clients, freed with the connection). A grey that
+// cannot be had takes the next darker one's.
+void direct_color_tables(Display* d, Visual* visual, Colormap colormap, Surface& s) {
+  for (unsigned v = 0; v < 256; ++v) {
+    XColor c{};
+    c.red = c.green = c.blue = static_cast<unsigned short>(v * 257);
+    c.flags = DoRed | DoGreen | DoBlue;
+    if (XAllocColor(d, colormap, &c) != 0) {
+      s.red[v] = static_cast<std::uint32_t>(c.pixel & visual->red_mask);
+      s.green[v] = static_cast<std::uint32_t>(c.pixel & visual->green_mask);
+      s.blue[v] = static_cast<std::uint32_t>(c.pixel & visual->blue_mask);
+    } else if (v > 0) {
+      s.red[v] = s.red[v - 1];
+      s.green[v] = s.green[v - 1];
+      s.blue[v] = s.blue[v - 1];
+    }
+  }
+}
+
 // The off-screen image, black, and the pixel tables for the screen's visual.
 bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   Display* d = t.c.display;
@@ -228,6 +251,10 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
     s.green[v] = component(v, visual->green_mask);
     s.blue[v] = component(v, visual->blue_mask);
   }
+  s.red_mask = visual->red_mask;
+  s.green_mask = visual->green_mask;
+  s.blue_mask = visual->blue_mask;
+  if (visual->c_class == DirectColor) direct_color_tables(d, visual, DefaultColormap(d, screen), s);
   s.direct32 = s.image->bits_per_pixel == 32;
   if (s.black != 0) {
     fill(s.image, s.black);
@@ -552,8 +579,8 @@ std::uint32_t get_pixel(int x, int y) {
       if (table[v] == (pixel & mask)) return v;
     return 0;
   };
-  return find(s.red, s.red[255]) | find(s.green, s.green[255]) << 8 |
-         find(s.blue, s.blue[255]) << 16;
+  return find(s.red, s.red_mask) | find(s.green, s.green_mask) << 8 |
+         find(s.blue, s.blue_mask) << 16;
 }
 
 }  // namespace graphics::window
