@@ -7,8 +7,8 @@
 // FLUSH_PERIOD and flushes the connection, so a plotted pixel shows within a
 // few milliseconds without an X call per pixel. Repaints after exposure come
 // from the same image. Both go through a band of 16 rows, copied under the
-// drawing lock and sent without it: the image is the only screen-sized copy. Keys and mouse buttons are not selected, so they do
-// nothing in the window.
+// drawing lock and sent without it: the image is the only screen-sized copy.
+// Keys and mouse buttons are not selected, so they do nothing in the window.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
