@@ -25,6 +25,14 @@ int on_io_error(Display*) { return 0; }
 // later call on it returns at once, and XCloseDisplay frees it.
 void on_connection_lost(Display*, void* user) { static_cast<Connection*>(user)->lost = true; }
 
+std::mutex parked_mutex;
+Connection parked;  // under parked_mutex
+
+void close_parked() {
+  std::lock_guard<std::mutex> guard(parked_mutex);
+  disconnect(parked);
+}
+
 }  // namespace
 
 bool connect(Connection& c) {
@@ -35,9 +43,19 @@ bool connect(Connection& c) {
   });
   c.lost = false;
   c.display = XOpenDisplay(nullptr);
-  if (c.display == nullptr) return false;
-  XSetIOErrorExitHandler(c.display, on_connection_lost, &c);
-  return true;
+  if (c.display != nullptr) XSetIOErrorExitHandler(c.display, on_connection_lost, &c);
+  close_parked();
+  return c.display != nullptr;
+}
+
+void park(Connection& c) {
+  if (c.display == nullptr) return;
+  std::lock_guard<std::mutex> guard(parked_mutex);
+  disconnect(parked);
+  // The loss handler's flag moves along with the display.
+  parked = c;
+  XSetIOErrorExitHandler(parked.display, on_connection_lost, &parked);
+  c.display = nullptr;
 }
 
 void disconnect(Connection& c) {

@@ -14,9 +14,15 @@ struct Connection {
 };
 
 // Opens the display that DISPLAY names; false if it cannot be reached.
+// Then closes the parked connection, if any.
 bool connect(Connection& c);
 // Closes the connection (also after it was lost).
 void disconnect(Connection& c);
+// A server started without -noreset resets when its last client leaves, and
+// drops a client that is still connecting then. A connection that another
+// is about to follow is parked instead of closed: the next connect closes it
+// once the new one is up (or has failed). Leaves `c` closed.
+void park(Connection& c);
 
 // Protocol errors seen on the calling thread so far.
 int error_count();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 #include "services/graphics/connection_x11.hpp"
 #include "services/graphics/window.hpp"
@@ -98,15 +99,19 @@ void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& ma
   for (Window w : probe) XDestroyWindow(d, w);
 }
 
-}  // namespace
 
-TSCREENMETRICS measure_screen() {
+// A connection made while the server resets (its last client has just
+// left) fails or is dropped at once: measuring is tried again after a pause.
+constexpr int MEASURE_TRIES = 3;
+constexpr auto MEASURE_PAUSE = std::chrono::milliseconds(50);
+
+bool measure(TSCREENMETRICS& m) {
   x11::Connection c;
-  if (!x11::connect(c)) return FALLBACK;
+  if (!x11::connect(c)) return false;
   Display* d = c.display;
   const int screen = DefaultScreen(d);
   const Window root = RootWindow(d, screen);
-  TSCREENMETRICS m{};
+  m = {};
   m.screen_width = DisplayWidth(d, screen);
   m.screen_height = DisplayHeight(d, screen);
   // Without a window manager a window has no frame, and "maximised" is
@@ -142,8 +147,21 @@ TSCREENMETRICS measure_screen() {
     m.full_height = static_cast<int>(area_h - maximized.top - maximized.bottom);
   }
   const bool lost = c.lost;
-  x11::disconnect(c);
-  return lost ? FALLBACK : m;
+  // The window thread's connection follows: this one stays open until then,
+  // so that the server does not reset in between.
+  x11::park(c);
+  return !lost;
+}
+
+}  // namespace
+
+TSCREENMETRICS measure_screen() {
+  TSCREENMETRICS m{};
+  for (int i = 0; i < MEASURE_TRIES; ++i) {
+    if (i > 0) std::this_thread::sleep_for(MEASURE_PAUSE);
+    if (measure(m)) return m;
+  }
+  return FALLBACK;
 }
 
 }  // namespace graphics::window

@@ -32,8 +32,11 @@ struct WindowRequest {
 bool open(const WindowRequest& request);
 
 // Posts the close request and waits for the window thread to end (at once if
-// the window is already gone), then releases it. Called on the window thread
-// itself it only posts: a thread cannot wait for its own end.
+// the window is already gone), then releases it. The wait is bounded (about
+// a second): a thread that has not ended by then is stuck in the windowing
+// system or waits for the drawing lock, and is left to the end of the
+// process; until it ends, open() fails. Called on the window thread itself
+// it only posts: a thread cannot wait for its own end.
 void close();
 
 // The drawing lock.

@@ -18,6 +18,8 @@ namespace {
 constexpr const char* CLASS_NAME = "GrainGraphWindow";
 // CS_HREDRAW | CS_VREDRAW: the whole window is repainted after a size change.
 constexpr UINT GRAPHWINDOWSTYLE = CS_HREDRAW | CS_VREDRAW;
+// How long closing waits for the window thread to end.
+constexpr DWORD CLOSE_WAIT_MS = 1000;
 
 // The backend's process-wide state. The handles are written by the thread
 // that opens or closes the window while the window thread does not run, or
@@ -197,6 +199,8 @@ TSCREENMETRICS measure_screen() {
 }
 
 bool open(const WindowRequest& request) {
+  // A thread that close() left behind still owns the backend's state.
+  if (B.thread != nullptr) return false;
   B.request = request;
   InitializeCriticalSection(&B.drawing);
   B.init_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -237,7 +241,10 @@ void close() {
   if (GetCurrentThreadId() == B.thread_id.load()) return;
   // Also when the window is already gone: its thread may still be leaving
   // the destruction, inside the drawing lock that is released here.
-  WaitForSingleObject(B.thread, INFINITE);
+  // Bounded: a thread stuck in the system or waiting for the drawing lock
+  // (held by a thread that raised a run-time error) is left to the end of
+  // the process, with the lock.
+  if (WaitForSingleObject(B.thread, CLOSE_WAIT_MS) != WAIT_OBJECT_0) return;
   release_thread();
 }
 

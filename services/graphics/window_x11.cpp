@@ -6,8 +6,9 @@
 // window thread sends the marked tiles to the window at most every
 // FLUSH_PERIOD and flushes the connection, so a plotted pixel shows within a
 // few milliseconds without an X call per pixel. Repaints after exposure come
-// from the same image. Keys and mouse buttons are not selected, so they do
-// nothing in the window.
+// from the same image. Both go through a band of 16 rows, copied under the
+// drawing lock and sent without it: the image is the only screen-sized copy.
+// Keys and mouse buttons are not selected, so they do nothing in the window.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -42,7 +43,12 @@ using Clock = std::chrono::steady_clock;
 constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
 // How long opening waits for the window to be mapped.
 constexpr auto MAP_WAIT = std::chrono::seconds(2);
+// How long closing waits for the window thread to end. A thread still busy
+// then is stuck (a stopped server, or the drawing lock held by a thread that
+// raised a run-time error) and is left to the end of the process.
+constexpr auto CLOSE_WAIT = std::chrono::seconds(1);
 constexpr int TILE_SHIFT = 4;
+constexpr int TILE = 1 << TILE_SHIFT;
 
 constexpr std::string_view CREATION_FAILED = "Window creation failed\n";
 
@@ -53,6 +59,7 @@ struct Surface {
   bool direct32 = false;      // 32-bit pixels in host order, written in place
   bool truecolor = true;
   std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
+  unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
   unsigned long black = 0, white = 0;
   std::vector<std::uint8_t> tiles;  // 1: changed since last sent
   int tiles_x = 0;
@@ -108,15 +115,16 @@ unsigned long pixel_of(const Surface& s, std::uint32_t rgb) {
   return (rgb & 0xFFFFFF) != 0 ? s.white : s.black;  // other visuals: black and white only
 }
 
-// Copies a rectangle between two images of equal geometry.
-void copy_rect(const XImage* from, XImage* to, int x, int y, int w, int h) {
+// Copies columns [x, x + w) of rows [y, y + h) of the image into rows
+// [0, h) of the band, an image of the same width and format.
+void copy_to_band(const XImage* from, XImage* band, int x, int y, int w, int h) {
   const int bpp = from->bits_per_pixel;
-  const int first = x * bpp / 8;
-  const int end = ((x + w) * bpp + 7) / 8;
-  for (int row = y; row < y + h; ++row) {
-    const std::size_t offset = static_cast<std::size_t>(row) * from->bytes_per_line + first;
-    std::memcpy(to->data + offset, from->data + offset, static_cast<std::size_t>(end - first));
-  }
+  const std::size_t first = static_cast<std::size_t>(x * bpp / 8);
+  const std::size_t end = static_cast<std::size_t>(((x + w) * bpp + 7) / 8);
+  const auto line = static_cast<std::size_t>(from->bytes_per_line);
+  for (int row = 0; row < h; ++row)
+    std::memcpy(band->data + static_cast<std::size_t>(row) * line + first,
+                from->data + static_cast<std::size_t>(y + row) * line + first, end - first);
 }
 
 XImage* make_image(Display* d, Visual* visual, int depth, int w, int h) {
@@ -147,7 +155,10 @@ struct WindowThread {
   x11::Connection c;
   ::Window window = 0;
   GC gc = nullptr;
-  XImage* staging = nullptr;  // the copy being sent; window thread only
+  // One tile row of the image, copied out under the drawing lock and sent
+  // without it; window thread only. Small, so that the image is the only
+  // copy of the screen-sized picture.
+  XImage* staging = nullptr;
   Atom wm_protocols = None, wm_delete = None;
   bool mapped = false;
   bool destroyed = false;
@@ -205,6 +216,28 @@ void set_properties(WindowThread& t, const WindowRequest& r) {
   }
 }
 
+// A DirectColor pixel shows what the colormap holds at each of its
+// component values, and the default colormap is not a ramp: the tables take
+// the cells of 256 greys allocated there, one per component value (read-only
+// cells, shared with other clients, freed with the connection). A grey that
+// cannot be had takes the next darker one's.
+void direct_color_tables(Display* d, Visual* visual, Colormap colormap, Surface& s) {
+  for (unsigned v = 0; v < 256; ++v) {
+    XColor c{};
+    c.red = c.green = c.blue = static_cast<unsigned short>(v * 257);
+    c.flags = DoRed | DoGreen | DoBlue;
+    if (XAllocColor(d, colormap, &c) != 0) {
+      s.red[v] = static_cast<std::uint32_t>(c.pixel & visual->red_mask);
+      s.green[v] = static_cast<std::uint32_t>(c.pixel & visual->green_mask);
+      s.blue[v] = static_cast<std::uint32_t>(c.pixel & visual->blue_mask);
+    } else if (v > 0) {
+      s.red[v] = s.red[v - 1];
+      s.green[v] = s.green[v - 1];
+      s.blue[v] = s.blue[v - 1];
+    }
+  }
+}
+
 // The off-screen image, black, and the pixel tables for the screen's visual.
 bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   Display* d = t.c.display;
@@ -212,7 +245,7 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   Visual* visual = DefaultVisual(d, screen);
   const int depth = DefaultDepth(d, screen);
   s.image = make_image(d, visual, depth, r.width, r.height);
-  t.staging = make_image(d, visual, depth, r.width, r.height);
+  t.staging = make_image(d, visual, depth, r.width, std::min(r.height, TILE));
   if (s.image == nullptr || t.staging == nullptr) return false;
   s.width = r.width;
   s.height = r.height;
@@ -224,15 +257,19 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
     s.green[v] = component(v, visual->green_mask);
     s.blue[v] = component(v, visual->blue_mask);
   }
+  s.red_mask = visual->red_mask;
+  s.green_mask = visual->green_mask;
+  s.blue_mask = visual->blue_mask;
+  if (visual->c_class == DirectColor) direct_color_tables(d, visual, DefaultColormap(d, screen), s);
   s.direct32 = s.image->bits_per_pixel == 32;
   if (s.black != 0) {
     fill(s.image, s.black);
     fill(t.staging, s.black);
   }
-  s.tiles_x = (r.width + (1 << TILE_SHIFT) - 1) >> TILE_SHIFT;
-  const int tiles_y = (r.height + (1 << TILE_SHIFT) - 1) >> TILE_SHIFT;
+  s.tiles_x = (r.width + TILE - 1) >> TILE_SHIFT;
+  const int tiles_y = (r.height + TILE - 1) >> TILE_SHIFT;
   s.tiles.assign(static_cast<std::size_t>(s.tiles_x) * tiles_y, 0);
-  t.runs.reserve(s.tiles.size());
+  t.runs.reserve(static_cast<std::size_t>(s.tiles_x));
   return true;
 }
 
@@ -267,34 +304,56 @@ bool create(WindowThread& t, const WindowRequest& r) {
   return true;
 }
 
-// Sends a rectangle of the image, clipped to it, to the window.
+// Sends a rectangle of the image, clipped to it, to the window, one band of
+// rows at a time.
 void repaint(WindowThread& t, int x, int y, int w, int h) {
-  {
-    std::lock_guard<std::mutex> guard(backend.drawing);
-    const Surface& s = backend.surface;
-    if (s.image == nullptr) return;
-    if (x < 0) w += x, x = 0;
-    if (y < 0) h += y, y = 0;
-    w = std::min(w, s.width - x);
-    h = std::min(h, s.height - y);
-    if (w <= 0 || h <= 0) return;
-    copy_rect(s.image, t.staging, x, y, w, h);
+  for (int band = 0;; band += TILE) {
+    int rows;
+    {
+      std::lock_guard<std::mutex> guard(backend.drawing);
+      const Surface& s = backend.surface;
+      if (s.image == nullptr) return;
+      if (band == 0) {
+        if (x < 0) w += x, x = 0;
+        if (y < 0) h += y, y = 0;
+        w = std::min(w, s.width - x);
+        h = std::min(h, s.height - y);
+        if (w <= 0 || h <= 0) return;
+      }
+      if (band >= h) return;
+      rows = std::min(TILE, h - band);
+      copy_to_band(s.image, t.staging, x, y + band, w, rows);
+    }
+    XPutImage(t.c.display, t.window, t.gc, t.staging, x, 0, x, y + band,
+              static_cast<unsigned>(w), static_cast<unsigned>(rows));
   }
-  XPutImage(t.c.display, t.window, t.gc, t.staging, x, y, x, y, static_cast<unsigned>(w),
-            static_cast<unsigned>(h));
 }
 
-// Sends the changed tiles; false if there were none.
+// Sends the changed tiles, a tile row at a time; false if there were none.
+// Tiles marked meanwhile in rows already passed set `dirty` again and go
+// with the next call.
 bool present(WindowThread& t) {
-  t.runs.clear();
   {
     std::lock_guard<std::mutex> guard(backend.drawing);
     Surface& s = backend.surface;
     if (!s.dirty || s.image == nullptr) return false;
-    const int tile = 1 << TILE_SHIFT;
-    const int tiles_y = static_cast<int>(s.tiles.size()) / s.tiles_x;
-    for (int ty = 0; ty < tiles_y; ++ty) {
+    s.dirty = false;
+  }
+  for (int ty = 0;; ++ty) {
+    t.runs.clear();
+    {
+      std::lock_guard<std::mutex> guard(backend.drawing);
+      Surface& s = backend.surface;
+      if (s.image == nullptr) return true;
+      const int tiles_y = static_cast<int>(s.tiles.size()) / s.tiles_x;
+      const auto marked = [&](int row) {
+        const std::uint8_t* m = &s.tiles[static_cast<std::size_t>(row) * s.tiles_x];
+        return std::find(m, m + s.tiles_x, 1) != m + s.tiles_x;
+      };
+      while (ty < tiles_y && !marked(ty)) ++ty;
+      if (ty >= tiles_y) return true;
       std::uint8_t* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
+      const int y = ty * TILE, h = std::min(TILE, s.height - y);
       for (int tx = 0; tx < s.tiles_x;) {
         if (row[tx] == 0) {
           ++tx;
@@ -302,18 +361,16 @@ bool present(WindowThread& t) {
         }
         const int first = tx;
         while (tx < s.tiles_x && row[tx] != 0) row[tx++] = 0;
-        const int x = first * tile, y = ty * tile;
-        const int w = std::min(tx * tile, s.width) - x, h = std::min(tile, s.height - y);
-        copy_rect(s.image, t.staging, x, y, w, h);
+        const int x = first * TILE;
+        const int w = std::min(tx * TILE, s.width) - x;
+        copy_to_band(s.image, t.staging, x, y, w, h);
         t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
                           static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
       }
     }
-    s.dirty = false;
+    for (const XRectangle& r : t.runs)
+      XPutImage(t.c.display, t.window, t.gc, t.staging, r.x, 0, r.x, r.y, r.width, r.height);
   }
-  for (const XRectangle& r : t.runs)
-    XPutImage(t.c.display, t.window, t.gc, t.staging, r.x, r.y, r.x, r.y, r.width, r.height);
-  return true;
 }
 
 void handle(WindowThread& t, const XEvent& e) {
@@ -452,6 +509,15 @@ bool start_thread() {
 }  // namespace
 
 bool open(const WindowRequest& request) {
+  {
+    // A thread left behind by close() still owns the backend's state.
+    std::lock_guard<std::mutex> guard(backend.start_mutex);
+    if (backend.phase != Phase::ended) {
+      if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+      }
+      return false;
+    }
+  }
   if (backend.wake_fd < 0) backend.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   backend.request = request;
   backend.close_requested.store(false);
@@ -484,7 +550,17 @@ void close() {
     pthread_detach(backend.thread);  // the exit sequence runs on it; the process ends it
     return;
   }
-  pthread_join(backend.thread, nullptr);
+  bool ended;
+  {
+    std::unique_lock<std::mutex> guard(backend.start_mutex);
+    ended = backend.start_cv.wait_for(guard, CLOSE_WAIT,
+                                      [] { return backend.phase == Phase::ended; });
+  }
+  // An ended thread has only its return left.
+  if (ended)
+    pthread_join(backend.thread, nullptr);
+  else
+    pthread_detach(backend.thread);
 }
 
 void lock() { backend.drawing.lock(); }
@@ -529,8 +605,8 @@ std::uint32_t get_pixel(int x, int y) {
       if (table[v] == (pixel & mask)) return v;
     return 0;
   };
-  return find(s.red, s.red[255]) | find(s.green, s.green[255]) << 8 |
-         find(s.blue, s.blue[255]) << 16;
+  return find(s.red, s.red_mask) | find(s.green, s.green_mask) << 8 |
+         find(s.blue, s.blue_mask) << 16;
 }
 
 }  // namespace graphics::window

@@ -38,6 +38,8 @@ constexpr std::uintptr_t LOW_STACK = 64 * 1024;
 constexpr std::uintptr_t BELOW_STACK_REACH = 1024 * 1024;
 constexpr std::uintptr_t RED_ZONE = 128;
 
+constexpr std::uintptr_t USER_SPACE_END = 0x00007FFFFFFFF000;
+constexpr int MAX_INSTRUCTION = 15;  // bytes
 constexpr int TRAP_X87 = 16;  // #MF
 constexpr int TRAP_SIMD = 19;  // #XM
 constexpr unsigned FP_DENORMAL = 0x02, FP_UNDERFLOW = 0x10;
@@ -71,6 +73,50 @@ unsigned unmasked_fp_flags(const ucontext_t* uc) {
   return fp->swd & ~fp->cwd & 0x3fu;
 }
 
+// Linux reports a general protection fault as SIGSEGV with SI_KERNEL,
+// whether a privileged instruction or a non-canonical address caused it; the
+// instruction tells them apart.
+bool privileged_instruction(const ucontext_t* uc) {
+  const auto rip = static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
+  // It was fetched, so it can be read, unless it lies outside user space.
+  if (rip == 0 || rip > USER_SPACE_END - MAX_INSTRUCTION) return false;
+  const auto* code = reinterpret_cast<const std::uint8_t*>(rip);
+  int i = 0;
+  // Legacy prefixes, then a REX prefix.
+  while (i < MAX_INSTRUCTION - 2 &&
+         (code[i] == 0x26 || code[i] == 0x2E || code[i] == 0x36 || code[i] == 0x3E ||
+          code[i] == 0x64 || code[i] == 0x65 || code[i] == 0x66 || code[i] == 0x67 ||
+          code[i] == 0xF2 || code[i] == 0xF3))
+    ++i;
+  if ((code[i] & 0xF0) == 0x40) ++i;
+  const std::uint8_t op = code[i];
+  switch (op) {
+    case 0xF4:  // hlt
+    case 0xFA:  // cli
+    case 0xFB:  // sti
+    case 0x6C: case 0x6D: case 0x6E: case 0x6F:  // ins, outs
+    case 0xE4: case 0xE5: case 0xE6: case 0xE7:  // in, out with a port number
+    case 0xEC: case 0xED: case 0xEE: case 0xEF:  // in, out through dx
+      return true;
+    case 0x0F:
+      switch (code[i + 1]) {
+        case 0x00:  // lldt, ltr
+        case 0x01:  // lgdt, lidt, lmsw, invlpg, swapgs, ...
+        case 0x06:  // clts
+        case 0x07:  // sysret
+        case 0x08:  // invd
+        case 0x09:  // wbinvd
+        case 0x20: case 0x21: case 0x22: case 0x23:  // mov to or from control and debug registers
+        case 0x30:  // wrmsr
+        case 0x32:  // rdmsr
+        case 0x35:  // sysexit
+          return true;
+        default: return false;
+      }
+    default: return false;
+  }
+}
+
 bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
   if (si->si_code <= 0) return false;  // sent by a process, not raised by the processor
   switch (sig) {
@@ -90,7 +136,11 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
         case FPE_FLTSUB: m = {207, true}; return true;
         default: return false;  // inexact result and unknown codes
       }
-    case SIGSEGV: m = {std::uint16_t(si->si_code == SEGV_BNDERR ? 201 : 216), false}; return true;
+    case SIGSEGV:
+      if (si->si_code == SEGV_BNDERR) m = {201, false};
+      else if (si->si_code == SI_KERNEL && privileged_instruction(uc)) m = {217, false};
+      else m = {216, false};  // a page fault, or a general protection fault on an address
+      return true;
     case SIGBUS:  // a mapped page that cannot be read in, or misalignment
     case SIGILL: m = {217, false}; return true;
     case SIGTRAP:

@@ -74,6 +74,19 @@ TEST_P(Lifecycle, DisplayPointingAtNothing) {
   expect_not_in_graphics_mode(*GetParam(), ":" + std::to_string(n));
 }
 
+// The failed start-up ends the same way when the error line cannot be
+// written: status 1 and no run-time error report.
+TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {
+  for (const char* target : {"/dev/full", "&-"}) {
+    SCOPED_TRACE(target);
+    Launch launch;
+    launch.stderr_path = target;
+    ProgramRun run(*GetParam(), "", launch);
+    expect_end(run.terminal, 1);
+    EXPECT_EQ(run.terminal.output().find("rror"), std::string::npos) << run.terminal.output();
+  }
+}
+
 TEST_P(Lifecycle, StandardInputFromDevNullDoesNotHang) {
   testsupport::XServer server;
   Launch launch;

@@ -269,7 +269,10 @@ std::string launcher(const std::string& program, const std::string& prompt,
   script << "#!/bin/sh\n";
   if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
   script << "exec '" << program << "'";
-  if (!stderr_path.empty()) script << " 2>'" << stderr_path << "'";
+  if (stderr_path == "&-")
+    script << " 2>&-";
+  else if (!stderr_path.empty())
+    script << " 2>'" << stderr_path << "'";
   script << "\n";
   script.close();
   chmod(path.c_str(), 0755);

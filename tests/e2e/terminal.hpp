@@ -73,7 +73,7 @@ const std::string& fresh_terminal_settings();
 
 // A shell script that prints `prompt` and then runs `program` (so that the
 // program starts with the cursor away from the terminal's corner), with its
-// standard error sent to `stderr_path` unless that is empty.
+// standard error sent to `stderr_path` unless that is empty ("&-": closed).
 std::string launcher(const std::string& program, const std::string& prompt,
                      const std::string& stderr_path);
 

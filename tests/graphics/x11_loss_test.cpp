@@ -2,29 +2,45 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <regex>
 #include <thread>
 
 #include "services/graphics/window.hpp"
 #include "tests/graphics/x11_test_support.hpp"
 
-// Graphics contexts made and not yet freed by this process. The backend is
-// linked into this program, so its calls come here first.
-std::atomic<int> live_gcs{0};
+// Graphics contexts made and not yet freed by this process, with the
+// drawable each was made for. The backend is linked into this program, so its
+// calls come here first.
+std::mutex gcs_mutex;
+std::map<GC, Drawable> live_gcs;
 
 extern "C" GC XCreateGC(Display* d, Drawable w, unsigned long mask, XGCValues* values) {
   using Real = GC (*)(Display*, Drawable, unsigned long, XGCValues*);
   static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XCreateGC"));
   GC gc = real(d, w, mask, values);
-  if (gc != nullptr) ++live_gcs;
+  std::lock_guard<std::mutex> guard(gcs_mutex);
+  if (gc != nullptr) live_gcs[gc] = w;
   return gc;
 }
 
 extern "C" int XFreeGC(Display* d, GC gc) {
   using Real = int (*)(Display*, GC);
   static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XFreeGC"));
-  --live_gcs;
+  {
+    std::lock_guard<std::mutex> guard(gcs_mutex);
+    live_gcs.erase(gc);
+  }
   return real(d, gc);
+}
+
+// Whether a graphics context made for window w is still there.
+bool gc_live_for(Window w) {
+  std::lock_guard<std::mutex> guard(gcs_mutex);
+  for (const auto& [gc, drawable] : live_gcs)
+    if (drawable == w) return true;
+  return false;
 }
 
 namespace {
@@ -74,29 +90,29 @@ class XLoss : public x11test::OnXServer<false> {
 };
 
 TEST_F(XLoss, ServerKilledWhilePlotting) {
-  const int gcs = live_gcs;
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
+  ASSERT_TRUE(gc_live_for(w));
   const int threads = xprobe::thread_count();  // with the window thread
   Plotter plotter;
   ASSERT_TRUE(plotter.goes_on());
   server->kill();
   // The window thread has ended; the plotter thread is there instead.
   expect_window_gone_quietly(plotter, threads);
-  EXPECT_EQ(live_gcs, gcs) << "the lost window's graphics context was not freed";
+  EXPECT_FALSE(gc_live_for(w)) << "the lost window's graphics context was not freed";
 }
 
 TEST_F(XLoss, ClientKilledByTheServerWhilePlotting) {
-  const int gcs = live_gcs;
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
+  ASSERT_TRUE(gc_live_for(w));
   const int threads = xprobe::thread_count();
   Plotter plotter;
   ASSERT_TRUE(plotter.goes_on());
   XKillClient(client->display(), w);
   client->sync();
   expect_window_gone_quietly(plotter, threads);
-  EXPECT_EQ(live_gcs, gcs) << "the lost window's graphics context was not freed";
+  EXPECT_FALSE(gc_live_for(w)) << "the lost window's graphics context was not freed";
   EXPECT_EQ(client->find(x11test::TITLE), 0u);
   EXPECT_FALSE(client->lost());
   CLOSEGRAPH();

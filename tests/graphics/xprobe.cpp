@@ -102,6 +102,34 @@ std::vector<std::uint32_t> Client::pixels(Window w, int x, int y, int width, int
   return out;
 }
 
+std::vector<std::uint32_t> Client::shown(Window w, int width, int height) {
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(d_, w, &a)) return {};
+  XImage* image = XGetImage(d_, w, 0, 0, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (image == nullptr) return {};
+  std::map<unsigned long, std::uint32_t> colours;
+  std::vector<std::uint32_t> out;
+  out.reserve(static_cast<std::size_t>(width) * height);
+  for (int row = 0; row < height; ++row)
+    for (int col = 0; col < width; ++col) {
+      const unsigned long pixel = XGetPixel(image, col, row);
+      auto known = colours.find(pixel);
+      if (known == colours.end()) {
+        XColor c{};
+        c.pixel = pixel;
+        XQueryColor(d_, a.colormap, &c);
+        known = colours.emplace(pixel, static_cast<std::uint32_t>((c.red >> 8) << 16 |
+                                                                  (c.green >> 8) << 8 |
+                                                                  c.blue >> 8))
+                    .first;
+      }
+      out.push_back(known->second);
+    }
+  XDestroyImage(image);
+  return out;
+}
+
 std::vector<long> Client::long_property(Window w, const char* name, Atom type) {
   Atom actual;
   int format;

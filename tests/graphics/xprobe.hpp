@@ -38,6 +38,9 @@ class Client {
   // row by row; empty on failure. Read from the root window: a window's own
   // contents under another window are undefined.
   std::vector<std::uint32_t> pixels(Window w, int x, int y, int width, int height);
+  // The window's own pixels at (0, 0, width, height), as its colormap
+  // turns them into colours: what a screen of its visual shows.
+  std::vector<std::uint32_t> shown(Window w, int width, int height);
   std::vector<long> long_property(Window w, const char* name, Atom type);
   std::string text_property(Window w, const char* name);
   Atom atom(const char* name);

@@ -101,6 +101,19 @@ __attribute__((noinline)) void bus_error() {
   p[0] = 1;
 }
 
+// Instructions only the kernel may run, and an address no process can have.
+__attribute__((noinline)) void privileged(char which) {
+  switch (which) {
+    case 'h': __asm__ volatile("hlt"); break;
+    case 'c': __asm__ volatile("cli"); break;
+    case 'o': __asm__ volatile("outb %%al, $0x80" ::"a"(0)); break;
+  }
+}
+
+__attribute__((noinline)) void non_canonical_access() {
+  *reinterpret_cast<volatile int*>(0x8000000000000000ull) = 1;
+}
+
 __attribute__((noinline)) void raise_runerror() {
   RUNERROR(123);  // LINE:runerror
 }
@@ -215,6 +228,14 @@ void main_program() {
     overflow_stack(0);
   } else if (mode == "ill") {
     __builtin_trap();
+  } else if (mode == "hlt") {
+    privileged('h');
+  } else if (mode == "cli") {
+    privileged('c');
+  } else if (mode == "out") {
+    privileged('o');
+  } else if (mode == "non-canonical") {
+    non_canonical_access();
   } else if (mode == "bus") {
     bus_error();
   } else if (mode == "trap") {

@@ -115,7 +115,9 @@ TEST(Faults, ProcessorFaults) {
   const struct {
     const char* mode;
     int error;
-  } cases[] = {{"intdiv", 200}, {"stack", 202}, {"ill", 217}, {"bus", 217}, {"trap", 217}};
+  } cases[] = {{"intdiv", 200}, {"stack", 202}, {"ill", 217},          {"bus", 217},
+               {"trap", 217},   {"hlt", 217},   {"cli", 217},          {"out", 217},
+               {"non-canonical", 216}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
     const probe::Result r = probe::run({c.mode});

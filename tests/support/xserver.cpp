@@ -43,6 +43,7 @@ int spawn(const std::vector<std::string>& argv, const std::string& display, int 
 void stop(int& pid) {
   if (pid <= 0) return;
   kill(pid, SIGTERM);
+  kill(pid, SIGCONT);  // a paused server ends too
   for (int i = 0; i < 200; ++i) {
     if (waitpid(pid, nullptr, WNOHANG) == pid) {
       pid = -1;
@@ -74,9 +75,14 @@ XServer::XServer(const XServerOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  xvfb_pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                     "-nolisten", "tcp", "-noreset"},
-                    "", fds[1]);
+  std::vector<std::string> argv{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                screen, "-nolisten", "tcp"};
+  if (!options.reset_when_idle) argv.push_back("-noreset");
+  if (options.visual_class >= 0) {
+    argv.push_back("-cc");
+    argv.push_back(std::to_string(options.visual_class));
+  }
+  xvfb_pid_ = spawn(argv, "", fds[1]);
   close(fds[1]);
   std::string number;
   pollfd p{fds[0], POLLIN, 0};
@@ -114,6 +120,14 @@ XServer::~XServer() {
 void XServer::kill() {
   stop(wm_pid_);
   stop(xvfb_pid_);
+}
+
+void XServer::pause() {
+  if (xvfb_pid_ > 0) ::kill(xvfb_pid_, SIGSTOP);
+}
+
+void XServer::resume() {
+  if (xvfb_pid_ > 0) ::kill(xvfb_pid_, SIGCONT);
 }
 
 }  // namespace testsupport

@@ -8,6 +8,12 @@ struct XServerOptions {
   int width = 1024;
   int height = 768;
   bool window_manager = false;  // start openbox on it
+  // Reset when the last client leaves, as a server started by xvfb-run
+  // does (the default here is -noreset).
+  bool reset_when_idle = false;
+  // Class of the default visual (Xvfb -cc: 4 TrueColor, 5 DirectColor);
+  // -1: the server's default.
+  int visual_class = -1;
 };
 
 class XServer {
@@ -21,6 +27,9 @@ class XServer {
   const std::string& display() const { return display_; }
   // Stops the server now (for tests of a server going away).
   void kill();
+  // Freezes the server (SIGSTOP) and lets it go on (SIGCONT).
+  void pause();
+  void resume();
 
  private:
   std::string display_;

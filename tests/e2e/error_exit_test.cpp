@@ -1,0 +1,53 @@
+// A run-time error ends the process with its report and status, and the
+// terminal restored, whatever the window thread is doing.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "tests/e2e/run.hpp"
+#include "tests/support/pty_process.hpp"
+
+namespace e2e {
+namespace {
+
+// The probe on a fresh terminal, with its window shown on `server`.
+Terminal start_probe(const testsupport::XServer& server, const std::string& mode) {
+  unsetenv("DISPLAY");
+  fresh_terminal_settings();
+  testsupport::PtyOptions options;
+  options.env.push_back("DISPLAY=" + server.display());
+  options.env.push_back("ERROR_PROBE_MODE=" + mode);
+  return Terminal(testsupport::build_path("tests/e2e/error_probe"), options);
+}
+
+void expect_report(Terminal& terminal) {
+  expect_end(terminal, 123);
+  EXPECT_NE(terminal.output().find("Runtime error 123 at 0x"), std::string::npos)
+      << terminal.output();
+}
+
+TEST(RunTimeErrorWithAWindow, EndsWhileTheMainThreadHoldsTheDrawingLock) {
+  testsupport::XServer server;
+  Terminal terminal = start_probe(server, "locked");
+  {
+    XClient x(server.display());
+    ASSERT_NE(wait_for_window(x), 0u) << terminal.output();
+  }
+  terminal.type("q");
+  expect_report(terminal);
+}
+
+TEST(RunTimeErrorWithAWindow, EndsWhileTheXServerIsStopped) {
+  testsupport::XServer server;
+  Terminal terminal = start_probe(server, "plain");
+  {
+    XClient x(server.display());
+    ASSERT_NE(wait_for_window(x), 0u) << terminal.output();
+  }
+  server.pause();
+  terminal.type("q");
+  expect_report(terminal);
+  server.resume();
+}
+
+}  // namespace
+}  // namespace e2e
