@@ -22,6 +22,8 @@ extern std::uint8_t DOINGNUMCODE;
 bool KEYPRESSED();
 // Waits for a keystroke and takes it; an extended key gives 0, then its code.
 std::uint8_t READKEY();
+// Takes the keystroke KEYPRESSED has buffered, as READKEY does once one is.
+std::uint8_t take_key();
 // Code of an extended key for its scan code, control-key state and virtual key.
 std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
                            std::uint16_t virtual_key);

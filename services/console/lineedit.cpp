@@ -68,15 +68,15 @@ void redraw(const Line& l) {
   for (int i = l.len; i > l.pos; --i) cursor_back();
 }
 
-// READKEY, taking in changes of the screen while no key is there.
+// READKEY, taking in changes of the screen while it waits.
 std::uint8_t read_key(const Line& l) {
   for (;;) {
+    EVENTS->wait(1000);
     if (sync_screen()) {
       redraw(l);
       PLACE_CURSOR();
     }
-    if (KEYPRESSED()) return READKEY();
-    EVENTS->wait(1000);
+    if (KEYPRESSED()) return take_key();
   }
 }
 
