@@ -73,6 +73,10 @@ struct Screen {
   void (*write_cell)(int x, int y, std::uint8_t ch, std::uint16_t attribute);
   // Moves the rectangle's rows up by one; its bottom row becomes spaces.
   void (*scroll_up)(int left, int top, int right, int bottom, std::uint16_t attribute);
+  // When the screen changed behind the service's back (resized, or written
+  // by others while the process was stopped): fills `info` with its size
+  // and cursor as they are now and returns true. Null: it never does.
+  bool (*changed)(ScreenInfo& info);
 };
 
 // The console the service works on, bound by ATTACH.

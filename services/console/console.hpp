@@ -22,6 +22,8 @@ extern std::uint8_t DOINGNUMCODE;
 bool KEYPRESSED();
 // Waits for a keystroke and takes it; an extended key gives 0, then its code.
 std::uint8_t READKEY();
+// Takes the keystroke KEYPRESSED has buffered, as READKEY does once one is.
+std::uint8_t take_key();
 // Code of an extended key for its scan code, control-key state and virtual key.
 std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
                            std::uint16_t virtual_key);
@@ -44,6 +46,16 @@ extern bool CHECKEOF;            // Ctrl+Z ends input (never set here)
 void WRITECHAR(std::uint8_t c);
 // Puts the console cursor at the editor cursor and remembers it there.
 void PLACE_CURSOR();
+// Writes `c` as one cell at the editor cursor whatever its code, then wraps
+// and scrolls as WRITECHAR does.
+void write_cell_char(std::uint8_t c);
+// Moves the editor cursor one cell back, to the end of the row above at
+// the window's left edge (not past its top-left corner).
+void cursor_back();
+// Takes in a change of the screen made behind the service's back: the
+// text window becomes the screen's new size and the remembered cursor is
+// where the screen's cursor now is. True when there was one.
+bool sync_screen();
 
 // The read function of INPUT: edits one line on the console and leaves it
 // in the buffer followed by 13 10.

@@ -1,9 +1,11 @@
 // The console on a POSIX system: a terminal.
 //
-// The echo goes to standard output when it is a terminal, else to the
-// process's terminal (/dev/tty); the screen is the terminal's size. Keys
-// come from standard input: from a terminal in key mode, or byte by byte
-// from a file or pipe, without echo.
+// The console is the terminal the keys come from: when standard input is
+// a terminal, the echo and the cursor query go to it (through standard
+// output when that is the same terminal); otherwise the echo would go to
+// standard output's terminal or the process's terminal (/dev/tty), and the
+// keys come byte by byte from the file or pipe, without echo. A closed
+// standard input is an input at its end. The screen is the terminal's size.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -14,13 +16,41 @@ namespace console::backend {
 
 using namespace console::posix;
 
+namespace {
+
+bool is_open(int fd) { return fcntl(fd, F_GETFD) != -1; }
+
+// The terminal of standard input, for writing.
+int open_input_terminal() {
+  if (same_terminal(STDOUT_FILENO, STDIN_FILENO)) return STDOUT_FILENO;
+  char name[256];
+  int fd = -1;
+  if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0) fd = open_high(name, O_WRONLY | O_NOCTTY);
+  if (fd < 0) fd = open_high("/proc/self/fd/0", O_WRONLY | O_NOCTTY);
+  if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
 OpenResult open(Console& console) {
   TerminalScreen& s = TERMSCREEN;
   s = TerminalScreen{};
+  const bool input_open = is_open(STDIN_FILENO);
+  const bool key_terminal = input_open && isatty(STDIN_FILENO);
   winsize ws{};
-  s.fd = STDOUT_FILENO;
+  s.fd = key_terminal ? open_input_terminal() : -1;
+  s.own_fd = s.fd > STDERR_FILENO;
+  if (s.fd < 0 || ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
+    if (s.own_fd) ::close(s.fd);
+    s.own_fd = false;
+    s.fd = STDOUT_FILENO;
+  }
   if (ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
-    s.fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    s.fd = open_high("/dev/tty", O_RDWR | O_NOCTTY);
     if (s.fd < 0) return OpenResult::no_handle;
     s.own_fd = true;
     if (ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
@@ -33,7 +63,7 @@ OpenResult open(Console& console) {
   s.height = ws.ws_row > 0 ? ws.ws_row : 25;
 
   bool keys = false;
-  if (isatty(STDIN_FILENO)) {
+  if (key_terminal) {
     open_terminal_input();
     keys = enter_key_mode(TERMINAL.fd);
     if (!keys) close_terminal_input();
@@ -52,7 +82,8 @@ OpenResult open(Console& console) {
     console.events = &terminal_events();
   } else {
     STREAM = StreamInput{};
-    STREAM.fd = STDIN_FILENO;
+    STREAM.fd = input_open ? STDIN_FILENO : -1;
+    STREAM.eof = !input_open;
     s.silent = true;
     console.events = &stream_events();
   }

@@ -164,7 +164,7 @@ void screen_scroll_up(int left, int top, int right, int bottom, std::uint16_t at
 }
 
 constexpr Screen CONSOLE_SCREEN{screen_info, screen_set_cursor, screen_write_cell,
-                                screen_scroll_up};
+                                screen_scroll_up, nullptr};
 
 }  // namespace
 

@@ -68,6 +68,10 @@ std::uint8_t READKEY() {
   do {
     EVENTS->wait(1000);
   } while (!KEYPRESSED());
+  return take_key();
+}
+
+std::uint8_t take_key() {
   if (SPECIALKEY) {
     SPECIALKEY = false;
     return 0;

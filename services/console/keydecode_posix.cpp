@@ -241,6 +241,18 @@ std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Ite
   }
 }
 
+// True when the `n` bytes are exactly ESC [ row ; col R.
+bool position_report(const unsigned char* p, std::size_t n, int& row, int& col) {
+  if (n < 6 || p[0] != ESC || p[1] != '[' || p[n - 1] != 'R') return false;
+  const Params ps = parse_params(p + 2, n - 3);
+  for (std::size_t i = 2; i + 1 < n; ++i)
+    if (!((p[i] >= '0' && p[i] <= '9') || p[i] == ';')) return false;
+  if (ps.count != 2 || ps.value[0] == 0 || ps.value[1] == 0) return false;
+  row = static_cast<int>(ps.value[0]);
+  col = static_cast<int>(ps.value[1]);
+  return true;
+}
+
 std::size_t add_alt(std::size_t taken, Item& item) {
   if (taken != 0 && item.kind == Item::Kind::key) item.key.control_state |= CS_LEFT_ALT;
   return taken;
@@ -384,8 +396,19 @@ bool next(Decoder& d, std::uint64_t now_ms, Item& item) {
   if (d.size == 0) return false;
   // A full buffer cannot wait for the rest of a sequence.
   const bool complete = now_ms - d.last_ms >= QUIET_MS || room(d) == 0;
-  const std::size_t k = decode(d.bytes.data(), d.size, complete, item);
+  std::size_t k = decode(d.bytes.data(), d.size, complete, item);
   if (k == 0) return false;
+  if (d.reports_owed > 0) {
+    // A report the terminal owes us may look like F3 with modifiers.
+    int row = 0, col = 0;
+    if (item.kind == Item::Kind::key && position_report(d.bytes.data(), k, row, col)) {
+      item = Item{};
+      item.kind = Item::Kind::position;
+      item.row = row;
+      item.col = col;
+    }
+    if (item.kind == Item::Kind::position) --d.reports_owed;
+  }
   std::memmove(d.bytes.data(), d.bytes.data() + k, d.size - k);
   d.size -= k;
   return true;

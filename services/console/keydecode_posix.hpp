@@ -46,6 +46,9 @@ struct Decoder {
   std::array<unsigned char, 256> bytes{};
   std::size_t size = 0;
   std::uint64_t last_ms = 0;
+  // Cursor-position reports asked for and not yet seen. While one is owed,
+  // ESC [ 1 ; 2..16 R is that report, not a modified F3.
+  unsigned reports_owed = 0;
 };
 
 inline std::size_t room(const Decoder& d) { return d.bytes.size() - d.size; }
@@ -54,6 +57,10 @@ std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::u
 // Takes the next item; false when there is none yet (no bytes, or the front
 // may still grow and the input has been quiet for less than QUIET_MS).
 bool next(Decoder& d, std::uint64_t now_ms, Item& item);
+// Notes a cursor-position report asked for and not (yet) answered.
+inline void expect_position_report(Decoder& d) {
+  if (d.reports_owed < 8) ++d.reports_owed;
+}
 // When undecided bytes will be decided without more input.
 inline std::uint64_t decide_at(const Decoder& d) { return d.last_ms + QUIET_MS; }
 

@@ -1,5 +1,11 @@
 // The console line editor: the read function behind INPUT. It overwrites,
-// never inserts, and echoes through WRITECHAR.
+// never inserts. Every character of the line takes one cell, control
+// characters included (they are not acted on), and moving back from the
+// window's left edge goes up a row, so a line that wraps stays edited in
+// place. When the screen changes under it (resized, or written by others
+// while the process was stopped) the line is drawn again where the cursor
+// now is.
+#include "services/console/backend.hpp"
 #include "services/console/console.hpp"
 
 namespace console {
@@ -14,34 +20,33 @@ struct Line {
   int len = 0;  // line length
 };
 
-void echo(char c) { WRITECHAR(static_cast<std::uint8_t>(c)); }
+void show(char c) { write_cell_char(static_cast<std::uint8_t>(c)); }
 
 void backspace(Line& l) {
   if (l.len == 0 || l.pos != l.len) return;
-  echo(8);
-  echo(' ');
-  echo(8);
+  cursor_back();
+  SCREEN->write_cell(CURSORX - 1, CURSORY - 1, ' ', TEXTATTR);
   --l.len;
   --l.pos;
 }
 
 void to_end(Line& l) {
-  for (; l.pos < l.len; ++l.pos) echo(l.text[l.pos]);
+  for (; l.pos < l.len; ++l.pos) show(l.text[l.pos]);
 }
 
 void extended_key(Line& l, std::uint8_t code) {
   switch (code) {
     case 0x47:  // Home
-      for (; l.pos > 0; --l.pos) echo(8);
+      for (; l.pos > 0; --l.pos) cursor_back();
       break;
     case 0x4B:  // Left
       if (l.pos > 0) {
         --l.pos;
-        echo(8);
+        cursor_back();
       }
       break;
     case 0x4D:  // Right
-      if (l.pos < l.len) echo(l.text[l.pos++]);
+      if (l.pos < l.len) show(l.text[l.pos++]);
       break;
     case 0x4F:  // End
       to_end(l);
@@ -51,20 +56,45 @@ void extended_key(Line& l, std::uint8_t code) {
   }
 }
 
+// The line again from the cursor, on a row of its own unless the cursor
+// is at the left edge, with the cursor back at the edit position.
+void redraw(const Line& l) {
+  if (l.len == 0) return;
+  if (CURSORX != WINDOW.left) {
+    WRITECHAR(13);
+    WRITECHAR(10);
+  }
+  for (int i = 0; i < l.len; ++i) show(l.text[i]);
+  for (int i = l.len; i > l.pos; --i) cursor_back();
+}
+
+// READKEY, taking in changes of the screen while it waits.
+std::uint8_t read_key(const Line& l) {
+  for (;;) {
+    EVENTS->wait(1000);
+    if (sync_screen()) {
+      redraw(l);
+      PLACE_CURSOR();
+    }
+    if (KEYPRESSED()) return take_key();
+  }
+}
+
 }  // namespace
 
 void READ_CONSOLE_LINE(runtime::TEXTREC& f) {
   Line l{f.buffer.data()};
+  sync_screen();
   CURSORX = CONSOLEX + 1;
   CURSORY = CONSOLEY + 1;
   for (;;) {
     if (l.pos > l.len) l.len = l.pos;
     PLACE_CURSOR();
-    const std::uint8_t c = READKEY();
+    const std::uint8_t c = read_key(l);
     switch (c) {
       case 13:
-        echo(13);
-        echo(10);
+        WRITECHAR(13);
+        WRITECHAR(10);
         l.text[l.len] = 13;
         l.text[l.len + 1] = 10;
         f.bufpos = 0;
@@ -88,7 +118,7 @@ void READ_CONSOLE_LINE(runtime::TEXTREC& f) {
       default:
         if (l.pos < MAX_LINE) {
           l.text[l.pos++] = static_cast<char>(c);
-          echo(static_cast<char>(c));
+          show(static_cast<char>(c));
         }
         break;
     }

@@ -77,8 +77,15 @@ extern std::atomic<bool> INPUT_MAY_BE_PENDING;
 // Raised when the process continues after a stop: others have written to
 // the terminal meanwhile, so where its cursor is is no longer known.
 extern std::atomic<bool> CURSOR_MOVED;
+// Raised by SIGWINCH: the terminal's size has changed.
+extern std::atomic<bool> SIZE_CHANGED;
 
 std::uint64_t now_ms();
+// Opens `path` on a descriptor above the standard ones, so that it never
+// stands in for a closed standard input or output.
+int open_high(const char* path, int flags);
+// True when both descriptors are the same terminal.
+bool same_terminal(int a, int b);
 
 // tty_posix.cpp: key mode from start-up to the end, through stops and
 // fatal signals.
@@ -90,7 +97,8 @@ const EventSource& terminal_events();
 void open_terminal_input();  // on the terminal of standard input
 void close_terminal_input();
 // Asks the terminal where its cursor is (1-based); input that comes with
-// the answer is kept for the decoder.
+// the answer is kept for the decoder. An answer that comes too late is
+// taken for what it is when it comes.
 bool query_cursor(int out_fd, int& row, int& col);
 
 // stream_posix.cpp

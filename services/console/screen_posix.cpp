@@ -4,6 +4,7 @@
 // never acts as a terminal command.
 #include <errno.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,7 +22,6 @@ void append(const char* data, unsigned n) {
 }
 
 void move_to(int x, int y) {
-  if (CURSOR_MOVED.exchange(false)) S.at_x = S.at_y = -1;
   if (S.at_x == x && S.at_y == y) return;
   char seq[32];
   const int n = std::snprintf(seq, sizeof seq, "\x1b[%d;%dH", y + 1, x + 1);
@@ -70,7 +70,31 @@ void scroll_up(int, int, int, int bottom, std::uint16_t) {
   flush_screen();
 }
 
-constexpr Screen SCREEN_TERMINAL{info, set_cursor, write_cell, scroll_up};
+// After a stop or a resize: the terminal's size and cursor as they are now.
+// The cursor is asked for again (no answer: bottom-left, as at start-up).
+bool changed(ScreenInfo& i) {
+  const bool moved = CURSOR_MOVED.exchange(false);
+  const bool resized = SIZE_CHANGED.exchange(false);
+  if (S.silent || !(moved || resized)) return false;
+  flush_screen();
+  winsize ws{};
+  if (ioctl(S.fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+    S.width = ws.ws_col;
+    S.height = ws.ws_row;
+  }
+  int row = 0, col = 0;
+  if (query_cursor(S.fd, row, col)) {
+    S.cursor_x = (col < 1 ? 1 : col > S.width ? S.width : col) - 1;
+    S.cursor_y = (row < 1 ? 1 : row > S.height ? S.height : row) - 1;
+  } else {
+    S.cursor_x = 0;
+    S.cursor_y = S.height - 1;
+  }
+  S.at_x = S.at_y = -1;
+  return info(i);
+}
+
+constexpr Screen SCREEN_TERMINAL{info, set_cursor, write_cell, scroll_up, changed};
 
 }  // namespace
 

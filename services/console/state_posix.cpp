@@ -9,6 +9,7 @@ TerminalScreen TERMSCREEN;
 TtyState TTY;
 std::atomic<bool> INPUT_MAY_BE_PENDING{false};
 std::atomic<bool> CURSOR_MOVED{false};
+std::atomic<bool> SIZE_CHANGED{false};
 
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "signal handlers need lock-free flags");

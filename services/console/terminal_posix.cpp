@@ -6,6 +6,10 @@
 // INPUT_MAY_BE_PENDING when bytes arrive; while it is down and nothing
 // waits in the decoder, asking for pending input is a few loads and no
 // system call. Without SIGIO every query polls the terminal.
+//
+// Bytes are read one at a time and no further than the end of the next
+// key: what is typed after the final line's Enter stays in the terminal
+// for whoever reads it next (the shell).
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -25,17 +29,12 @@ TerminalInput& T = TERMINAL;
 
 void on_input(int) { INPUT_MAY_BE_PENDING.store(true, std::memory_order_relaxed); }
 
-bool same_terminal(int a, int b) {
-  struct stat sa {}, sb {};
-  return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
-}
-
 int open_own_description() {
   char name[256];
   int fd = -1;
   if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0)
-    fd = open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) fd = open("/proc/self/fd/0", O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    fd = open_high(name, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) fd = open_high("/proc/self/fd/0", O_RDONLY | O_NOCTTY | O_NONBLOCK);
   if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
     close(fd);
     fd = -1;
@@ -60,29 +59,6 @@ bool readable_now(int fd, int timeout_ms) {
   return poll(&p, 1, timeout_ms) > 0;
 }
 
-// Reads what the terminal has, as far as the decoder has room.
-void read_available() {
-  unsigned char buf[256];
-  for (;;) {
-    const std::size_t room = keydecode::room(T.decoder);
-    if (room == 0) {
-      INPUT_MAY_BE_PENDING.store(true);  // come back for the rest
-      return;
-    }
-    if (!T.async && !readable_now(T.fd, 0)) return;
-    const ssize_t n = read(T.fd, buf, room < sizeof buf ? room : sizeof buf);
-    if (n > 0) {
-      keydecode::push(T.decoder, buf, static_cast<std::size_t>(n), now_ms());
-      if (T.async && static_cast<std::size_t>(n) < room) return;  // SIGIO tells of more
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EAGAIN) return;
-    T.eof = true;  // hung up (0 or EIO): nothing more will come
-    return;
-  }
-}
-
 void decode_into_queue() {
   if (T.decoder.size == 0) return;
   const std::uint64_t now = now_ms();
@@ -94,9 +70,32 @@ void decode_into_queue() {
   }
 }
 
+// Reads byte by byte until a key is decoded or the terminal has no more.
+void read_key_bytes() {
+  for (;;) {
+    decode_into_queue();
+    if (!T.queue.empty()) {
+      INPUT_MAY_BE_PENDING.store(true);  // more may be there: look again next time
+      return;
+    }
+    if (keydecode::room(T.decoder) == 0) return;  // decided once the input is quiet
+    if (!T.async && !readable_now(T.fd, 0)) return;
+    unsigned char c;
+    const ssize_t n = read(T.fd, &c, 1);
+    if (n == 1) {
+      keydecode::push(T.decoder, &c, 1, now_ms());
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return;
+    T.eof = true;  // hung up (0 or EIO): nothing more will come
+    return;
+  }
+}
+
 void refill() {
   // Cleared before reading: a byte that comes after the read raises it again.
-  if (!T.async || INPUT_MAY_BE_PENDING.exchange(false)) read_available();
+  if (!T.async || INPUT_MAY_BE_PENDING.exchange(false)) read_key_bytes();
   decode_into_queue();
   if (T.eof && T.queue.empty() && T.decoder.size == 0) {
     // The terminal is gone: every further key is Enter, so a line read ends.
@@ -181,6 +180,20 @@ std::uint64_t now_ms() {
 
 const EventSource& terminal_events() { return EVENTS_TERMINAL; }
 
+int open_high(const char* path, int flags) {
+  const int fd = open(path, flags | O_CLOEXEC);
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int high = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  close(fd);
+  return high;
+}
+
+bool same_terminal(int a, int b) {
+  struct stat sa {}, sb {};
+  return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) &&
+         sa.st_rdev == sb.st_rdev;
+}
+
 void open_terminal_input() {
   T = TerminalInput{};
   T.fd = open_own_description();
@@ -203,6 +216,8 @@ void close_terminal_input() {
 bool query_cursor(int out_fd, int& row, int& col) {
   static constexpr char QUERY[] = "\x1b[6n";
   if (write(out_fd, QUERY, sizeof QUERY - 1) != static_cast<ssize_t>(sizeof QUERY - 1)) return false;
+  // Byte by byte, and no further than the answer: keys typed meanwhile are
+  // the first keys of the input, and what follows them stays unread.
   unsigned char buf[256];
   std::size_t len = 0;
   bool found = false;
@@ -210,14 +225,16 @@ bool query_cursor(int out_fd, int& row, int& col) {
   while (!found && len < sizeof buf) {
     const std::uint64_t now = now_ms();
     if (now >= deadline || !readable_now(T.fd, static_cast<int>(deadline - now))) break;
-    const ssize_t n = read(T.fd, buf + len, sizeof buf - len);
+    const ssize_t n = read(T.fd, buf + len, 1);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
-    len += static_cast<std::size_t>(n);
-    found = take_position_report(buf, len, row, col);
+    ++len;
+    if (buf[len - 1] == 'R') found = take_position_report(buf, len, row, col);
   }
-  // Keys typed meanwhile are the first keys of the input.
   keydecode::push(T.decoder, buf, len, now_ms());
+  // The answer may still come: the decoder then takes it as one.
+  if (!found) keydecode::expect_position_report(T.decoder);
+  INPUT_MAY_BE_PENDING.store(true);
   return found;
 }
 

@@ -1,6 +1,6 @@
 // The terminal in key mode: from start-up to the end of the process the
 // terminal delivers keys one by one without echo; the settings found at
-// start-up come back however the process ends or stops.
+// start-up come back however the process ends or stops (SIGKILL aside).
 //
 // Key mode: not canonical, no echo, no input translation (Enter stays 13,
 // Ctrl+J 10), no flow control (Ctrl+S and Ctrl+Q are keys), no Ctrl+V
@@ -10,58 +10,99 @@
 // TtyState::mode tells the signal handlers who holds the terminal; a
 // handler that changes the settings marks it TTY_BUSY meanwhile, so that a
 // handler on another thread or the exit sequence never interleaves its own
-// change with it. The handlers block one another on their own thread.
+// change with it. The handlers block one another on their own thread and
+// never wait without limit for a change in progress, so that no burst of
+// signals can jam the process. Settings change only while the process is
+// in the terminal's foreground; a stopped process that is told to end
+// (kill %1: SIGTERM, then SIGCONT) ends without touching the terminal.
 #include <pthread.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "services/console/posix.hpp"
+#include "services/runtime/fatal_posix.hpp"
 
 namespace console::posix {
 namespace {
 
-constexpr int FATAL_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+// Signals whose default action ends the process, but for the processor
+// faults (the fault filter's) and SIGIO (ours): the terminal comes back
+// first. Real-time signals are added at run time.
+constexpr int FATAL_SIGNALS[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGABRT, SIGUSR1,
+                                 SIGUSR2, SIGALRM, SIGPIPE, SIGXCPU,   SIGXFSZ, SIGSYS,
+                                 SIGVTALRM, SIGPROF, SIGSTKFLT, SIGPWR};
+
+// How long a handler waits for a change in progress on another thread.
+constexpr std::uint64_t BUSY_WAIT_MS = 500;
+
+template <class F>
+void for_each_fatal(F f) {
+  for (int s : FATAL_SIGNALS) f(s);
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) f(s);
+}
 
 // Takes the terminal when it is in state `from`, once a change in progress
-// elsewhere is done; false when it is in another state.
+// elsewhere is done; false when it is in another state, or the change does
+// not end in time.
 bool take(int from) {
+  std::uint64_t deadline = 0;
   for (;;) {
     int m = TTY.mode.load();
-    if (m == TTY_BUSY) continue;
+    if (m == TTY_BUSY) {
+      const std::uint64_t now = now_ms();
+      if (deadline == 0) deadline = now + BUSY_WAIT_MS;
+      if (now > deadline) return false;
+      continue;
+    }
     if (m != from) return false;
     if (TTY.mode.compare_exchange_weak(m, TTY_BUSY)) return true;
   }
 }
 
-// Marks the terminal as given back, once a change in progress is done.
-void give_back() {
-  for (;;) {
-    int m = TTY.mode.load();
-    if (m != TTY_BUSY && TTY.mode.compare_exchange_weak(m, TTY_OFF)) return;
-  }
-}
-
 void our_signals(sigset_t& set) {
   sigemptyset(&set);
-  for (int s : FATAL_SIGNALS) sigaddset(&set, s);
+  for_each_fatal([&set](int s) { sigaddset(&set, s); });
   sigaddset(&set, SIGTSTP);
   sigaddset(&set, SIGCONT);
+  sigaddset(&set, SIGWINCH);
+}
+
+void mask(int how, int sig) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  pthread_sigmask(how, &set, nullptr);
+}
+
+// Another process group is in the terminal's foreground: the settings are
+// its business.
+bool others_in_front() {
+  const pid_t front = tcgetpgrp(TTY.fd);
+  return front > 0 && front != getpgrp();
 }
 
 void set_keys_again() {
   CURSOR_MOVED.store(true);
+  // In the background (continued by bg, or to be ended by kill) key mode
+  // waits for the SIGCONT that brings the process to the front.
+  if (others_in_front()) return;
   if (take(TTY_SUSPENDED) || take(TTY_KEYS)) {
     tcsetattr(TTY.fd, TCSANOW, &TTY.keys);
     TTY.mode.store(TTY_KEYS);
   }
 }
 
-void unblock(int sig) {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, sig);
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+// The settings found at start-up, for good; from any thread, also in a
+// handler. Once a change in progress is done (or has had its time): while
+// suspended the settings are back already.
+void give_back_for_good() {
+  const std::uint64_t deadline = now_ms() + BUSY_WAIT_MS;
+  while (TTY.mode.load() == TTY_BUSY && now_ms() <= deadline) {
+  }
+  const int was = TTY.mode.exchange(TTY_OFF);
+  if (was == TTY_OFF || was == TTY_SUSPENDED || TTY.fd < 0 || others_in_front()) return;
+  tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
 }
 
 void set_action(int sig, void (*handler)(int)) {
@@ -73,13 +114,12 @@ void set_action(int sig, void (*handler)(int)) {
   sigaction(sig, &sa, nullptr);
 }
 
-// SIGHUP, SIGINT, SIGQUIT, SIGTERM: give the terminal back, then end by
-// the same signal as its default action would.
+// A signal that ends the process: the terminal back, then the end the
+// signal's default action gives.
 void on_fatal(int sig) {
-  give_back();
-  tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
+  give_back_for_good();
   signal(sig, SIG_DFL);
-  unblock(sig);
+  mask(SIG_UNBLOCK, sig);
   raise(sig);
   _exit(128 + sig);
 }
@@ -87,12 +127,15 @@ void on_fatal(int sig) {
 // Ctrl+Z: the terminal goes back as found while the process is stopped.
 void on_stop(int) {
   if (take(TTY_KEYS)) {
-    tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
+    if (!others_in_front()) tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
     TTY.mode.store(TTY_SUSPENDED);
   }
   signal(SIGTSTP, SIG_DFL);
-  unblock(SIGTSTP);
+  mask(SIG_UNBLOCK, SIGTSTP);
   raise(SIGTSTP);  // stops here; discarded in an orphaned process group
+  // A stop that comes now stops the process by default; from here on it
+  // waits for this handler to return, instead of running nested in it.
+  mask(SIG_BLOCK, SIGTSTP);
   set_action(SIGTSTP, on_stop);
   set_keys_again();
 }
@@ -101,9 +144,10 @@ void on_stop(int) {
 // but looks at its input, where it finds the terminal gone.
 void on_hangup_ignored(int) { INPUT_MAY_BE_PENDING.store(true); }
 
-// Continued (after Ctrl+Z, or a stop we did not see): key mode again. In
-// the background this stops the process once more until it is in front.
+// Continued (after Ctrl+Z, or a stop we did not see): key mode again.
 void on_continue(int) { set_keys_again(); }
+
+void on_resize(int) { SIZE_CHANGED.store(true); }
 
 bool disposition_is(int sig, void (*what)(int)) {
   struct sigaction old {};
@@ -127,11 +171,14 @@ bool enter_key_mode(int fd) {
   TTY.keys = t;
 
   // Signals ignored at start-up (nohup, background jobs) stay ignored.
-  for (int s : FATAL_SIGNALS)
+  for_each_fatal([](int s) {
     if (is_default(s)) set_action(s, on_fatal);
+  });
   if (disposition_is(SIGHUP, SIG_IGN)) set_action(SIGHUP, on_hangup_ignored);
   if (is_default(SIGTSTP)) set_action(SIGTSTP, on_stop);
   if (is_default(SIGCONT)) set_action(SIGCONT, on_continue);
+  if (is_default(SIGWINCH)) set_action(SIGWINCH, on_resize);
+  runtime::platform::FATAL_SIGNAL_HOOK.store(give_back_for_good);
 
   // No handler of ours may run on this thread while it holds the terminal.
   sigset_t ours, old;
@@ -146,8 +193,8 @@ bool enter_key_mode(int fd) {
 
 void leave_key_mode() {
   if (TTY.fd < 0) return;
-  give_back();
-  tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
+  runtime::platform::FATAL_SIGNAL_HOOK.store(nullptr);
+  give_back_for_good();
 }
 
 }  // namespace console::posix

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "services/runtime/fatal_posix.hpp"
 #include "services/runtime/fpu.hpp"
 #include "services/runtime/platform.hpp"
 #include "services/runtime/stack_posix.hpp"
@@ -154,6 +155,7 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
 // Default handling: a processor fault comes back when the instruction runs
 // again; a signal that was sent, or a trap, is raised again.
 void pass_on(int sig, const siginfo_t* si) {
+  if (void (*hook)() = FATAL_SIGNAL_HOOK.load()) hook();
   struct sigaction dfl{};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -172,6 +174,8 @@ void on_fault(int sig, siginfo_t* si, void* context) {
   auto* uc = static_cast<ucontext_t*>(context);
   greg_t* regs = uc->uc_mcontext.gregs;
   Mapping m;
+  // Sent with kill or a queue (no fault): ends the process as the signal would.
+  if (si->si_code <= 0 && sig != SIGTRAP) return pass_on(sig, si);
   if (!map_fault(sig, si, uc, m)) return pass_on(sig, si);
 
   // The error is raised in the frame current at the fault, which must be a
@@ -256,6 +260,8 @@ struct ThreadAltStack {
 thread_local ThreadAltStack thread_alt_stack;
 
 }  // namespace
+
+std::atomic<void (*)()> FATAL_SIGNAL_HOOK{nullptr};
 
 void install_fault_filter() {
   THREAD_STACK = read_thread_stack();

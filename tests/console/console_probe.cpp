@@ -6,10 +6,19 @@
 //   PROBE_WAIT_GO=1      read one line before starting the console, so a
 //                        test can take the terminal settings first;
 //   PROBE_STDOUT_NULL=1  standard output goes to /dev/null;
-//   PROBE_JOBS=1         run as a job under a minimal job-control shell:
-//                        when the job stops it takes the terminal back,
-//                        writes "[stopped]" and waits for a line ("fg").
+//   PROBE_STDOUT_PTY=1   standard output goes to another pseudo-terminal;
+//   PROBE_CLOSE_STD=1    standard input and output are closed;
+//   PROBE_JOBS=1         run as a job under a minimal job-control shell,
+//                        which writes "[job <pid>]" first; when the job
+//                        stops it takes the terminal back, writes
+//                        "[stopped]" and waits for a line ("fg");
+//   PROBE_JOBS=quiet     the same, but the shell does nothing on a stop;
+//   PROBE_THREAD=1       a second thread runs (as the window thread does),
+//                        so signals may be handled on either;
+//   PROBE_REST=1         once the job has ended, the shell reads a line
+//                        and writes "[rest <line>]".
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -17,6 +26,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "services/console/console.hpp"
@@ -27,10 +37,11 @@
 
 namespace {
 
-void read_line_raw() {
+std::string read_line_raw() {
+  std::string line;
   char c;
-  while (read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
-  }
+  while (read(STDIN_FILENO, &c, 1) == 1 && c != '\n') line += c;
+  return line;
 }
 
 void say(const char* s) {
@@ -52,9 +63,12 @@ void run_as_job() {
   }
   setpgid(job, job);
   tcsetpgrp(STDIN_FILENO, job);
+  say(("[job " + std::to_string(job) + "]\r\n").c_str());
+  const bool quiet = std::string(std::getenv("PROBE_JOBS")) == "quiet";
   for (;;) {
     int st = 0;
     if (waitpid(job, &st, WUNTRACED) < 0) _exit(96);
+    if (WIFSTOPPED(st) && quiet) continue;
     if (WIFSTOPPED(st)) {
       tcsetpgrp(STDIN_FILENO, getpgrp());
       say("[stopped]\r\n");
@@ -62,6 +76,8 @@ void run_as_job() {
       tcsetpgrp(STDIN_FILENO, job);
       kill(-job, SIGCONT);
     } else if (WIFEXITED(st)) {
+      tcsetpgrp(STDIN_FILENO, getpgrp());
+      if (std::getenv("PROBE_REST") != nullptr) say(("[rest " + read_line_raw() + "]\r\n").c_str());
       _exit(WEXITSTATUS(st));
     } else if (WIFSIGNALED(st)) {
       signal(WTERMSIG(st), SIG_DFL);
@@ -74,6 +90,11 @@ void run_as_job() {
 void main_program() {
   const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT};
   runtime::INITIALIZEUNITS(units);
+  if (std::getenv("PROBE_THREAD") != nullptr) {
+    std::thread([] {
+      for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    }).detach();
+  }
   while (!console::KEYPRESSED()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   runtime::READLN_END(runtime::INPUT);
   runtime::INT_IOCHECK();
@@ -88,6 +109,16 @@ int main() {
     const int fd = open("/dev/null", O_WRONLY);
     dup2(fd, STDOUT_FILENO);
     close(fd);
+  }
+  if (std::getenv("PROBE_STDOUT_PTY") != nullptr) {
+    int master = -1, slave = -1;  // the master stays open, unread
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) _exit(94);
+    dup2(slave, STDOUT_FILENO);
+    close(slave);
+  }
+  if (std::getenv("PROBE_CLOSE_STD") != nullptr) {
+    close(STDIN_FILENO);
+    close(STDOUT_FILENO);
   }
   runtime::RUN_PROGRAM(main_program);
 }

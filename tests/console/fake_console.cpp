@@ -30,6 +30,10 @@ void wait(std::uint32_t ms) {
   SCRIPT.waits.push_back(ms);
   if (SCRIPT.waits.size() > 10000) throw std::runtime_error("script exhausted");
   if (!SCRIPT.pending.empty() || SCRIPT.later.empty()) return;
+  if (SCREEN.change_later) {
+    SCREEN.change_now = SCREEN.change_later;
+    SCREEN.change_later.reset();
+  }
   for (const InputRecord& r : SCRIPT.later.front()) SCRIPT.pending.push_back(r);
   SCRIPT.later.pop_front();
 }
@@ -63,8 +67,22 @@ void scroll_up(int left, int top, int right, int bottom, std::uint16_t) {
   ++SCREEN.scrolls;
 }
 
+bool changed(console::ScreenInfo& i) {
+  if (!SCREEN.change_now) return false;
+  const console::ScreenInfo c = *SCREEN.change_now;
+  SCREEN.change_now.reset();
+  if (c.width != SCREEN.width || c.height != SCREEN.height) {
+    SCREEN.width = c.width;
+    SCREEN.height = c.height;
+    SCREEN.rows.assign(static_cast<std::size_t>(c.height), std::string(static_cast<std::size_t>(c.width), ' '));
+  }
+  i = c;
+  i.attribute = 0x1E;
+  return true;
+}
+
 constexpr console::EventSource EVENTS{has_pending, read, wait};
-constexpr console::Screen SCREEN_IF{info, set_cursor, write_cell, scroll_up};
+constexpr console::Screen SCREEN_IF{info, set_cursor, write_cell, scroll_up, changed};
 
 }  // namespace
 

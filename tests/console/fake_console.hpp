@@ -3,6 +3,7 @@
 // screen that records its cells and calls.
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct ScreenRecord {
   int cursor_x = -1, cursor_y = -1;
   int cells_written = 0;
   int scrolls = 0;
+  // A change behind the service's back (a resized screen starts blank):
+  // seen at once, or after the next wait that brings a batch of the script.
+  std::optional<console::ScreenInfo> change_now, change_later;
 };
 extern ScreenRecord SCREEN;
 

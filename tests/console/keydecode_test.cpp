@@ -134,6 +134,27 @@ TEST(KeyDecode, ReportsAndUnknownSequencesAreNoKeys) {
   EXPECT_EQ(item.col, 40);
 }
 
+// A report asked for and not answered in time may come later; while it is
+// owed, ESC [ 1 ; 2..16 R is that report. Once it has come, the same bytes
+// are F3 with modifiers again.
+TEST(KeyDecode, LateCursorReportIsNotAModifiedF3) {
+  consoletest::attach(80, 25);
+  Decoder d;
+  expect_position_report(d);
+  const std::string late = "\x1b[1;5R", f3 = "\x1b[1;5R";
+  push(d, bytes(late), late.size(), 0);
+  Item item;
+  ASSERT_TRUE(next(d, 0, item));
+  EXPECT_EQ(item.kind, Kind::position);
+  EXPECT_EQ(item.col, 5);
+  EXPECT_EQ(d.reports_owed, 0u);
+  push(d, bytes(f3), f3.size(), 0);
+  queue_records(d, 1000);
+  ASSERT_TRUE(console::KEYPRESSED());
+  EXPECT_EQ(console::READKEY(), 0);
+  EXPECT_EQ(console::READKEY(), 0x60);  // Ctrl+F3
+}
+
 TEST(KeyDecode, LoneEscIsDecidedAfterAQuietTime) {
   Decoder d;
   Item item;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "services/console/console.hpp"
 #include "services/runtime/system.hpp"
@@ -152,6 +153,75 @@ TEST_F(LineEditor, ReadingTwoLinesStartsTheSecondWhereTheFirstLeftTheCursor) {
   EXPECT_EQ(read_line(), "one\r\n");
   EXPECT_EQ(read_line(), "two\r\n");
   EXPECT_EQ(cells(0, 4, 3), "two");
+}
+
+// The records `text` types, kept for a later batch of the script.
+std::vector<console::InputRecord> keys_of(const std::string& text) {
+  const auto saved = SCRIPT.pending;
+  SCRIPT.pending.clear();
+  type(text);
+  std::vector<console::InputRecord> keys(SCRIPT.pending.begin(), SCRIPT.pending.end());
+  SCRIPT.pending = saved;
+  return keys;
+}
+
+// 40 columns, 45 characters: moving back from the left edge goes up a row,
+// so the screen keeps showing the line as it is.
+TEST_F(LineEditor, AWrappedLineIsEditedInPlace) {
+  const std::string typed = std::string("0123456789") + "0123456789" + "0123456789" + "0123456789" + "abcde";
+  attach(40, 10, 0, 3);
+  type(typed + "\b\b\b\b\b\b\b\bZY");
+  press(Key::home);
+  type("Q\r");
+  EXPECT_EQ(read_line(), "Q" + typed.substr(1, 36) + "ZY\r\n");
+  EXPECT_EQ(row(3), "Q" + typed.substr(1, 36) + "ZY ");
+  EXPECT_EQ(row(4), std::string(40, ' '));
+  EXPECT_EQ(SCREEN.cursor_y, 4);  // the line end is below the line's last row
+
+  attach(40, 10, 0, 3);
+  type(typed + "\x1b");
+  press(Key::left);  // nothing left of an empty line
+  type("z\r");
+  EXPECT_EQ(read_line(), "z\r\n");
+  EXPECT_EQ(row(3), "z" + std::string(39, ' '));
+  EXPECT_EQ(row(4), std::string(40, ' '));
+
+  attach(40, 10, 0, 3);
+  type(typed);
+  for (int i = 0; i < 7; ++i) press(Key::left);
+  type("X\r");
+  EXPECT_EQ(read_line(), typed.substr(0, 38) + "X" + typed.substr(39) + "\r\n");
+  EXPECT_EQ(cells(38, 3, 2), "X9");
+}
+
+// Every character of the line takes one cell, control characters included.
+TEST_F(LineEditor, ControlCharactersTakeOneCellEach) {
+  type("a\n\x07\tb\r");
+  runtime::READLN_END(INPUT);  // takes the line up to its first 10
+  EXPECT_EQ(std::string(INPUT.buffer.data(), INPUT.bufend), "a\n\x07\tb\r\n");
+  EXPECT_EQ(cells(5, 3, 5), "a\n\x07\tb");
+  EXPECT_EQ(SCREEN.cursor_y, 4);
+}
+
+// The screen changes while the line is typed: the line is drawn again on a
+// row of its own below the cursor, and editing goes on there, in the new
+// width. A change before the line moves where it starts.
+TEST_F(LineEditor, AScreenChangeDrawsTheLineAgainWhereTheCursorIs) {
+  type("abc");
+  press(Key::left);
+  SCRIPT.later = {keys_of("X\r")};
+  SCREEN.change_later = console::ScreenInfo{30, 8, 7, 5, 0x1E};
+  EXPECT_EQ(read_line(), "abX\r\n");
+  EXPECT_EQ(console::WINDOW.right, 30);
+  EXPECT_EQ(console::WINDOW.bottom, 8);
+  EXPECT_EQ(cells(0, 6, 4), "abX ");
+  EXPECT_EQ(SCREEN.cursor_y, 7);
+
+  attach(40, 10, 5, 3);
+  SCREEN.change_now = console::ScreenInfo{20, 5, 3, 2, 0x1E};
+  type("hi\r");
+  EXPECT_EQ(read_line(), "hi\r\n");
+  EXPECT_EQ(cells(3, 2, 3), "hi ");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -118,6 +119,36 @@ struct Session {
   }
 };
 
+// The job's process id, as the probe's job-control shell tells it.
+pid_t job_of(PtyProcess& p) {
+  pid_t job = -1;
+  wait_until([&] {
+    const std::string& out = p.output();
+    const auto at = out.find("[job ");
+    if (at == std::string::npos || out.find(']', at) == std::string::npos) return false;
+    job = static_cast<pid_t>(std::atol(out.c_str() + at + 5));
+    return true;
+  });
+  return job;
+}
+
+// The state letter of a process (R, S, T, Z, ...), or 0 when it is gone.
+char process_state(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto paren = stat.rfind(')');
+  return paren == std::string::npos || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
+}
+
+// The screen after the last cursor query, `rows` x `cols`.
+Screen screen_after_last_query(PtyProcess& p, int rows, int cols) {
+  Screen s(rows, cols);
+  const std::string& out = p.output();
+  const auto at = out.rfind(QUERY);
+  if (at != std::string::npos) s.feed(out.substr(at + QUERY.size()));
+  return s;
+}
+
 TEST(ConsolePty, KeyModeSettings) {
   Session s({"PROBE_WAIT_GO=1"});
   const termios was = as_termios(s.before), now = as_termios(s.keys);
@@ -187,6 +218,75 @@ TEST(ConsolePty, FatalSignalsGiveTheSettingsBack) {
   }
 }
 
+// Every other signal that ends a process, the processor-fault signals
+// included when they are sent rather than raised by a fault.
+TEST(ConsolePty, EveryEndingSignalGivesTheSettingsBackAndEndsByItself) {
+  const rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  for (const int sig : {SIGABRT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGSYS, SIGVTALRM,
+                        SIGPROF, SIGPIPE, SIGRTMIN + 2, SIGRTMAX, SIGSEGV, SIGFPE, SIGILL, SIGBUS}) {
+    Session s({"PROBE_WAIT_GO=1"});
+    s.p.signal(sig);
+    const auto st = s.p.wait_exit(10s);
+    ASSERT_TRUE(st.has_value()) << sig;
+    EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == sig) << sig << " status " << *st;
+    EXPECT_EQ(s.p.terminal_settings(), s.before) << sig;
+  }
+}
+
+// kill %1 on a stopped job: the shell sends the signal, then SIGCONT. The
+// job, now in the background, ends at once and leaves the terminal alone.
+TEST(ConsolePty, StoppedJobEndsOnTermOrHangup) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1"});
+    const pid_t job = job_of(s.p);
+    ASSERT_GT(job, 0);
+    s.p.type("\x1a");
+    ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
+    kill(job, sig);
+    kill(job, SIGCONT);
+    EXPECT_TRUE(wait_until([&] { return process_state(job) == 'Z'; })) << sig << " state " << process_state(job);
+    s.p.type("\n");  // the shell looks at its job again
+    const auto st = s.p.wait_exit(10s);
+    ASSERT_TRUE(st.has_value()) << sig;
+    EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == sig) << sig;
+    EXPECT_EQ(s.p.terminal_settings(), s.before) << sig;
+  }
+}
+
+// Stops and continues in a burst, spaced a little differently each time so
+// that some land while a handler is at work on either thread: the program
+// must still end on Ctrl+C, with the terminal given back. GRAIN_STOP_BURST
+// sets the number of pairs (scripts/soak runs a longer burst).
+TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
+  const char* burst = std::getenv("GRAIN_STOP_BURST");
+  const int pairs = burst != nullptr ? std::atoi(burst) : 20000;
+  Session s({"PROBE_JOBS=quiet", "PROBE_THREAD=1", "PROBE_WAIT_GO=1"});
+  const pid_t job = job_of(s.p);
+  ASSERT_GT(job, 0);
+  const auto pause = [](int i) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(i % 16);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+  };
+  for (int i = 0; i < pairs; ++i) {
+    kill(job, SIGTSTP);
+    pause(i);
+    kill(job, SIGCONT);
+    pause(i / 16);
+    if (i % 256 == 0) s.p.output();  // keep the terminal from filling up
+  }
+  EXPECT_TRUE(wait_until([&] {
+    kill(job, SIGCONT);
+    return s.p.terminal_settings() == s.keys && process_state(job) != 'T';
+  }));
+  s.p.type("\x03");
+  const auto st = s.p.wait_exit(20s);
+  ASSERT_TRUE(st.has_value()) << "state " << process_state(job);
+  EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == SIGINT);
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+}
+
 TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1"});
   s.p.type("a");
@@ -195,16 +295,82 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   s.p.type("\x1a");  // Ctrl+Z
   ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
   EXPECT_EQ(s.p.terminal_settings(), s.before);
-  s.p.type("fg\n");
+  // Others have written meanwhile: the program asks where the cursor is
+  // now (the answer typed ahead) and draws the line again there.
+  const std::size_t seen = s.p.output().size();
+  s.p.type("fg\n\x1b[8;1R");
   EXPECT_TRUE(wait_until([&] { return s.p.terminal_settings() == s.keys; }));
+  ASSERT_TRUE(s.p.wait_for_output("\x1b[8;1Ha", 10s));
+  EXPECT_NE(s.p.output().find(QUERY, seen), std::string::npos);
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.terminal_settings(), s.before);
-  // The echo after the stop still lands right after the first key.
   const std::string& out = s.p.output();
   Screen screen(24, 80);
   screen.feed(out.substr(out.find(QUERY)));
-  EXPECT_EQ(screen.at(5, 3, 2), "ab");
+  EXPECT_EQ(screen.at(8, 1, 3), "ab ");
+  EXPECT_EQ(screen.y, 8);  // the line end follows the line
+}
+
+// What is typed after the final line's Enter is left for the shell.
+TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
+  Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"});
+  s.p.type("x\recho hi\n");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_NE(s.p.output().find("[rest echo hi]"), std::string::npos) << s.p.output();
+}
+
+// Resized while the line is typed (the terminal's answer to the new
+// question typed while the program is held, so it is there when asked):
+// the line is drawn again at the cursor and wraps at the new width.
+TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
+  Session s({"PROBE_WAIT_GO=1"});
+  s.p.type("abcdefghij");
+  ASSERT_TRUE(s.p.wait_for_output("j", 10s));
+  s.p.signal(SIGSTOP);
+  s.p.resize(24, 20);
+  const std::size_t seen = s.p.output().size();
+  s.p.type("\x1b[6;1R");
+  s.p.signal(SIGCONT);
+  ASSERT_TRUE(wait_until([&] { return s.p.output().find(QUERY, seen) != std::string::npos; }));
+  s.p.type("klmnopqrstuvw\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  const Screen screen = screen_after_last_query(s.p, 24, 20);
+  EXPECT_EQ(screen.at(6, 1, 20), "abcdefghijklmnopqrst");
+  EXPECT_EQ(screen.at(7, 1, 4), "uvw ");
+  EXPECT_EQ(screen.y, 7);  // the line end follows the line
+  EXPECT_EQ(screen.x, 0);
+}
+
+// A character of the line takes one cell, shown as '?' when it is a
+// control character: Ctrl+J does not move down, Ctrl+G is not lost.
+TEST(ConsolePty, ControlCharactersShowAsOneQuestionMarkEach) {
+  Session s({"PROBE_WAIT_GO=1"});
+  s.p.type("a\n\x07\x01" "b\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  const Screen screen = screen_after_query(s.p);
+  EXPECT_EQ(screen.at(5, 3, 6), "a???b ");
+  EXPECT_EQ(screen.at(6, 1, 3), "   ");
+}
+
+// Keys from one terminal, standard output on another: the question and
+// the echo go to the terminal the keys come from.
+TEST(ConsolePty, StandardOutputOnAnotherTerminalAsksTheKeyTerminal) {
+  Session s({"PROBE_WAIT_GO=1", "PROBE_STDOUT_PTY=1"});
+  s.p.type("hi\r");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
+  EXPECT_EQ(s.p.terminal_settings(), s.before);
+}
+
+// <&- >&- : no terminal is opened in their place; closed input is input at
+// its end, so the program ends at once without asking the terminal.
+TEST(ConsolePty, ClosedStandardInputAndOutputEndAtOnce) {
+  PtyProcess p(probe(), PtyOptions{{"PROBE_CLOSE_STD=1"}, 24, 80, std::nullopt});
+  const std::string before = p.terminal_settings();
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
+  EXPECT_EQ(p.output().find(QUERY), std::string::npos);
+  EXPECT_EQ(p.terminal_settings(), before);
 }
 
 class TempFile {
@@ -270,6 +436,46 @@ TEST(ConsoleStartup, NoTerminalEndsWithStatusOneAndAMessage) {
   waitpid(pid, &st, 0);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
   EXPECT_EQ(message, "No way to get the console handle\n");
+}
+
+// The message cannot be written: still status 1, and no run-time error.
+TEST(ConsoleStartup, NoTerminalWithUnwritableStandardErrorStillEndsWithStatusOne) {
+  for (const bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "closed" : "/dev/full");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      setsid();
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, STDIN_FILENO);
+      dup2(out[1], STDOUT_FILENO);
+      if (closed) {
+        close(STDERR_FILENO);
+      } else {
+        dup2(open("/dev/full", O_WRONLY), STDERR_FILENO);
+      }
+      const std::string path = probe();
+      execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    std::string report;
+    pollfd p{out[0], POLLIN, 0};
+    char buf[256];
+    while (poll(&p, 1, 10000) > 0) {
+      const ssize_t n = read(out[0], buf, sizeof buf);
+      if (n <= 0) break;
+      report.append(buf, static_cast<std::size_t>(n));
+    }
+    close(out[0]);
+    kill(pid, SIGKILL);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << st;
+    EXPECT_EQ(report, "");
+  }
 }
 
 }  // namespace

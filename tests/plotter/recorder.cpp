@@ -27,7 +27,7 @@ const console::EventSource silent_keyboard{
     [] { return false; }, [](console::InputRecord&) { return false; }, [](std::uint32_t) {}};
 const console::Screen no_screen{[](console::ScreenInfo&) { return true; }, [](int, int) {},
                                 [](int, int, std::uint8_t, std::uint16_t) {},
-                                [](int, int, int, int, std::uint16_t) {}};
+                                [](int, int, int, int, std::uint16_t) {}, nullptr};
 
 }  // namespace
 

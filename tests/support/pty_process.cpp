@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -109,6 +110,13 @@ std::string PtyProcess::terminal_settings() {
 }
 
 void PtyProcess::signal(int signo) { ::kill(pid_, signo); }
+
+void PtyProcess::resize(int rows, int cols) {
+  winsize ws{};
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ws.ws_col = static_cast<unsigned short>(cols);
+  ioctl(master_, TIOCSWINSZ, &ws);
+}
 
 std::string build_path(const std::string& relative) {
   const char* dir = std::getenv("GRAIN_BUILD_DIR");

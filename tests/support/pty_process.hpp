@@ -35,6 +35,8 @@ class PtyProcess {
   // The terminal's settings (termios) as a comparable string.
   std::string terminal_settings();
   void signal(int signo);
+  // Gives the terminal a new size (its foreground job gets SIGWINCH).
+  void resize(int rows, int cols);
 
  private:
   void drain(std::chrono::milliseconds wait);
