@@ -18,11 +18,11 @@ namespace {
 }  // namespace
 
 // noipa: never inlined, cloned or specialised, so each keeps its own frame.
-[[gnu::noipa]] runtime::PixelCoord XKOORD(runtime::Extended XX) {
+[[gnu::noipa]] runtime::PixelCoord XKOORD(const runtime::Extended& XX) {
   return to_pixel(XX + ORIGIN_COLUMN);
 }
 
-[[gnu::noipa]] runtime::PixelCoord YKOORD(runtime::Extended YY) {
+[[gnu::noipa]] runtime::PixelCoord YKOORD(const runtime::Extended& YY) {
   return to_pixel(YY + ORIGIN_ROW);
 }
 
