@@ -41,9 +41,10 @@ inline std::int64_t round_in_current_mode(Extended x) {
 inline std::int64_t truncate_toward_zero(Extended x) {
   const std::int64_t n = round_in_current_mode(x);
   const Extended back = static_cast<Extended>(n);
-  // Bitwise & on the conditions: no branch on a coin toss.
-  return n - static_cast<std::int64_t>((x >= 0) & (back > x)) +
-         static_cast<std::int64_t>((x < 0) & (back < x));
+  // The sign stays the same from call to call (RANDOM's product with one
+  // n), so this branch is well predicted; one on the comparison would not be.
+  if (x >= 0) return n - static_cast<std::int64_t>(back > x);
+  return n + static_cast<std::int64_t>(back < x);
 }
 
 }  // namespace runtime::fpu
