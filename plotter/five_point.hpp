@@ -19,7 +19,7 @@ struct FivePoint {
   static constexpr Extended DIVISOR = 3.02L;  // 3.02 rounded to extended
 
   // Target `index` of a figure of size M.
-  static Target TARGET(std::int32_t index, Extended M) {
+  static Target target(std::int32_t index, Extended M) {
     switch (index) {
       case 0: return {0, 0};     // centre
       case 1: return {-M, -M};   // top left

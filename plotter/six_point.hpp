@@ -20,7 +20,7 @@ struct SixPoint {
 
   // Target `index` of a figure of size M, each in exactly this order of
   // operations.
-  static Target TARGET(std::int32_t index, Extended M) {
+  static Target target(std::int32_t index, Extended M) {
     switch (index) {
       case 0: return {0, (-M) * SQRT3 / 2.0L};
       case 1: return {-M, M * SQRT3 / 2.0L};

@@ -4,7 +4,7 @@
 // processor guesses wrong about five times in six, and each wrong guess
 // throws away the work of the steps after it; an indexed load has nothing to
 // guess. The table holds exactly the values of the figure's own expressions
-// (Figure::TARGET), and is built again whenever MERET has changed.
+// (Figure::target), and is built again whenever MERET has changed.
 #include <cstdint>
 
 #include "plotter/state.hpp"
@@ -16,7 +16,7 @@ struct Target {
   runtime::Extended XX, YY;
 };
 
-// One table per figure. Figure supplies TARGETS and TARGET(index, M).
+// One table per figure. Figure supplies TARGETS and target(index, M).
 template <class Figure>
 struct TargetTable {
   inline static Target entries[Figure::TARGETS];
@@ -27,7 +27,7 @@ template <class Figure>
 [[gnu::noinline]] void build_targets() {
   using Table = TargetTable<Figure>;
   const runtime::Extended M = MERET;
-  for (std::int32_t i = 0; i < Figure::TARGETS; ++i) Table::entries[i] = Figure::TARGET(i, M);
+  for (std::int32_t i = 0; i < Figure::TARGETS; ++i) Table::entries[i] = Figure::target(i, M);
   Table::built_for = MERET;
 }
 
