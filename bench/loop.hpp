@@ -8,6 +8,7 @@
 namespace bench {
 
 // Benchmark names, in the order they run.
+inline constexpr const char* CHAIN = "chain";
 inline constexpr const char* FLOOR = "floor";
 inline constexpr const char* KEYPRESSED_IDLE = "KEYPRESSED";
 inline constexpr const char* PUTPIXEL_FIGURE = "PUTPIXEL";

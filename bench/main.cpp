@@ -1,8 +1,10 @@
-// The plotting loop's benchmark: the arithmetic floor, KEYPRESSED with
-// nothing pending, PUTPIXEL into a real window and the whole loop step, all
-// in one run on the real services; then the checks that go with them (no
-// system call per idle poll, no heap allocation in the loop, a key seen by
-// the first poll after it is readable) and the memory of the real trigrain.
+// The plotting loop's benchmark: the dependent add-and-divide chain alone,
+// the arithmetic floor, KEYPRESSED with nothing pending, PUTPIXEL into a
+// real window and the whole loop step, all in one run on the real services;
+// then the checks that go with them (no system call per idle poll, no heap
+// allocation in the loop, a key seen by the first poll after it is
+// readable), the memory of the real trigrain, and how long quintgrain takes
+// to light its figure at the loop step's rate.
 //
 // Needs an X display (DISPLAY). Makes its own pseudo-terminal. Options of
 // its own, besides Google Benchmark's:
@@ -10,6 +12,8 @@
 //   --grain_program_time=S  how long it plots before it is measured
 //   --grain_poll_probe=N    only start the services and poll N times (for
 //                           counting system calls with strace)
+//   --grain_fill_steps=N    steps of quintgrain's figure whose pixels stand
+//                           for the whole figure (default 200000000)
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <unistd.h>
@@ -17,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <ext/stdio_filebuf.h>
 #include <map>
@@ -25,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/fill.hpp"
 #include "bench/heap_count.hpp"
 #include "bench/loop.hpp"
 #include "bench/syscall_count.hpp"
@@ -49,16 +55,22 @@ namespace {
 constexpr double KEYPRESSED_LIMIT = 0.1;
 constexpr double PUTPIXEL_LIMIT = 0.75;
 constexpr double LOOP_LIMIT = 2.0;
+// ... and as multiples of the chain.
+constexpr double FLOOR_CHAIN_LIMIT = 4.0;
+constexpr double LOOP_CHAIN_LIMIT = 6.0;
 constexpr double RSS_LIMIT_MIB = 32;
 
 constexpr unsigned FIGURE_PIXELS = 1u << 16;
 constexpr long SYSCALL_PROBE_STEPS = 1000000;
 constexpr int KEY_TRIALS = 100;
+// Any fixed seed: the figures repeat from run to run.
+constexpr std::uint32_t FILL_SEED = 1;
 
 struct Options {
   std::string program = GRAIN_TRIGRAIN_PATH;
   double program_seconds = 3;
   long poll_probe = -1;  // -1: the full benchmark
+  std::uint64_t fill_steps = 200'000'000;
 };
 
 Options options;
@@ -97,6 +109,7 @@ bool parse_option(std::string_view arg) {
   if (const char* v = value("--grain_program=")) options.program = v;
   else if (const char* t = value("--grain_program_time=")) options.program_seconds = std::atof(t);
   else if (const char* n = value("--grain_poll_probe=")) options.poll_probe = std::atol(n);
+  else if (const char* f = value("--grain_fill_steps=")) options.fill_steps = std::strtoull(f, nullptr, 10);
   else return false;
   return true;
 }
@@ -221,6 +234,7 @@ void main_program() {
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   const int seen = keys_seen_at_once(KEY_TRIALS);
+  const FillSteps fill = quintgrain_fill(options.fill_steps, FILL_SEED);
 
   char line[240];
   const auto figure = [&](const char* name) {
@@ -245,6 +259,12 @@ void main_program() {
   };
 
   out << "\nfigures: medians of the repetitions, real time per call\n";
+  const Median chain = figure(CHAIN);
+  if (chain.real_ns > 0) {
+    std::snprintf(line, sizeof line, "chain (X := (XX + X) / 6, in a register): %.2f ns (CPU %.2f ns)\n",
+                  chain.real_ns, chain.cpu_ns);
+    out << line;
+  }
   if (floor.real_ns > 0) {
     std::snprintf(line, sizeof line, "floor (SORSOL + YKOORD + XKOORD): %.2f ns (CPU %.2f ns)\n",
                   floor.real_ns, floor.cpu_ns);
@@ -298,8 +318,41 @@ void main_program() {
   }
 
   const Median loop = figure(LOOP_STEP);
-  if (floor.real_ns > 0 && loop.real_ns > 0) {
-    std::snprintf(line, sizeof line, "loop/floor ratio: %.2f\n", loop.real_ns / floor.real_ns);
+  if (loop.real_ns > 0) {
+    const double rate = 1e9 / loop.real_ns;
+    std::snprintf(line, sizeof line, "steps per second: %.3g (CPU alone: %.3g)\n", rate,
+                  loop.cpu_ns > 0 ? 1e9 / loop.cpu_ns : 0.0);
+    out << line;
+    const auto seconds = [&](std::uint64_t steps) { return static_cast<double>(steps) / rate; };
+    std::snprintf(line, sizeof line,
+                  "quintgrain at that rate (seed %u: %llu pixels lit in %llu steps): 99%% after "
+                  "%llu steps, %.2f s; 99.9%% after %llu, %.2f s; all after %llu, %.2f s\n",
+                  fill.seed, static_cast<unsigned long long>(fill.pixels),
+                  static_cast<unsigned long long>(fill.budget),
+                  static_cast<unsigned long long>(fill.p99), seconds(fill.p99),
+                  static_cast<unsigned long long>(fill.p999), seconds(fill.p999),
+                  static_cast<unsigned long long>(fill.all), seconds(fill.all));
+    out << line;
+  }
+  // The ratios last, the loop's against the chain the very last line. They
+  // are of real time; those of the main thread's CPU time are given too,
+  // for a machine busy with other work.
+  if (chain.real_ns <= 0 || floor.real_ns <= 0 || loop.real_ns <= 0) {
+    out << "chain, floor or loop step not measured  <-- FAILED\n";
+    failed = true;
+  } else {
+    const double floor_chain = floor.real_ns / chain.real_ns;
+    const double loop_chain = loop.real_ns / chain.real_ns;
+    std::snprintf(line, sizeof line,
+                  "targets: floor <= %.0f x chain: %s; loop step <= %.0f x chain: %s"
+                  " (in CPU time: %.2f and %.2f)\n",
+                  FLOOR_CHAIN_LIMIT, verdict(floor_chain <= FLOOR_CHAIN_LIMIT), LOOP_CHAIN_LIMIT,
+                  verdict(loop_chain <= LOOP_CHAIN_LIMIT), floor.cpu_ns / chain.cpu_ns,
+                  loop.cpu_ns / chain.cpu_ns);
+    out << line;
+    std::snprintf(line, sizeof line,
+                  "floor/chain ratio: %.2f\nloop/floor ratio: %.2f\nloop/chain ratio: %.2f\n",
+                  floor_chain, loop.real_ns / floor.real_ns, loop_chain);
     out << line;
   }
   out.flush();

@@ -19,11 +19,11 @@ namespace {
 }  // namespace
 
 // Each keeps its own frame: a range error names it, then its caller.
-GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(runtime::Extended XX) {
+GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(const runtime::Extended& XX) {
   return to_pixel(XX + ORIGIN_COLUMN);
 }
 
-GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(runtime::Extended YY) {
+GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(const runtime::Extended& YY) {
   return to_pixel(YY + ORIGIN_ROW);
 }
 

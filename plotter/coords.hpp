@@ -11,8 +11,10 @@ inline constexpr runtime::Extended ORIGIN_ROW = 384.0L;
 // Column / row of a figure x / y: rounded to nearest (ties to even), then
 // checked against the signed 16-bit range (run-time error 201 outside).
 // Real routines with frames of their own: a failed check is reported at an
-// address inside them.
-runtime::PixelCoord XKOORD(runtime::Extended XX);
-runtime::PixelCoord YKOORD(runtime::Extended YY);
+// address inside them. The argument is taken by reference: passed by value
+// an 80-bit real is stored to the stack and loaded back, and each such trip
+// adds to the step.
+runtime::PixelCoord XKOORD(const runtime::Extended& XX);
+runtime::PixelCoord YKOORD(const runtime::Extended& YY);
 
 }  // namespace plotter

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "plotter/state.hpp"
+#include "plotter/targets.hpp"
 #include "services/runtime/random.hpp"
 #include "services/runtime/types.hpp"
 
@@ -17,18 +18,21 @@ struct FivePoint {
   static constexpr std::int32_t TARGETS = 5;
   static constexpr Extended DIVISOR = 3.02L;  // 3.02 rounded to extended
 
-  static void SORSOL() {
-    const Extended M = MERET;
-    Extended XX;
-    Extended YY;
-    switch (runtime::RANDOM(TARGETS)) {
-      case 0: XX = 0; YY = 0; break;     // centre
-      case 1: XX = -M; YY = -M; break;   // top left
-      case 2: XX = -M; YY = M; break;    // bottom left
-      case 3: XX = M; YY = -M; break;    // top right
-      default: XX = M; YY = M; break;    // 4: bottom right
+  // Target `index` of a figure of size M.
+  static Target target(std::int32_t index, Extended M) {
+    switch (index) {
+      case 0: return {0, 0};     // centre
+      case 1: return {-M, -M};   // top left
+      case 2: return {-M, M};    // bottom left
+      case 3: return {M, -M};    // top right
+      default: return {M, M};    // 4: bottom right
     }
-    TRANSZF(XX, YY, DIVISOR);
+  }
+
+  static void SORSOL() {
+    const Target* targets = targets_for_meret<FivePoint>();
+    const Target& t = targets[runtime::RANDOM(TARGETS)];
+    TRANSZF(t.XX, t.YY, DIVISOR);
   }
 };
 

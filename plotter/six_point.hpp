@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "plotter/state.hpp"
+#include "plotter/targets.hpp"
 #include "services/runtime/random.hpp"
 #include "services/runtime/types.hpp"
 
@@ -17,21 +18,23 @@ struct SixPoint {
   static constexpr Extended DIVISOR = 6.0L;
   static constexpr Extended SQRT3 = 1.7320508075688772936L;  // √3 rounded to extended
 
-  // The targets are worked out from MERET on every step, each in exactly
-  // this order of operations.
-  static void SORSOL() {
-    const Extended M = MERET;
-    Extended XX;
-    Extended YY;
-    switch (runtime::RANDOM(TARGETS)) {
-      case 0: XX = 0; YY = (-M) * SQRT3 / 2.0L; break;
-      case 1: XX = -M; YY = M * SQRT3 / 2.0L; break;
-      case 2: XX = M; YY = M * SQRT3 / 2.0L; break;
-      case 3: XX = 0; YY = M * SQRT3 / 4.0L; break;
-      case 4: XX = (-M) / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;
-      default: XX = M / 2.0L; YY = (-M) * SQRT3 / 4.0L; break;  // 5
+  // Target `index` of a figure of size M, each in exactly this order of
+  // operations.
+  static Target target(std::int32_t index, Extended M) {
+    switch (index) {
+      case 0: return {0, (-M) * SQRT3 / 2.0L};
+      case 1: return {-M, M * SQRT3 / 2.0L};
+      case 2: return {M, M * SQRT3 / 2.0L};
+      case 3: return {0, M * SQRT3 / 4.0L};
+      case 4: return {(-M) / 2.0L, (-M) * SQRT3 / 4.0L};
+      default: return {M / 2.0L, (-M) * SQRT3 / 4.0L};  // 5
     }
-    TRANSZF(XX, YY, DIVISOR);
+  }
+
+  static void SORSOL() {
+    const Target* targets = targets_for_meret<SixPoint>();
+    const Target& t = targets[runtime::RANDOM(TARGETS)];
+    TRANSZF(t.XX, t.YY, DIVISOR);
   }
 };
 

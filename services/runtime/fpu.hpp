@@ -1,6 +1,9 @@
 #pragma once
 // The x87 floating-point unit, shared by both targets.
+#include <cmath>
 #include <cstdint>
+
+#include "services/runtime/types.hpp"
 
 namespace runtime::fpu {
 
@@ -18,6 +21,35 @@ inline std::uint16_t control_word() {
   std::uint16_t cw;
   __asm__ volatile("fnstcw %0" : "=m"(cw));
   return cw;
+}
+
+// x as a 64-bit integer, rounded in the unit's current rounding mode; the
+// rounded value must lie within the signed 64-bit range. A plain store: the control word
+// is left alone.
+inline std::int64_t round_in_current_mode(Extended x) {
+#if defined(__i386__) || defined(__x86_64__)
+  std::int64_t r;
+  __asm__("fistpll %0" : "=m"(r) : "t"(x) : "st");
+  return r;
+#else
+  return std::llrint(x);
+#endif
+}
+
+// x truncated toward zero, exactly as static_cast<std::int64_t>(x), for
+// |x| < 2^62. The compiler's cast switches the control word to chopping
+// around the store (fnstcw, fldcw, fistp, fldcw), and each fldcw holds up
+// the unit; here the store rounds in whatever mode is set, which gives
+// floor(x) or ceil(x), and a result that went away from zero is taken one
+// back. Exact: in that range the integer converts back without rounding,
+// and the comparisons are exact.
+inline std::int64_t truncate_toward_zero(Extended x) {
+  const std::int64_t n = round_in_current_mode(x);
+  const Extended back = static_cast<Extended>(n);
+  // The sign stays the same from call to call (RANDOM's product with one
+  // n), so this branch is well predicted; one on the comparison would not be.
+  if (x >= 0) return n - static_cast<std::int64_t>(back > x);
+  return n + static_cast<std::int64_t>(back < x);
 }
 
 }  // namespace runtime::fpu

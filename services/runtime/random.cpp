@@ -1,5 +1,5 @@
-// The three-word generator. All products stay below 2^32, so the integer
-// arithmetic is exact in unsigned 32 bits.
+// The three-word generator's seeding. All products stay below 2^32, so the
+// integer arithmetic is exact in unsigned 32 bits.
 #include "services/runtime/random.hpp"
 
 #include "services/runtime/platform.hpp"
@@ -41,23 +41,7 @@ void NEWSEED() {
 
 void RANDOMIZE() { RANDSEED = platform::tick_count_ms(); }
 
-Extended RANDOM_REAL() {
-  reseed_check();
-  RANDSEED = ((RANDSEED + 1) * 706) % 500009;
-  OLDRANDSEED = RANDSEED;
-  SEED2 = ((SEED2 + 1) * 774) % 600011;
-  SEED3 = ((SEED3 + 1) * 871) % 765241;
-  Extended sum = static_cast<Extended>(RANDSEED) / 500009.0L +
-                 static_cast<Extended>(SEED2) / 600011.0L +
-                 static_cast<Extended>(SEED3) / 765241.0L;
-  // The sum lies in [0, 3): no fault can arise in the truncation.
-  return sum - static_cast<Extended>(static_cast<std::int64_t>(sum));
-}
-
-std::int32_t RANDOM(std::int32_t n) {
-  Extended r = RANDOM_REAL() * static_cast<Extended>(n);
-  return static_cast<std::int32_t>(static_cast<std::int64_t>(r));
-}
+void RESEED() { reseed_check(); }
 
 void RESET_RANDOM() {
   RANDSEED = 0;

@@ -115,7 +115,7 @@ bool inside(std::uint32_t address, F* function) {
   return address > start && address < start + size;
 }
 
-void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(runtime::Extended),
+void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(const runtime::Extended&),
                    runtime::MainProgram program) {
   EXPECT_EQ(o.status, error);
   ASSERT_EQ(o.lines.size(), 5u) << ::testing::PrintToString(o.lines);

@@ -1,0 +1,43 @@
+#pragma once
+// A figure's targets, worked out once for the current MERET rather than on
+// every step. A switch on the drawn index is an indirect jump that the
+// processor guesses wrong about five times in six, and each wrong guess
+// throws away the work of the steps after it; an indexed load has nothing to
+// guess. The table holds exactly the values of the figure's own expressions
+// (Figure::target), and is built again whenever MERET has changed.
+#include <cstdint>
+
+#include "plotter/state.hpp"
+#include "services/runtime/types.hpp"
+
+namespace plotter {
+
+struct Target {
+  runtime::Extended XX, YY;
+};
+
+// One table per figure. Figure supplies TARGETS and target(index, M).
+template <class Figure>
+struct TargetTable {
+  inline static Target entries[Figure::TARGETS];
+  inline static std::int32_t built_for = -1;  // the MERET they were built for; -1: none yet
+};
+
+template <class Figure>
+[[gnu::noinline]] void build_targets() {
+  using Table = TargetTable<Figure>;
+  const runtime::Extended M = MERET;
+  for (std::int32_t i = 0; i < Figure::TARGETS; ++i) Table::entries[i] = Figure::target(i, M);
+  Table::built_for = MERET;
+}
+
+// The figure's targets for the current MERET, indexed by RANDOM's draw.
+template <class Figure>
+[[gnu::always_inline]] inline const Target* targets_for_meret() {
+  using Table = TargetTable<Figure>;
+  if (MERET != Table::built_for) [[unlikely]]
+    build_targets<Figure>();
+  return Table::entries;
+}
+
+}  // namespace plotter
