@@ -405,76 +405,70 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
   EXPECT_TRUE(exited_with(null.wait_exit(10s), 0));
 }
 
-// Without any terminal the console cannot start.
-TEST(ConsoleStartup, NoTerminalEndsWithStatusOneAndAMessage) {
-  int err[2];
-  ASSERT_EQ(pipe(err), 0);
+// What the probe wrote and how it ended when started with no controlling
+// terminal, standard input /dev/null and standard error as `stderr_mode`
+// says: "pipe" (read back), "/dev/full", or "closed".
+struct Headless {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string read_all(int fd) {
+  std::string text;
+  pollfd p{fd, POLLIN, 0};
+  char buf[256];
+  while (poll(&p, 1, 10000) > 0) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return text;
+}
+
+Headless run_without_terminal(const std::string& stderr_mode) {
+  int out[2], err[2];
+  if (pipe(out) != 0 || pipe(err) != 0) return {};
   const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
+  if (pid < 0) return {};
   if (pid == 0) {
     setsid();  // no controlling terminal
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
+    dup2(open("/dev/null", O_RDWR), STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    if (stderr_mode == "pipe") dup2(err[1], STDERR_FILENO);
+    if (stderr_mode == "/dev/full") dup2(open("/dev/full", O_WRONLY), STDERR_FILENO);
+    if (stderr_mode == "closed") close(STDERR_FILENO);
     const std::string path = probe();
     execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
+  close(out[1]);
   close(err[1]);
-  std::string message;
-  pollfd p{err[0], POLLIN, 0};
-  char buf[256];
-  while (poll(&p, 1, 10000) > 0) {
-    const ssize_t n = read(err[0], buf, sizeof buf);
-    if (n <= 0) break;
-    message.append(buf, static_cast<std::size_t>(n));
-  }
-  close(err[0]);
+  Headless h;
+  h.err = read_all(err[0]);
+  h.out = read_all(out[0]);
   kill(pid, SIGKILL);  // in case it hangs; a no-op once it has ended
   int st = 0;
   waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
-  EXPECT_EQ(message, "No way to get the console handle\n");
+  h.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return h;
+}
+
+// Without any terminal the console cannot start.
+TEST(ConsoleStartup, NoTerminalEndsWithStatusOneAndAMessage) {
+  const Headless h = run_without_terminal("pipe");
+  EXPECT_EQ(h.status, 1);
+  EXPECT_EQ(h.err, "No way to get the console handle\n");
+  EXPECT_EQ(h.out, "");
 }
 
 // The message cannot be written: still status 1, and no run-time error.
 TEST(ConsoleStartup, NoTerminalWithUnwritableStandardErrorStillEndsWithStatusOne) {
-  for (const bool closed : {false, true}) {
-    SCOPED_TRACE(closed ? "closed" : "/dev/full");
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      setsid();
-      const int null = open("/dev/null", O_RDWR);
-      dup2(null, STDIN_FILENO);
-      dup2(out[1], STDOUT_FILENO);
-      if (closed) {
-        close(STDERR_FILENO);
-      } else {
-        dup2(open("/dev/full", O_WRONLY), STDERR_FILENO);
-      }
-      const std::string path = probe();
-      execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    std::string report;
-    pollfd p{out[0], POLLIN, 0};
-    char buf[256];
-    while (poll(&p, 1, 10000) > 0) {
-      const ssize_t n = read(out[0], buf, sizeof buf);
-      if (n <= 0) break;
-      report.append(buf, static_cast<std::size_t>(n));
-    }
-    close(out[0]);
-    kill(pid, SIGKILL);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << st;
-    EXPECT_EQ(report, "");
+  for (const char* mode : {"/dev/full", "closed"}) {
+    SCOPED_TRACE(mode);
+    const Headless h = run_without_terminal(mode);
+    EXPECT_EQ(h.status, 1);
+    EXPECT_EQ(h.out, "");
   }
 }
 
