@@ -16,6 +16,11 @@ target_compile_options(grain_options INTERFACE
   $<$<BOOL:${GRAIN_WERROR}>:-Werror>
   -fno-omit-frame-pointer -mno-omit-leaf-frame-pointer -fno-optimize-sibling-calls)
 target_include_directories(grain_options INTERFACE ${PROJECT_SOURCE_DIR})
+# GCC 12 at -O3 reports -Wrestrict falsely inside the standard library for
+# "literal" + std::string (GCC bug 105329).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  target_compile_options(grain_options INTERFACE -Wno-restrict)
+endif()
 
 # Sanitizer builds: GRAIN_SANITIZE is the list for -fsanitize=, e.g.
 # "address,undefined" or "thread" (and "fuzzer-no-link" for fuzzing builds).

@@ -118,11 +118,7 @@ std::string line_of(const std::string& source, std::string_view text) {
   std::string line;
   for (int number = 1; std::getline(in, line); ++number)
     if (line.find(text) != std::string::npos) return base_name(source) + ":" + std::to_string(number);
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about a
-  // string literal + temporary string.
-  std::string missing = "(";
-  missing.append(text).append(" not found in ").append(source).append(")");
-  return missing;
+  return "(" + std::string(text) + " not found in " + source + ")";
 }
 
 }  // namespace probe
