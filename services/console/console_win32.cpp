@@ -57,6 +57,8 @@ std::atomic<bool> INPUT_MAY_BE_PENDING{true};
 // --- the console's input event queue
 
 DWORD WINAPI watch_input(void*) {
+  // Above the plotting loop, which never yields, so a key is noticed at once.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
   for (;;) {
     // Waits on the input handle, until it is signalled (input is queued)
     // or the watcher is stopped.

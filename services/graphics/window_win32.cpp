@@ -261,7 +261,10 @@ bool dispatch_pending(DWORD& code) {
 }
 
 // The event loop: messages as they come, and the marked tiles at most
-// every FLUSH_PERIOD. Waits without a time limit while nothing is marked.
+// every FLUSH_PERIOD. With tiles marked it sleeps until the next sending
+// (messages wait that long at most): a plain sleep wakes on time where a
+// timed wait for messages would have to go through the system's message
+// server. With nothing marked it waits for messages or the wake-up.
 DWORD run() {
   auto next_send = Clock::now();
   DWORD code = 0;
@@ -269,19 +272,23 @@ DWORD run() {
     if (!dispatch_pending(code)) return code;
     const auto now = Clock::now();
     if (now >= next_send && present()) next_send = now + FLUSH_PERIOD;
-    DWORD timeout = INFINITE;
     EnterCriticalSection(&B.drawing);
-    B.idle = !B.dirty;
-    if (B.dirty) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now());
-      timeout = static_cast<DWORD>(std::max<long long>(0, left.count()));
-    }
+    const bool dirty = B.dirty;
+    B.idle = !dirty;
     LeaveCriticalSection(&B.drawing);
-    MsgWaitForMultipleObjectsEx(1, &B.wake, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (dirty) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now());
+      if (left.count() > 0) Sleep(static_cast<DWORD>(left.count()));
+    } else {
+      MsgWaitForMultipleObjectsEx(1, &B.wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
   }
 }
 
 DWORD WINAPI MESSAGEHANDLETHREAD(void*) {
+  // The plotting loop never yields; above it, the window thread sends the
+  // changed tiles on time.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
   if (!B.registered) {
     if (!WINREGISTER()) {
       MessageBoxA(nullptr, "Window registration failed", nullptr, MB_OK);
