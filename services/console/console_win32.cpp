@@ -1,12 +1,20 @@
 // The console on Windows.
 //
 // Key input comes straight from the console's input event queue: the
-// records of ReadConsoleInputA are the ones the keyboard logic reads. The
+// records of ReadConsoleInputA are the ones the keyboard logic reads.
+// Asking the console whether input is pending is a round trip to it, so a
+// watcher thread waits on the input handle and raises INPUT_MAY_BE_PENDING
+// when input arrives. While the flag is down, asking costs a load and no
+// call into the system; while it is up, the console is asked. The flag is
+// lowered, and the watcher sent to wait again, only when the console
+// reports its queue empty, so no input is left unnoticed. The
 // echo goes to the console screen buffer of standard output, or to the
 // console's own screen buffer ("CONOUT$") when standard output is
 // redirected. Standard input that is no console (a file or a pipe) gives
 // one key per byte, without echo, as on the other platforms.
 #include <windows.h>
+
+#include <atomic>
 
 #include "services/console/backend.hpp"
 
@@ -32,11 +40,72 @@ struct WinConsole {
 
 WinConsole C;
 
+// The watcher of the input handle. `rearm` sends it to wait on the handle
+// once more; `stop` ends it.
+struct Watcher {
+  HANDLE thread = nullptr;
+  HANDLE rearm = nullptr;
+  HANDLE stop = nullptr;
+  HANDLE input = nullptr;
+};
+
+Watcher W;
+
+// Up: the console may hold input (and at start-up, when nothing is known).
+std::atomic<bool> INPUT_MAY_BE_PENDING{true};
+
 // --- the console's input event queue
 
+DWORD WINAPI watch_input(void*) {
+  // Above the plotting loop, which never yields, so a key is noticed at once.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+  for (;;) {
+    // Waits on the input handle, until it is signalled (input is queued)
+    // or the watcher is stopped.
+    const HANDLE input_or_stop[2] = {W.input, W.stop};
+    if (WaitForMultipleObjects(2, input_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
+    INPUT_MAY_BE_PENDING.store(true, std::memory_order_release);
+    // Until the poll has found the queue empty.
+    const HANDLE rearm_or_stop[2] = {W.rearm, W.stop};
+    if (WaitForMultipleObjects(2, rearm_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
+  }
+}
+
+void stop_watcher() {
+  if (W.thread != nullptr) {
+    SetEvent(W.stop);
+    WaitForSingleObject(W.thread, INFINITE);
+    CloseHandle(W.thread);
+  }
+  if (W.rearm != nullptr) CloseHandle(W.rearm);
+  if (W.stop != nullptr) CloseHandle(W.stop);
+  W = Watcher{};
+  INPUT_MAY_BE_PENDING.store(true);
+}
+
+// Without a watcher the flag stays up and every query asks the console.
+void start_watcher() {
+  stop_watcher();
+  W.input = C.input;
+  W.rearm = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  W.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (W.rearm != nullptr && W.stop != nullptr)
+    W.thread = CreateThread(nullptr, 0, watch_input, nullptr, 0, nullptr);
+  if (W.thread == nullptr) stop_watcher();
+}
+
+// The query KEYPRESSED makes. With the flag up it is the console's own
+// count of pending events; an empty queue lowers the flag and sends the
+// watcher back to the handle, which is signalled again by input that came
+// in the meantime.
 bool console_has_pending() {
+  if (!INPUT_MAY_BE_PENDING.load(std::memory_order_acquire)) return false;
   DWORD n = 0;
-  return GetNumberOfConsoleInputEvents(C.input, &n) && n > 0;
+  if (!GetNumberOfConsoleInputEvents(C.input, &n)) return false;
+  if (n > 0 || W.thread == nullptr) return n > 0;
+  INPUT_MAY_BE_PENDING.store(false, std::memory_order_relaxed);
+  SetEvent(W.rearm);
+  return false;
 }
 
 EventKind kind_of(WORD event_type) {
@@ -66,7 +135,12 @@ bool console_read(InputRecord& r) {
   return true;
 }
 
-void console_wait(std::uint32_t ms) { WaitForSingleObject(C.input, ms); }
+// The handle signalled means input is queued; the following query looks,
+// whether or not the watcher has woken yet.
+void console_wait(std::uint32_t ms) {
+  if (WaitForSingleObject(C.input, ms) == WAIT_OBJECT_0)
+    INPUT_MAY_BE_PENDING.store(true, std::memory_order_relaxed);
+}
 
 constexpr EventSource CONSOLE_EVENTS{console_has_pending, console_read, console_wait};
 
@@ -189,6 +263,7 @@ OpenResult open(Console& console) {
   DWORD mode = 0;
   if (GetConsoleMode(C.input, &mode)) {
     console.events = &CONSOLE_EVENTS;
+    start_watcher();
   } else {
     C.stream.pipe = GetFileType(C.input) == FILE_TYPE_PIPE;
     C.silent = true;
@@ -199,6 +274,7 @@ OpenResult open(Console& console) {
 }
 
 void close() {
+  stop_watcher();
   if (C.own_screen) CloseHandle(C.screen);
   C.own_screen = false;
   C.screen = INVALID_HANDLE_VALUE;

@@ -2,12 +2,20 @@
 //
 // The window thread registers the class, creates the window and runs its
 // event loop; WINDOWPROC makes the off-screen image on creation, repaints
-// from it and releases it on destruction. set_pixel writes each pixel into
-// the image and straight onto the window's drawing surface, from the main
-// thread, under the drawing lock (a critical section).
+// from it and releases it on destruction. The image is a 32-bit DIB section:
+// set_pixel, on the main thread under the drawing lock (a critical
+// section), writes the pixel into its memory and marks the 16 x 16 tile it
+// lies in, with no call into the system. The window thread sends the marked
+// tiles to the window at most every FLUSH_PERIOD, so a plotted pixel shows
+// within a few milliseconds; when it has nothing to send it waits for
+// messages only, and the first pixel plotted after that wakes it.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstring>
+#include <vector>
 
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
@@ -21,6 +29,22 @@ constexpr UINT GRAPHWINDOWSTYLE = CS_HREDRAW | CS_VREDRAW;
 // How long closing waits for the window thread to end.
 constexpr DWORD CLOSE_WAIT_MS = 1000;
 
+using Clock = std::chrono::steady_clock;
+
+// Longest time a changed tile waits before it is sent (the system's timer
+// may stretch a wait to its tick; the sending itself is not held back).
+constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
+constexpr int TILE_SHIFT = 4;
+constexpr int TILE = 1 << TILE_SHIFT;
+
+// A 32-bit top-down DIB section selected into a memory DC.
+struct Image {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ original = nullptr;
+  std::uint32_t* bits = nullptr;  // 0x00RRGGBB per pixel, rows of `width`
+};
+
 // The backend's process-wide state. The handles are written by the thread
 // that opens or closes the window while the window thread does not run, or
 // by the window thread under the drawing lock.
@@ -31,10 +55,19 @@ struct Backend {
   std::atomic<DWORD> thread_id{0};
   HWND window = nullptr;        // MAINWINDOW
   HDC windc = nullptr;          // held from creation to destruction
-  HDC bitmapdc = nullptr;
-  HBITMAP savedscreen = nullptr;
-  HGDIOBJ original_bitmap = nullptr;
-  int width = 0, height = 0;  // of the image; 0 while there is none
+  HANDLE wake = nullptr;        // wakes the idle window thread; exists from open to close
+  Image savedscreen;            // SAVEDSCREEN and BITMAPDC
+  int width = 0, height = 0;    // of the image; 0 while there is none
+  // Under the drawing lock: the marked tiles, whether any is marked, and
+  // whether the window thread waits without a time limit.
+  std::vector<std::uint8_t> tiles;
+  int tiles_x = 0;
+  bool dirty = false;
+  bool idle = false;
+  // The window thread's own: the copy of the marked tiles being sent, and
+  // the runs of marked tiles (kept to avoid allocation).
+  Image staging;
+  std::vector<RECT> runs;
   WindowRequest request{};
   bool registered = false;  // WINREGISTERED
 };
@@ -50,16 +83,46 @@ void paint_black(HDC dc, int w, int h) {
   SelectObject(dc, brush);
 }
 
+bool make_image(HDC compatible, int w, int h, Image& image) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down: row 0 first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  image.bitmap = CreateDIBSection(compatible, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  image.dc = CreateCompatibleDC(compatible);
+  if (image.bitmap == nullptr || image.dc == nullptr) return false;
+  image.original = SelectObject(image.dc, image.bitmap);
+  image.bits = static_cast<std::uint32_t*>(bits);
+  paint_black(image.dc, w, h);
+  return true;
+}
+
+void release_image(Image& image) {
+  if (image.dc != nullptr) {
+    if (image.original != nullptr) SelectObject(image.dc, image.original);
+    DeleteDC(image.dc);
+  }
+  if (image.bitmap != nullptr) DeleteObject(image.bitmap);
+  image = Image{};
+}
+
 void on_create(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
   const int w = B.request.width, h = B.request.height;
   B.windc = GetDC(hwnd);
-  B.savedscreen = CreateCompatibleBitmap(B.windc, w, h);
-  B.bitmapdc = CreateCompatibleDC(B.windc);
-  B.original_bitmap = SelectObject(B.bitmapdc, B.savedscreen);
-  B.width = w;
-  B.height = h;
-  paint_black(B.bitmapdc, w, h);
+  if (make_image(B.windc, w, h, B.savedscreen) && make_image(B.windc, w, h, B.staging)) {
+    GdiFlush();  // the black is in memory before set_pixel writes there
+    B.width = w;
+    B.height = h;
+    B.tiles_x = (w + TILE - 1) >> TILE_SHIFT;
+    B.tiles.assign(static_cast<std::size_t>(B.tiles_x) * ((h + TILE - 1) >> TILE_SHIFT), 0);
+    B.runs.reserve(B.tiles.size());
+  }
+  B.dirty = B.idle = false;
   paint_black(B.windc, w, h);
   WINDOW_CREATED();
   LeaveCriticalSection(&B.drawing);
@@ -71,9 +134,9 @@ void on_paint(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
-  if (GRAPHRUNNING.load())
+  if (GRAPHRUNNING.load() && B.savedscreen.dc != nullptr)
     BitBlt(dc, update.left, update.top, update.right - update.left, update.bottom - update.top,
-           B.bitmapdc, update.left, update.top, SRCCOPY);
+           B.savedscreen.dc, update.left, update.top, SRCCOPY);
   EndPaint(hwnd, &ps);
   LeaveCriticalSection(&B.drawing);
 }
@@ -82,12 +145,11 @@ void on_destroy(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
   WINDOW_DESTROYED();
   ReleaseDC(hwnd, B.windc);
-  SelectObject(B.bitmapdc, B.original_bitmap);
-  DeleteObject(B.savedscreen);
-  DeleteDC(B.bitmapdc);
-  B.windc = B.bitmapdc = nullptr;
-  B.savedscreen = nullptr;
+  B.windc = nullptr;
+  release_image(B.savedscreen);
+  release_image(B.staging);
   B.width = B.height = 0;
+  B.dirty = false;
   LeaveCriticalSection(&B.drawing);
   PostQuitMessage(0);
 }
@@ -145,7 +207,90 @@ HWND WINCREATE() {
   return hwnd;
 }
 
+// Sends the marked tiles to the window: they are copied to the staging
+// image under the lock, then drawn from there without it. False when none
+// was marked.
+bool present() {
+  B.runs.clear();
+  EnterCriticalSection(&B.drawing);
+  if (!B.dirty || B.savedscreen.bits == nullptr) {
+    LeaveCriticalSection(&B.drawing);
+    return false;
+  }
+  const int tiles_y = static_cast<int>(B.tiles.size()) / B.tiles_x;
+  for (int ty = 0; ty < tiles_y; ++ty) {
+    std::uint8_t* row = &B.tiles[static_cast<std::size_t>(ty) * B.tiles_x];
+    for (int tx = 0; tx < B.tiles_x;) {
+      if (row[tx] == 0) {
+        ++tx;
+        continue;
+      }
+      const int first = tx;
+      while (tx < B.tiles_x && row[tx] != 0) row[tx++] = 0;
+      const int x = first * TILE, y = ty * TILE;
+      const int right = std::min(tx * TILE, B.width), bottom = std::min(y + TILE, B.height);
+      for (int line = y; line < bottom; ++line) {
+        const std::size_t at = static_cast<std::size_t>(line) * B.width + x;
+        std::memcpy(B.staging.bits + at, B.savedscreen.bits + at,
+                    static_cast<std::size_t>(right - x) * sizeof(std::uint32_t));
+      }
+      B.runs.push_back(RECT{x, y, right, bottom});
+    }
+  }
+  B.dirty = false;
+  LeaveCriticalSection(&B.drawing);
+  for (const RECT& r : B.runs)
+    BitBlt(B.windc, r.left, r.top, r.right - r.left, r.bottom - r.top, B.staging.dc, r.left,
+           r.top, SRCCOPY);
+  // The staging memory is written again only after these have read it.
+  GdiFlush();
+  return true;
+}
+
+// Handles the queued messages; false once the quit message came, with its
+// code in `code`.
+bool dispatch_pending(DWORD& code) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      code = static_cast<DWORD>(msg.wParam);
+      return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+// The event loop: messages as they come, and the marked tiles at most
+// every FLUSH_PERIOD. With tiles marked it sleeps until the next sending
+// (messages wait that long at most): a plain sleep wakes on time where a
+// timed wait for messages would have to go through the system's message
+// server. With nothing marked it waits for messages or the wake-up.
+DWORD run() {
+  auto next_send = Clock::now();
+  DWORD code = 0;
+  for (;;) {
+    if (!dispatch_pending(code)) return code;
+    const auto now = Clock::now();
+    if (now >= next_send && present()) next_send = now + FLUSH_PERIOD;
+    EnterCriticalSection(&B.drawing);
+    const bool dirty = B.dirty;
+    B.idle = !dirty;
+    LeaveCriticalSection(&B.drawing);
+    if (dirty) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now());
+      if (left.count() > 0) Sleep(static_cast<DWORD>(left.count()));
+    } else {
+      MsgWaitForMultipleObjectsEx(1, &B.wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+  }
+}
+
 DWORD WINAPI MESSAGEHANDLETHREAD(void*) {
+  // The plotting loop never yields; above it, the window thread sends the
+  // changed tiles on time.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
   if (!B.registered) {
     if (!WINREGISTER()) {
       MessageBoxA(nullptr, "Window registration failed", nullptr, MB_OK);
@@ -162,13 +307,7 @@ DWORD WINAPI MESSAGEHANDLETHREAD(void*) {
     MessageBoxA(nullptr, "Window creation failed", nullptr, MB_OK);
     return 1;
   }
-  BOOL got;
-  msg.wParam = 0;
-  while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0 && got != -1) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return static_cast<DWORD>(msg.wParam);
+  return run();
 }
 
 bool thread_running() {
@@ -181,6 +320,8 @@ void release_thread() {
   B.thread = nullptr;
   B.thread_id.store(0);
   B.window = nullptr;
+  CloseHandle(B.wake);
+  B.wake = nullptr;
   DeleteCriticalSection(&B.drawing);
 }
 
@@ -204,11 +345,14 @@ bool open(const WindowRequest& request) {
   B.request = request;
   InitializeCriticalSection(&B.drawing);
   B.init_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  B.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   DWORD id = 0;
   B.thread = CreateThread(nullptr, 0, MESSAGEHANDLETHREAD, nullptr, 0, &id);
   if (B.thread == nullptr) {
     CloseHandle(B.init_event);
     B.init_event = nullptr;
+    CloseHandle(B.wake);
+    B.wake = nullptr;
     DeleteCriticalSection(&B.drawing);
     return false;
   }
@@ -252,15 +396,30 @@ void lock() { EnterCriticalSection(&B.drawing); }
 void unlock() { LeaveCriticalSection(&B.drawing); }
 
 void set_pixel(int x, int y, std::uint32_t rgb) {
-  if (x < 0 || y < 0 || x >= B.width || y >= B.height) return;
-  SetPixelV(B.bitmapdc, x, y, rgb);
-  SetPixelV(B.windc, x, y, rgb);
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
+    return;
+  // COLORREF order (red lowest) to the DIB's (blue lowest).
+  const std::uint32_t pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+  std::uint32_t& p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
+  if (p == pixel) return;  // already on the window, or about to be
+  p = pixel;
+  B.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * B.tiles_x + (x >> TILE_SHIFT)] = 1;
+  if (!B.dirty) {
+    B.dirty = true;
+    if (B.idle) {
+      B.idle = false;
+      SetEvent(B.wake);
+    }
+  }
 }
 
 std::uint32_t get_pixel(int x, int y) {
-  if (x < 0 || y < 0 || x >= B.width || y >= B.height) return 0;
-  const COLORREF c = GetPixel(B.bitmapdc, x, y);
-  return c == CLR_INVALID ? 0 : static_cast<std::uint32_t>(c & 0xFFFFFF);
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
+    return 0;
+  const std::uint32_t p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
+  return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
 }
 
 }  // namespace graphics::window

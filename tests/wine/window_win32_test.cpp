@@ -69,7 +69,7 @@ TEST_F(WinWindow, FixedModeWindowHasTheModesClientSize) {
   EXPECT_EQ(client.bottom, 480);
 }
 
-TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowAtOnce) {
+TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowWithoutARepaint) {
   HWND w = open(9, 2);
   ASSERT_NE(w, nullptr);
   HDC dc = GetDC(w);
@@ -79,11 +79,53 @@ TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowAtOnce) {
   PUTPIXEL(639, 479, 15);
   PUTPIXEL(640, 0, 15);  // outside: dropped
   PUTPIXEL(-1, 0, 15);
-  EXPECT_EQ(GetPixel(dc, 10, 20), WHITE);
-  EXPECT_EQ(GetPixel(dc, 639, 479), WHITE);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-  EXPECT_EQ(GETPIXEL(10, 20), 15);  // from the off-screen image
+  EXPECT_EQ(GETPIXEL(10, 20), 15);  // from the off-screen image, at once
   EXPECT_EQ(GETPIXEL(11, 20), 0);
+  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 10, 20) == WHITE; }));
+  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 639, 479) == WHITE; }));
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 11, 20), RGB(0, 0, 0));
+  ReleaseDC(w, dc);
+}
+
+// Pixels reach the window from the image by the window thread: the last one
+// of a run that plots flat out, and one plotted after the thread fell idle.
+TEST_F(WinWindow, LastPixelPlottedReachesTheWindow) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  HDC dc = GetDC(w);
+  // Rows 0..399 over and over, so that flushes happen while plotting.
+  const auto start = GetTickCount();
+  unsigned n = 0;
+  while (GetTickCount() - start < 300 || n < 400000) {
+    PUTPIXEL(static_cast<std::int16_t>(n % 640), static_cast<std::int16_t>(n / 640 % 400), 15);
+    ++n;
+  }
+  PUTPIXEL(320, 450, 15);  // the last one, where no other lies
+  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 320, 450) == WHITE; }));
+  EXPECT_EQ(GetPixel(dc, 320, 451), RGB(0, 0, 0));
+  for (int y = 0; y < 400; y += 37)
+    for (int x = 0; x < 640; x += 53) ASSERT_EQ(GetPixel(dc, x, y), WHITE) << x << "," << y;
+  Sleep(200);  // nothing more to send: the window thread waits for messages only
+  PUTPIXEL(5, 470, 15);
+  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 5, 470) == WHITE; }));
+  ReleaseDC(w, dc);
+}
+
+TEST_F(WinWindow, PixelsPlottedWhileMinimisedShowWhenRestored) {
+  HWND w = open(9, 2);
+  ASSERT_NE(w, nullptr);
+  ShowWindow(w, SW_MINIMIZE);
+  ASSERT_TRUE(eventually([&] { return IsIconic(w) != FALSE; }));
+  PUTPIXEL(200, 100, 15);
+  PUTPIXEL(201, 300, 15);
+  Sleep(100);  // sent to a minimised window: no visible effect
+  ShowWindow(w, SW_RESTORE);
+  HDC dc = GetDC(w);
+  EXPECT_TRUE(eventually([&] {
+    return !IsIconic(w) && GetPixel(dc, 200, 100) == WHITE && GetPixel(dc, 201, 300) == WHITE;
+  }));
+  EXPECT_EQ(GetPixel(dc, 202, 100), RGB(0, 0, 0));
   ReleaseDC(w, dc);
 }
 
@@ -92,6 +134,7 @@ TEST_F(WinWindow, RepaintCopiesTheOffScreenImage) {
   ASSERT_NE(w, nullptr);
   PUTPIXEL(100, 50, 15);
   HDC dc = GetDC(w);
+  ASSERT_TRUE(eventually([&] { return GetPixel(dc, 100, 50) == WHITE; }));
   PatBlt(dc, 0, 0, 640, 480, BLACKNESS);  // as if something had covered it
   ASSERT_EQ(GetPixel(dc, 100, 50), RGB(0, 0, 0));
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
