@@ -34,6 +34,7 @@
 #include "bench/heap_count.hpp"
 #include "bench/loop.hpp"
 #include "bench/syscall_count.hpp"
+#include "bench/targets.hpp"
 #include "bench/terminal.hpp"
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
@@ -51,11 +52,8 @@
 namespace bench {
 namespace {
 
-// Target limits, as multiples of the floor.
-constexpr double KEYPRESSED_LIMIT = 0.1;
-constexpr double PUTPIXEL_LIMIT = 0.75;
-constexpr double LOOP_LIMIT = 2.0;
-// ... and as multiples of the chain.
+// Target limits as multiples of the chain (those against the floor are in
+// targets.hpp).
 constexpr double FLOOR_CHAIN_LIMIT = 4.0;
 constexpr double LOOP_CHAIN_LIMIT = 6.0;
 constexpr double RSS_LIMIT_MIB = 32;

@@ -197,12 +197,17 @@ TEST(ConsolePty, WithoutCursorReportTheEchoStartsBottomLeft) {
   EXPECT_EQ(s.p.terminal_settings(), s.before);
 }
 
-TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheTerminal) {
-  Session s({"PROBE_WAIT_GO=1", "PROBE_STDOUT_NULL=1"});
-  s.p.type("hi\r");
-  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
+// Standard output elsewhere (/dev/null, or another terminal): the cursor
+// question and the echo go to the terminal the keys come from.
+TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheKeyTerminal) {
+  for (const char* elsewhere : {"PROBE_STDOUT_NULL=1", "PROBE_STDOUT_PTY=1"}) {
+    SCOPED_TRACE(elsewhere);
+    Session s({"PROBE_WAIT_GO=1", elsewhere});
+    s.p.type("hi\r");
+    EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+    EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
+    EXPECT_EQ(s.p.terminal_settings(), s.before);
+  }
 }
 
 TEST(ConsolePty, FatalSignalsGiveTheSettingsBack) {
@@ -357,15 +362,6 @@ TEST(ConsolePty, ControlCharactersShowAsOneQuestionMarkEach) {
   EXPECT_EQ(screen.at(6, 1, 3), "   ");
 }
 
-// Keys from one terminal, standard output on another: the question and
-// the echo go to the terminal the keys come from.
-TEST(ConsolePty, StandardOutputOnAnotherTerminalAsksTheKeyTerminal) {
-  Session s({"PROBE_WAIT_GO=1", "PROBE_STDOUT_PTY=1"});
-  s.p.type("hi\r");
-  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
-}
 
 // <&- >&- : no terminal is opened in their place; closed input is input at
 // its end, so the program ends at once without asking the terminal.
