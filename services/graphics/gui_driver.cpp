@@ -11,15 +11,14 @@ namespace {
 // Classic mode numbers of the modes whose window starts maximised.
 constexpr std::int16_t FIRST_MAXIMIZED_MODE = 245, LAST_MAXIMIZED_MODE = 249;
 
-// Draws at window coordinates; the caller has clipped them.
+// Draws at window coordinates; the caller has clipped them. Without the
+// drawing lock: PAL is written by this thread, or by the window thread
+// before it raises GRAPHRUNNING; only PALSIZE may drop meanwhile.
 inline void draw(std::int16_t x, std::int16_t y, std::uint16_t color) {
-  if (!GRAPHRUNNING.load(std::memory_order_relaxed)) return;
-  window::lock();
-  // The window may have gone since the test above. A colour beyond the
-  // palette has no entry to look up: nothing is drawn.
-  if (GRAPHRUNNING.load(std::memory_order_relaxed) && color < PALSIZE)
-    window::set_pixel(x, y, RGBVALUE(PAL[color]));
-  window::unlock();
+  if (!GRAPHRUNNING.load(std::memory_order_acquire)) return;
+  // A colour beyond the palette has no entry to look up: nothing is drawn.
+  if (color >= PALSIZE.load(std::memory_order_relaxed)) return;
+  window::put_pixel(x, y, RGBVALUE(PAL[color]));
 }
 
 // Without the lock only the running flag may be read: the palette's size
@@ -126,8 +125,10 @@ void INITWIN32GUI16COLORS() {
 }
 
 void WINDOW_CREATED() {
-  PALSIZE = std::clamp<std::int32_t>(MAXCOLOR, 0, static_cast<std::int32_t>(PAL.size()));
-  std::copy_n(DEFAULTCOLORS.begin(), PALSIZE, PAL.begin());
+  const std::int32_t size =
+      std::clamp<std::int32_t>(MAXCOLOR, 0, static_cast<std::int32_t>(PAL.size()));
+  std::copy_n(DEFAULTCOLORS.begin(), size, PAL.begin());
+  PALSIZE = size;
   GRAPHRUNNING.store(true);
 }
 

@@ -55,9 +55,9 @@ extern TFILLSETTINGS FILLSETTINGS;
 extern TTEXTSETTINGS TEXTSETTINGS;
 
 // The graphics palette: PALSIZE entries, 0 while no window exists. Changed
-// and read only under the drawing lock.
+// only under the drawing lock; PALSIZE is also read without it, by PUTPIXEL.
 extern std::array<TRGB, 256> PAL;
-extern std::int32_t PALSIZE;
+extern std::atomic<std::int32_t> PALSIZE;
 
 // The two targets of the pixel operation; both on whenever it runs.
 extern bool DRAWTOBITMAP, DRAWTOSCREEN;

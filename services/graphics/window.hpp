@@ -4,9 +4,9 @@
 //
 // The backend runs the window on a thread of its own. That thread owns every
 // call into the windowing system, except the screen measurement at start-up.
-// The main thread shares three things with it, all under the drawing lock:
-// the off-screen image, the window's pixels, and the portable state changed
-// by WINDOW_CREATED / WINDOW_DESTROYED.
+// The main thread shares three things with it: the off-screen image, the
+// window's pixels, and the portable state changed by WINDOW_CREATED /
+// WINDOW_DESTROYED, under the drawing lock (put_pixel aside).
 #include <cstdint>
 
 #include "services/graphics/modes.hpp"
@@ -43,11 +43,14 @@ void close();
 void lock();
 void unlock();
 
-// Under the drawing lock, while GRAPHRUNNING: sets one pixel of the
-// off-screen image and of the window to rgb (red + 256 green + 65536 blue).
-// The window shows it within a few milliseconds, without waiting for a
-// repaint. Pixels outside the image are dropped. Allocates nothing.
-void set_pixel(int x, int y, std::uint32_t rgb);
+// On the thread that opened the window, without the drawing lock, after
+// GRAPHRUNNING was seen set: sets one pixel of the off-screen image and of
+// the window to rgb (red + 256 green + 65536 blue). The window shows it
+// within a few milliseconds, without waiting for a repaint. Pixels outside
+// the image are dropped, and so are pixels once the window has gone. A
+// backend takes the drawing lock here only if it must: this runs once per
+// plotted point. Allocates nothing.
+void put_pixel(int x, int y, std::uint32_t rgb);
 // Under the drawing lock, while GRAPHRUNNING: rgb of an image pixel, 0
 // outside the image.
 std::uint32_t get_pixel(int x, int y);

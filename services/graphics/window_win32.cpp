@@ -3,7 +3,7 @@
 // The window thread registers the class, creates the window and runs its
 // event loop; WINDOWPROC makes the off-screen image on creation, repaints
 // from it and releases it on destruction. The image is a 32-bit DIB section:
-// set_pixel, on the main thread under the drawing lock (a critical
+// put_pixel, on the main thread under the drawing lock (a critical
 // section), writes the pixel into its memory and marks the 16 x 16 tile it
 // lies in, with no call into the system. The window thread sends the marked
 // tiles to the window at most every FLUSH_PERIOD, so a plotted pixel shows
@@ -325,6 +325,26 @@ void release_thread() {
   DeleteCriticalSection(&B.drawing);
 }
 
+// Under the drawing lock, while GRAPHRUNNING.
+void set_pixel(int x, int y, std::uint32_t rgb) {
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
+    return;
+  // COLORREF order (red lowest) to the DIB's (blue lowest).
+  const std::uint32_t pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+  std::uint32_t& p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
+  if (p == pixel) return;  // already on the window, or about to be
+  p = pixel;
+  B.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * B.tiles_x + (x >> TILE_SHIFT)] = 1;
+  if (!B.dirty) {
+    B.dirty = true;
+    if (B.idle) {
+      B.idle = false;
+      SetEvent(B.wake);
+    }
+  }
+}
+
 }  // namespace
 
 TSCREENMETRICS measure_screen() {
@@ -395,23 +415,12 @@ void close() {
 void lock() { EnterCriticalSection(&B.drawing); }
 void unlock() { LeaveCriticalSection(&B.drawing); }
 
-void set_pixel(int x, int y, std::uint32_t rgb) {
-  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
-      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
-    return;
-  // COLORREF order (red lowest) to the DIB's (blue lowest).
-  const std::uint32_t pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
-  std::uint32_t& p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
-  if (p == pixel) return;  // already on the window, or about to be
-  p = pixel;
-  B.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * B.tiles_x + (x >> TILE_SHIFT)] = 1;
-  if (!B.dirty) {
-    B.dirty = true;
-    if (B.idle) {
-      B.idle = false;
-      SetEvent(B.wake);
-    }
-  }
+// Under the lock: the image goes with the window, which its thread may
+// destroy meanwhile.
+void put_pixel(int x, int y, std::uint32_t rgb) {
+  lock();
+  if (GRAPHRUNNING.load(std::memory_order_relaxed)) set_pixel(x, y, rgb);
+  unlock();
 }
 
 std::uint32_t get_pixel(int x, int y) {

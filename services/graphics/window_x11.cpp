@@ -2,12 +2,20 @@
 //
 // The window thread owns its own connection and makes every X call for the
 // window. The off-screen image is client memory in the screen's pixel
-// format; set_pixel writes there and marks the 16 x 16 tile it lies in. The
+// format; put_pixel writes there and marks the 16 x 16 tile it lies in. The
 // window thread sends the marked tiles to the window at most every
 // FLUSH_PERIOD and flushes the connection, so a plotted pixel shows within a
 // few milliseconds without an X call per pixel. Repaints after exposure come
-// from the same image. Both go through a band of 16 rows, copied under the
-// drawing lock and sent without it: the image is the only screen-sized copy.
+// from the same image. Both go through a band of 16 rows, copied out and
+// sent from there: the image is the only screen-sized copy.
+//
+// With 32-bit pixels (every usual screen) put_pixel takes no lock: a locked
+// instruction per point would wait for the point's own divisions to finish
+// and so cost more than the rest of the step. Pixels and tile marks are
+// atomic words; the window thread takes each mark with an exchange before
+// it copies the tile. The image lives until the main thread closes the
+// window, so a pixel put while the window goes away lands in live memory.
+// Other pixel sizes are written with Xlib's routines under the drawing lock.
 // Keys and mouse buttons are not selected, so they do nothing in the window.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -26,6 +34,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -41,6 +50,11 @@ using Clock = std::chrono::steady_clock;
 
 // Longest time a changed tile waits before it is sent.
 constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
+// How long the thread keeps looking for marks after the last it found,
+// before it waits without a time limit. A mark made just as the thread
+// lowered `dirty` can miss being seen with it (put_pixel then finds `dirty`
+// still up and does not raise it): the next look, this long after, finds it.
+constexpr auto SETTLE_PERIOD = std::chrono::milliseconds(50);
 // How long opening waits for the window to be mapped.
 constexpr auto MAP_WAIT = std::chrono::seconds(2);
 // How long closing waits for the window thread to end. A thread still busy
@@ -52,19 +66,28 @@ constexpr int TILE = 1 << TILE_SHIFT;
 
 constexpr std::string_view CREATION_FAILED = "Window creation failed\n";
 
-// The off-screen image and what set_pixel needs; guarded by the drawing lock.
+// The off-screen image and what put_pixel needs. Made by the window thread
+// before WINDOW_CREATED and fixed from then on, except the pixels, marks
+// and flags; released by the main thread once the window thread has ended.
 struct Surface {
   XImage* image = nullptr;
-  int width = 0, height = 0;  // 0 while there is no image
-  bool direct32 = false;      // 32-bit pixels in host order, written in place
+  int width = 0, height = 0;
+  bool direct32 = false;  // 32-bit pixels in host order, written in place
   bool truecolor = true;
   std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
   unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
   unsigned long black = 0, white = 0;
-  std::vector<std::uint8_t> tiles;  // 1: changed since last sent
-  int tiles_x = 0;
-  bool dirty = false;  // some tile is marked
-  bool idle = false;   // the window thread waits without a time limit
+  std::unique_ptr<std::atomic<std::uint8_t>[]> tiles;  // 1: changed since last sent
+  int tiles_x = 0, tiles_y = 0;
+  std::atomic<bool> dirty{false};  // some tile may be marked
+  std::atomic<bool> idle{false};   // the window thread may wait without a time limit
+
+  Surface() = default;
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  ~Surface() {
+    if (image != nullptr) XDestroyImage(image);
+  }
 };
 
 enum class Phase { starting, created, ended };
@@ -72,7 +95,7 @@ enum class Phase { starting, created, ended };
 // The backend's process-wide state.
 struct Backend {
   std::mutex drawing;  // the drawing lock
-  Surface surface;     // under `drawing`
+  std::unique_ptr<Surface> surface;  // set under `drawing` by the window thread
   int wake_fd = -1;    // wakes the window thread
   std::atomic<bool> close_requested{false};
 
@@ -110,14 +133,31 @@ std::uint32_t component(unsigned value, unsigned long mask) {
   return static_cast<std::uint32_t>((scaled << shift) & mask);
 }
 
+std::atomic_ref<std::uint32_t> word_at(const XImage* image, int x, int y) {
+  return std::atomic_ref<std::uint32_t>(*(
+      reinterpret_cast<std::uint32_t*>(image->data +
+                                       static_cast<std::ptrdiff_t>(y) * image->bytes_per_line) +
+      x));
+}
+
 unsigned long pixel_of(const Surface& s, std::uint32_t rgb) {
   if (s.truecolor) return s.red[rgb & 255] | s.green[(rgb >> 8) & 255] | s.blue[(rgb >> 16) & 255];
   return (rgb & 0xFFFFFF) != 0 ? s.white : s.black;  // other visuals: black and white only
 }
 
 // Copies columns [x, x + w) of rows [y, y + h) of the image into rows
-// [0, h) of the band, an image of the same width and format.
-void copy_to_band(const XImage* from, XImage* band, int x, int y, int w, int h) {
+// [0, h) of the band, an image of the same width and format. 32-bit pixels
+// word by word, as put_pixel writes them; others under the drawing lock.
+void copy_to_band(const Surface& s, XImage* band, int x, int y, int w, int h) {
+  const XImage* from = s.image;
+  if (s.direct32) {
+    for (int row = 0; row < h; ++row)
+      for (int col = x; col < x + w; ++col)
+        word_at(band, col, row).store(word_at(from, col, y + row).load(std::memory_order_relaxed),
+                                      std::memory_order_relaxed);
+    return;
+  }
+  std::lock_guard<std::mutex> guard(backend.drawing);
   const int bpp = from->bits_per_pixel;
   const std::size_t first = static_cast<std::size_t>(x * bpp / 8);
   const std::size_t end = static_cast<std::size_t>(((x + w) * bpp + 7) / 8);
@@ -267,8 +307,9 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
     fill(t.staging, s.black);
   }
   s.tiles_x = (r.width + TILE - 1) >> TILE_SHIFT;
-  const int tiles_y = (r.height + TILE - 1) >> TILE_SHIFT;
-  s.tiles.assign(static_cast<std::size_t>(s.tiles_x) * tiles_y, 0);
+  s.tiles_y = (r.height + TILE - 1) >> TILE_SHIFT;
+  s.tiles = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(s.tiles_x) *
+                                                          s.tiles_y);
   t.runs.reserve(static_cast<std::size_t>(s.tiles_x));
   return true;
 }
@@ -291,13 +332,10 @@ bool create(WindowThread& t, const WindowRequest& r) {
   XGCValues gv{};
   gv.graphics_exposures = False;
   t.gc = XCreateGC(d, t.window, GCGraphicsExposures, &gv);
-  Surface s;
-  const bool made = make_surface(t, r, s);
+  auto s = std::make_unique<Surface>();
+  const bool made = make_surface(t, r, *s);
   XSync(d, False);
-  if (!made || t.c.lost || x11::error_count() != errors) {
-    if (s.image != nullptr) XDestroyImage(s.image);
-    return false;
-  }
+  if (!made || t.c.lost || x11::error_count() != errors) return false;
   std::lock_guard<std::mutex> guard(backend.drawing);
   backend.surface = std::move(s);
   WINDOW_CREATED();
@@ -307,70 +345,49 @@ bool create(WindowThread& t, const WindowRequest& r) {
 // Sends a rectangle of the image, clipped to it, to the window, one band of
 // rows at a time.
 void repaint(WindowThread& t, int x, int y, int w, int h) {
-  for (int band = 0;; band += TILE) {
-    int rows;
-    {
-      std::lock_guard<std::mutex> guard(backend.drawing);
-      const Surface& s = backend.surface;
-      if (s.image == nullptr) return;
-      if (band == 0) {
-        if (x < 0) w += x, x = 0;
-        if (y < 0) h += y, y = 0;
-        w = std::min(w, s.width - x);
-        h = std::min(h, s.height - y);
-        if (w <= 0 || h <= 0) return;
-      }
-      if (band >= h) return;
-      rows = std::min(TILE, h - band);
-      copy_to_band(s.image, t.staging, x, y + band, w, rows);
-    }
+  const Surface& s = *backend.surface;
+  if (x < 0) w += x, x = 0;
+  if (y < 0) h += y, y = 0;
+  w = std::min(w, s.width - x);
+  h = std::min(h, s.height - y);
+  for (int band = 0; band < h && w > 0; band += TILE) {
+    const int rows = std::min(TILE, h - band);
+    copy_to_band(s, t.staging, x, y + band, w, rows);
     XPutImage(t.c.display, t.window, t.gc, t.staging, x, 0, x, y + band,
               static_cast<unsigned>(w), static_cast<unsigned>(rows));
   }
 }
 
-// Sends the changed tiles, a tile row at a time; false if there were none.
-// Tiles marked meanwhile in rows already passed set `dirty` again and go
-// with the next call.
+// Sends the marked tiles, a tile row at a time; false if there were none.
+// `dirty` is lowered first, so a tile marked meanwhile raises it again.
 bool present(WindowThread& t) {
-  {
-    std::lock_guard<std::mutex> guard(backend.drawing);
-    Surface& s = backend.surface;
-    if (!s.dirty || s.image == nullptr) return false;
-    s.dirty = false;
-  }
-  for (int ty = 0;; ++ty) {
+  Surface& s = *backend.surface;
+  s.dirty.store(false);
+  bool sent = false;
+  for (int ty = 0; ty < s.tiles_y; ++ty) {
+    std::atomic<std::uint8_t>* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
+    const int y = ty * TILE, h = std::min(TILE, s.height - y);
     t.runs.clear();
-    {
-      std::lock_guard<std::mutex> guard(backend.drawing);
-      Surface& s = backend.surface;
-      if (s.image == nullptr) return true;
-      const int tiles_y = static_cast<int>(s.tiles.size()) / s.tiles_x;
-      const auto marked = [&](int row) {
-        const std::uint8_t* m = &s.tiles[static_cast<std::size_t>(row) * s.tiles_x];
-        return std::find(m, m + s.tiles_x, 1) != m + s.tiles_x;
-      };
-      while (ty < tiles_y && !marked(ty)) ++ty;
-      if (ty >= tiles_y) return true;
-      std::uint8_t* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
-      const int y = ty * TILE, h = std::min(TILE, s.height - y);
-      for (int tx = 0; tx < s.tiles_x;) {
-        if (row[tx] == 0) {
-          ++tx;
-          continue;
-        }
-        const int first = tx;
-        while (tx < s.tiles_x && row[tx] != 0) row[tx++] = 0;
-        const int x = first * TILE;
-        const int w = std::min(tx * TILE, s.width) - x;
-        copy_to_band(s.image, t.staging, x, y, w, h);
-        t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
-                          static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
+    for (int tx = 0; tx < s.tiles_x;) {
+      if (row[tx].load(std::memory_order_relaxed) == 0) {
+        ++tx;
+        continue;
       }
+      // Taking the mark makes the pixels written before it visible here.
+      const int first = tx;
+      while (tx < s.tiles_x && row[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
+      if (tx == first) continue;
+      const int x = first * TILE;
+      const int w = std::min(tx * TILE, s.width) - x;
+      copy_to_band(s, t.staging, x, y, w, h);
+      t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
+                        static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
     }
     for (const XRectangle& r : t.runs)
       XPutImage(t.c.display, t.window, t.gc, t.staging, r.x, 0, r.x, r.y, r.width, r.height);
+    sent = sent || !t.runs.empty();
   }
+  return sent;
 }
 
 void handle(WindowThread& t, const XEvent& e) {
@@ -434,37 +451,47 @@ void show(WindowThread& t) {
   }
 }
 
+// Milliseconds from now to `when`, at least 0.
+int wait_until(Clock::time_point when) {
+  return static_cast<int>(std::max<long>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count()));
+}
+
 void run(WindowThread& t) {
+  Surface& s = *backend.surface;
   auto next_send = Clock::now();
+  auto last_found = next_send - SETTLE_PERIOD;
   for (;;) {
     handle_pending(t);
     if (should_stop(t)) return;
     const auto now = Clock::now();
-    if (now >= next_send && present(t)) next_send = now + FLUSH_PERIOD;
+    if (now >= next_send && present(t)) {
+      next_send = now + FLUSH_PERIOD;
+      last_found = now;
+    }
     XFlush(t.c.display);
     if (t.c.lost) return;
+    // Idle is raised before `dirty` is read, and put_pixel raises `dirty`
+    // before it reads idle: one of the two sees the other.
+    s.idle.store(true);
     int timeout = -1;
-    {
-      std::lock_guard<std::mutex> guard(backend.drawing);
-      Surface& s = backend.surface;
-      s.idle = !s.dirty;
-      if (s.dirty)
-        timeout = static_cast<int>(std::max<long>(
-            0, std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now()).count()));
+    if (s.dirty.load()) {
+      s.idle.store(false, std::memory_order_relaxed);
+      timeout = wait_until(next_send);
+    } else if (now - last_found < SETTLE_PERIOD) {
+      timeout = wait_until(last_found + SETTLE_PERIOD);
     }
     wait(t, timeout);
   }
 }
 
+// The surface stays for the main thread to release: put_pixel may still be
+// writing there.
 void destroy(WindowThread& t) {
-  XImage* image;
   {
     std::lock_guard<std::mutex> guard(backend.drawing);
     WINDOW_DESTROYED();
-    image = backend.surface.image;
-    backend.surface = Surface{};
   }
-  if (image != nullptr) XDestroyImage(image);
   if (t.staging != nullptr) XDestroyImage(t.staging);
   if (t.c.display != nullptr) {
     if (!t.c.lost && !t.destroyed && t.window != 0) XDestroyWindow(t.c.display, t.window);
@@ -518,6 +545,8 @@ bool open(const WindowRequest& request) {
       return false;
     }
   }
+  // The last window's thread has ended: nothing writes its image now.
+  backend.surface.reset();
   if (backend.wake_fd < 0) backend.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   backend.request = request;
   backend.close_requested.store(false);
@@ -557,43 +586,57 @@ void close() {
                                       [] { return backend.phase == Phase::ended; });
   }
   // An ended thread has only its return left.
-  if (ended)
+  if (ended) {
     pthread_join(backend.thread, nullptr);
-  else
+    backend.surface.reset();
+  } else {
     pthread_detach(backend.thread);
+  }
 }
 
 void lock() { backend.drawing.lock(); }
 void unlock() { backend.drawing.unlock(); }
 
-void set_pixel(int x, int y, std::uint32_t rgb) {
-  Surface& s = backend.surface;
+namespace {
+
+// After a changed pixel: marks its tile, and wakes the window thread if this
+// is the first mark since it last looked and it may be waiting without a
+// time limit. The mark is a release store, read by the exchange in present.
+void mark(Surface& s, int x, int y) {
+  s.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * s.tiles_x + (x >> TILE_SHIFT)].store(
+      1, std::memory_order_release);
+  if (s.dirty.load(std::memory_order_relaxed)) return;
+  s.dirty.store(true);  // ordered before the load of idle, as run() needs
+  if (s.idle.load()) {
+    s.idle.store(false, std::memory_order_relaxed);
+    wake();
+  }
+}
+
+}  // namespace
+
+void put_pixel(int x, int y, std::uint32_t rgb) {
+  // GRAPHRUNNING was seen set: the surface is there until this thread
+  // releases it.
+  Surface& s = *backend.surface;
   if (static_cast<unsigned>(x) >= static_cast<unsigned>(s.width) ||
       static_cast<unsigned>(y) >= static_cast<unsigned>(s.height))
     return;
   const unsigned long pixel = pixel_of(s, rgb);
   if (s.direct32) {
-    auto* p = reinterpret_cast<std::uint32_t*>(s.image->data +
-                                               static_cast<std::ptrdiff_t>(y) * s.image->bytes_per_line) +
-              x;
-    if (*p == pixel) return;  // already on the window, or about to be
-    *p = static_cast<std::uint32_t>(pixel);
+    const std::atomic_ref<std::uint32_t> word = word_at(s.image, x, y);
+    if (word.load(std::memory_order_relaxed) == pixel) return;  // on the window, or about to be
+    word.store(static_cast<std::uint32_t>(pixel), std::memory_order_relaxed);
   } else {
+    std::lock_guard<std::mutex> guard(backend.drawing);
     if (XGetPixel(s.image, x, y) == pixel) return;
     XPutPixel(s.image, x, y, pixel);
   }
-  s.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * s.tiles_x + (x >> TILE_SHIFT)] = 1;
-  if (!s.dirty) {
-    s.dirty = true;
-    if (s.idle) {
-      s.idle = false;
-      wake();
-    }
-  }
+  mark(s, x, y);
 }
 
 std::uint32_t get_pixel(int x, int y) {
-  const Surface& s = backend.surface;
+  const Surface& s = *backend.surface;
   if (static_cast<unsigned>(x) >= static_cast<unsigned>(s.width) ||
       static_cast<unsigned>(y) >= static_cast<unsigned>(s.height))
     return 0;

@@ -52,8 +52,8 @@ void unlock() {
   state.locked = false;
 }
 
-void set_pixel(int x, int y, std::uint32_t rgb) {
-  if (!state.locked) throw std::logic_error("set_pixel without the drawing lock");
+void put_pixel(int x, int y, std::uint32_t rgb) {
+  if (state.locked) throw std::logic_error("put_pixel with the drawing lock held");
   state.pixels[{x, y}] = rgb;  // kept even outside: clipping is the caller's
 }
 

@@ -17,7 +17,7 @@ struct State {
   int closes = 0;
   bool window_exists = false;
   int width = 0, height = 0;
-  std::map<std::pair<int, int>, std::uint32_t> pixels;  // set_pixel calls
+  std::map<std::pair<int, int>, std::uint32_t> pixels;  // put_pixel calls
   bool locked = false;
 };
 extern State state;

@@ -67,6 +67,27 @@ TEST_F(XWindow, PixelAppearsWithoutExposure) {
   EXPECT_TRUE(shows(w, {{{639, 479}, WHITE}, {{0, 0}, BLUE}, {{320, 240}, WHITE}}));
 }
 
+// Pixels come in short runs with pauses around the window thread's send
+// period, and now and then long enough for it to wait without a limit, so
+// that runs start just as it looks, sends or goes idle: each one still
+// reaches the window, with no later pixel to push it out.
+TEST_F(XWindow, PixelsPlottedAsTheWindowThreadLooksAllShow) {
+  const Window w = open(9, 2);
+  ASSERT_NE(w, 0u);
+  xprobe::Picture picture;
+  for (int run = 0; run < 60; ++run) {
+    for (int i = 0; i < 1 + run % 3; ++i) {
+      const auto x = static_cast<std::int16_t>((run * 37 + i * 211) % 640);
+      const auto y = static_cast<std::int16_t>((run * 53 + i * 97) % 480);
+      PUTPIXEL(x, y, 15);
+      picture[{x, y}] = WHITE;
+    }
+    const int pause_us = run % 10 == 9 ? 80'000 : run % 5 * 1500 + run % 7 * 300;
+    std::this_thread::sleep_for(std::chrono::microseconds(pause_us));
+  }
+  EXPECT_TRUE(shows(w, picture));
+}
+
 TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
