@@ -44,8 +44,8 @@ FillSteps quintgrain_fill(std::uint64_t budget, std::uint32_t seed) {
       at = std::min(at, step);
     }
   };
-  plotter::MERET = plotter::FivePoint::SIZE;
-  runtime::RESET_RANDOM();
+  plotter::MERET = plotter::FivePoint::kSize;
+  runtime::reset_random();
   runtime::RANDSEED = seed;
   X = 0;
   Y = 0;

@@ -31,13 +31,13 @@ class AllocationWatch {
 // and divide, the point kept in a register. The targets come round in a
 // fixed order, so nothing is guessed wrong.
 void chain_step(benchmark::State& state) {
-  const runtime::Extended M = SixPoint::SIZE;
-  const runtime::Extended targets[SixPoint::TARGETS] = {0, -M, M, 0, (-M) / 2.0L, M / 2.0L};
+  const runtime::Extended M = SixPoint::kSize;
+  const runtime::Extended targets[SixPoint::kTargets] = {0, -M, M, 0, (-M) / 2.0L, M / 2.0L};
   runtime::Extended x = 0;
   std::int32_t i = 0;
   for (auto _ : state) {
-    x = (targets[i] + x) / SixPoint::DIVISOR;
-    i = i == SixPoint::TARGETS - 1 ? 0 : i + 1;
+    x = (targets[i] + x) / SixPoint::kDivisor;
+    i = i == SixPoint::kTargets - 1 ? 0 : i + 1;
   }
   benchmark::DoNotOptimize(x);
 }
@@ -73,7 +73,7 @@ void putpixel_figure(benchmark::State& state) {
   std::size_t i = 0;
   AllocationWatch watch;
   for (auto _ : state) {
-    graphics::PUTPIXEL(xs[i], ys[i], plotter::WHITE);
+    graphics::PUTPIXEL(xs[i], ys[i], plotter::kWhite);
     i = (i + 1) & mask;
   }
 }
@@ -84,7 +84,7 @@ void putpixel_changing(benchmark::State& state) {
   const std::int16_t max_x = static_cast<std::int16_t>(graphics::GETMAXX());
   const std::int16_t max_y = static_cast<std::int16_t>(graphics::GETMAXY());
   std::int16_t x = 0, y = 0;
-  std::uint16_t color = plotter::WHITE;
+  std::uint16_t color = plotter::kWhite;
   AllocationWatch watch;
   for (auto _ : state) {
     graphics::PUTPIXEL(x, y, color);
@@ -92,7 +92,7 @@ void putpixel_changing(benchmark::State& state) {
       x = 0;
       if (++y > max_y) {
         y = 0;
-        color ^= plotter::WHITE;
+        color ^= plotter::kWhite;
       }
     }
   }
@@ -114,7 +114,7 @@ void loop_step_bench(benchmark::State& state) {
 // with the row first; then the console poll.
 bool loop_step() {
   SixPoint::SORSOL();
-  plotter::PLOT_POINT();
+  plotter::plot_point();
   return console::KEYPRESSED();
 }
 

@@ -54,13 +54,13 @@ void floor_step() {
 void keypressed_idle() { key_seen |= console::KEYPRESSED(); }
 
 void putpixel_figure() {
-  graphics::PUTPIXEL(figure_x[next_pixel], figure_y[next_pixel], plotter::WHITE);
+  graphics::PUTPIXEL(figure_x[next_pixel], figure_y[next_pixel], plotter::kWhite);
   next_pixel = (next_pixel + 1) & (FIGURE_PIXELS - 1);
 }
 
 void loop_step() {
   SixPoint::SORSOL();
-  plotter::PLOT_POINT();
+  plotter::plot_point();
   key_seen |= console::KEYPRESSED();
 }
 
@@ -97,10 +97,10 @@ double median(std::vector<double> v) {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
-                                 graphics::GRAPH_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+                                 graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
-  plotter::MERET = SixPoint::SIZE;
+  plotter::MERET = SixPoint::kSize;
   runtime::RANDOMIZE();
   plotter::GRAFIKA();
   if (graphics::_GRAPHRESULT != graphics::grOk) {
@@ -110,7 +110,7 @@ void main_program() {
   }
   plotter::X = 0;
   plotter::Y = 0;
-  plotter::PLOT_POINT();
+  plotter::plot_point();
   for (unsigned i = 0; i < FIGURE_PIXELS; ++i) {
     SixPoint::SORSOL();
     figure_y.push_back(plotter::YKOORD(plotter::Y));
@@ -189,4 +189,4 @@ void main_program() {
 
 }  // namespace
 
-int main() { runtime::RUN_PROGRAM(main_program); }
+int main() { runtime::run_program(main_program); }

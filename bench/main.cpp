@@ -115,10 +115,10 @@ bool parse_option(std::string_view arg) {
 // The start of the plotter's main program, up to its loop: the units in
 // their order, the seed, the graphics mode, the start point.
 bool start_services(std::ostream& out) {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
-                                 graphics::GRAPH_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+                                 graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
-  plotter::MERET = plotter::SixPoint::SIZE;
+  plotter::MERET = plotter::SixPoint::kSize;
   runtime::RANDOMIZE();
   plotter::GRAFIKA();
   if (graphics::_GRAPHRESULT != graphics::grOk) {
@@ -127,7 +127,7 @@ bool start_services(std::ostream& out) {
   }
   plotter::X = 0;
   plotter::Y = 0;
-  plotter::PLOT_POINT();
+  plotter::plot_point();
   return true;
 }
 
@@ -381,5 +381,5 @@ int main(int argc, char** argv) {
   }
   // From here on the process ends through the exit sequence, as the
   // programs do: the terminal is given back, the status is HALT's or 0.
-  runtime::RUN_PROGRAM(bench::main_program);
+  runtime::run_program(bench::main_program);
 }

@@ -20,11 +20,11 @@ namespace {
 
 // Each keeps its own frame: a range error names it, then its caller.
 GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(const runtime::Extended& XX) {
-  return to_pixel(XX + ORIGIN_COLUMN);
+  return to_pixel(XX + kOriginColumn);
 }
 
 GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(const runtime::Extended& YY) {
-  return to_pixel(YY + ORIGIN_ROW);
+  return to_pixel(YY + kOriginRow);
 }
 
 }  // namespace plotter

@@ -5,8 +5,8 @@
 namespace plotter {
 
 // Screen position of the figure's origin (0, 0).
-inline constexpr runtime::Extended ORIGIN_COLUMN = 512.0L;
-inline constexpr runtime::Extended ORIGIN_ROW = 384.0L;
+inline constexpr runtime::Extended kOriginColumn = 512.0L;
+inline constexpr runtime::Extended kOriginRow = 384.0L;
 
 // Column / row of a figure x / y: rounded to nearest (ties to even), then
 // checked against the signed 16-bit range (run-time error 201 outside).

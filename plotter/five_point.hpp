@@ -4,7 +4,7 @@
 // separated by thin gaps).
 #include <cstdint>
 
-#include "plotter/state.hpp"
+#include "plotter/point.hpp"
 #include "plotter/targets.hpp"
 #include "services/runtime/random.hpp"
 #include "services/runtime/types.hpp"
@@ -14,9 +14,9 @@ namespace plotter {
 struct FivePoint {
   using Extended = runtime::Extended;
 
-  static constexpr std::uint16_t SIZE = 640;  // MERET: half-side of the target square
-  static constexpr std::int32_t TARGETS = 5;
-  static constexpr Extended DIVISOR = 3.02L;  // 3.02 rounded to extended
+  static constexpr std::uint16_t kSize = 640;  // MERET: half-side of the target square
+  static constexpr std::int32_t kTargets = 5;
+  static constexpr Extended kDivisor = 3.02L;  // 3.02 rounded to extended
 
   // Target `index` of a figure of size M.
   static Target target(std::int32_t index, Extended M) {
@@ -31,8 +31,8 @@ struct FivePoint {
 
   static void SORSOL() {
     const Target* targets = targets_for_meret<FivePoint>();
-    const Target& t = targets[runtime::RANDOM(TARGETS)];
-    TRANSZF(t.XX, t.YY, DIVISOR);
+    const Target& t = targets[runtime::RANDOM(kTargets)];
+    TRANSZF(t.XX, t.YY, kDivisor);
   }
 };
 

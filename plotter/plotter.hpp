@@ -1,11 +1,11 @@
 #pragma once
 // The chaos-game plotter shared by both programs; a figure type supplies
-// SIZE (the start value of MERET) and SORSOL, which draws a target and
+// kSize (the start value of MERET) and SORSOL, which draws a target and
 // moves the point towards it (TRANSZF).
 #include <cstdint>
 
 #include "plotter/coords.hpp"
-#include "plotter/state.hpp"
+#include "plotter/point.hpp"
 #include "services/console/console.hpp"
 #include "services/graphics/graph.hpp"
 #include "services/runtime/random.hpp"
@@ -16,55 +16,54 @@
 
 namespace plotter {
 
-inline constexpr std::uint16_t WHITE = 15;  // colour index of every pixel
+inline constexpr std::uint16_t kWhite = 15;  // colour index of every pixel
 
 // Detects the graphics mode and opens it; the outcome is not examined (a
 // failure shows at the first plot).
 void GRAFIKA();
 
 // The row is worked out before the column, so that when both are out of
-// range the failure is reported from YKOORD. Inlined, like PLOT below, so
+// range the failure is reported from YKOORD. Inlined, like plot below, so
 // that XKOORD and YKOORD return straight into the main program.
-[[gnu::always_inline]] inline void PLOT_POINT() {
+[[gnu::always_inline]] inline void plot_point() {
   const runtime::PixelCoord row = YKOORD(Y);
   const runtime::PixelCoord column = XKOORD(X);
-  graphics::PUTPIXEL(column, row, WHITE);
+  graphics::PUTPIXEL(column, row, kWhite);
 }
 
 // From the origin: plots the start point, then one step and one pixel at a
 // time until a keystroke is waiting on the console, which is left buffered
 // for the final line. The console is polled once per step, after its pixel.
 template <class Figure>
-[[gnu::always_inline]] inline void PLOT() {
+[[gnu::always_inline]] inline void plot() {
   X = 0;
   Y = 0;
-  PLOT_POINT();
+  plot_point();
   do {
     Figure::SORSOL();
-    PLOT_POINT();
+    plot_point();
   } while (!console::KEYPRESSED());
 }
 
 template <class Figure>
-[[gnu::noinline]] void MAIN_PROGRAM() {
-  runtime::ISCONSOLE = true;
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
-                                 graphics::GRAPH_UNIT};
+[[gnu::noinline]] void main_program() {
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+                                 graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
 
-  MERET = Figure::SIZE;
+  MERET = Figure::kSize;
   runtime::RANDOMIZE();
   GRAFIKA();
-  PLOT<Figure>();
+  plot<Figure>();
   // The key that ended the plot starts this line; the line itself is dropped.
   runtime::READLN_END(runtime::INPUT);
   runtime::INT_IOCHECK();
 }
 
-// The whole program: start-up, MAIN_PROGRAM, then the normal end (status 0).
+// The whole program: start-up, main_program, then the normal end (status 0).
 template <class Figure>
-[[noreturn]] void RUN() {
-  runtime::RUN_PROGRAM(MAIN_PROGRAM<Figure>);
+[[noreturn]] void run() {
+  runtime::run_program(main_program<Figure>);
 }
 
 }  // namespace plotter

@@ -3,7 +3,7 @@
 // up) and of a small inverted one, contracted by 1/6.
 #include <cstdint>
 
-#include "plotter/state.hpp"
+#include "plotter/point.hpp"
 #include "plotter/targets.hpp"
 #include "services/runtime/random.hpp"
 #include "services/runtime/types.hpp"
@@ -13,28 +13,28 @@ namespace plotter {
 struct SixPoint {
   using Extended = runtime::Extended;
 
-  static constexpr std::uint16_t SIZE = 1600;  // MERET: half-width of the large triangle
-  static constexpr std::int32_t TARGETS = 6;
-  static constexpr Extended DIVISOR = 6.0L;
-  static constexpr Extended SQRT3 = 1.7320508075688772936L;  // √3 rounded to extended
+  static constexpr std::uint16_t kSize = 1600;  // MERET: half-width of the large triangle
+  static constexpr std::int32_t kTargets = 6;
+  static constexpr Extended kDivisor = 6.0L;
+  static constexpr Extended kSqrt3 = 1.7320508075688772936L;  // √3 rounded to extended
 
   // Target `index` of a figure of size M, each in exactly this order of
   // operations.
   static Target target(std::int32_t index, Extended M) {
     switch (index) {
-      case 0: return {0, (-M) * SQRT3 / 2.0L};
-      case 1: return {-M, M * SQRT3 / 2.0L};
-      case 2: return {M, M * SQRT3 / 2.0L};
-      case 3: return {0, M * SQRT3 / 4.0L};
-      case 4: return {(-M) / 2.0L, (-M) * SQRT3 / 4.0L};
-      default: return {M / 2.0L, (-M) * SQRT3 / 4.0L};  // 5
+      case 0: return {0, (-M) * kSqrt3 / 2.0L};
+      case 1: return {-M, M * kSqrt3 / 2.0L};
+      case 2: return {M, M * kSqrt3 / 2.0L};
+      case 3: return {0, M * kSqrt3 / 4.0L};
+      case 4: return {(-M) / 2.0L, (-M) * kSqrt3 / 4.0L};
+      default: return {M / 2.0L, (-M) * kSqrt3 / 4.0L};  // 5
     }
   }
 
   static void SORSOL() {
     const Target* targets = targets_for_meret<SixPoint>();
-    const Target& t = targets[runtime::RANDOM(TARGETS)];
-    TRANSZF(t.XX, t.YY, DIVISOR);
+    const Target& t = targets[runtime::RANDOM(kTargets)];
+    TRANSZF(t.XX, t.YY, kDivisor);
   }
 };
 

@@ -7,7 +7,7 @@
 // (Figure::target), and is built again whenever MERET has changed.
 #include <cstdint>
 
-#include "plotter/state.hpp"
+#include "plotter/point.hpp"
 #include "services/runtime/types.hpp"
 
 namespace plotter {
@@ -16,10 +16,10 @@ struct Target {
   runtime::Extended XX, YY;
 };
 
-// One table per figure. Figure supplies TARGETS and target(index, M).
+// One table per figure. Figure supplies kTargets and target(index, M).
 template <class Figure>
 struct TargetTable {
-  inline static Target entries[Figure::TARGETS];
+  inline static Target entries[Figure::kTargets];
   inline static std::int32_t built_for = -1;  // the MERET they were built for; -1: none yet
 };
 
@@ -27,7 +27,7 @@ template <class Figure>
 [[gnu::noinline]] void build_targets() {
   using Table = TargetTable<Figure>;
   const runtime::Extended M = MERET;
-  for (std::int32_t i = 0; i < Figure::TARGETS; ++i) Table::entries[i] = Figure::target(i, M);
+  for (std::int32_t i = 0; i < Figure::kTargets; ++i) Table::entries[i] = Figure::target(i, M);
   Table::built_for = MERET;
 }
 

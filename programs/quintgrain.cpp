@@ -2,4 +2,4 @@
 #include "plotter/five_point.hpp"
 #include "plotter/plotter.hpp"
 
-int main() { plotter::RUN<plotter::FivePoint>(); }
+int main() { plotter::run<plotter::FivePoint>(); }

@@ -2,4 +2,4 @@
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
 
-int main() { plotter::RUN<plotter::SixPoint>(); }
+int main() { plotter::run<plotter::SixPoint>(); }

@@ -91,7 +91,7 @@ std::vector<int> marker_columns(int count) {
   std::vector<int> xs;
   const int y = MARKER_ROW;
   for (int x = 0; x <= graphics::GETMAXX() && static_cast<int>(xs.size()) < count; x += 3)
-    if (graphics::GETPIXEL(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)) == 0)
+    if (graphics::get_pixel(static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)) == 0)
       xs.push_back(x);
   return xs;
 }

@@ -8,8 +8,8 @@ namespace console {
 namespace {
 
 [[noreturn]] void fail(const char* message) {
-  runtime::WRITE_STR(runtime::STDERR, message);
-  runtime::WRITELN(runtime::STDERR);
+  runtime::write_str(runtime::STDERR, message);
+  runtime::write_line(runtime::STDERR);
   // A failed start-up ends with status 1 and no report, also when the
   // message could not be written.
   runtime::INOUTRES = 0;

@@ -1,6 +1,6 @@
 // Detection, setting a mode, closing, the unit's start-up and exit procedure.
-#include "services/graphics/core.hpp"
-#include "services/graphics/driver.hpp"
+#include "services/graphics/graph_internal.hpp"
+#include "services/graphics/window_driver.hpp"
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/system.hpp"
@@ -9,29 +9,29 @@
 namespace graphics {
 namespace {
 
-constexpr std::int16_t DETECT = 0;        // driver number asking for detection
-constexpr std::int16_t DETECTMODE = 30000;  // mode number asking for detection
+constexpr std::int16_t kDetect = 0;        // driver number asking for detection
+constexpr std::int16_t kDetectMode = 30000;  // mode number asking for detection
 
 // A failed start-up ends with status 1 and no report, also when standard
 // error cannot take the line (full, closed): that failure is dropped.
-[[noreturn]] void NOT_IN_GRAPHICS() {
-  runtime::WRITE_STR(runtime::STDERR, NOT_IN_GRAPHICS_MODE);
-  runtime::WRITELN(runtime::STDERR);
+[[noreturn]] void not_in_graphics() {
+  runtime::write_str(runtime::STDERR, kNotInGraphicsMode);
+  runtime::write_line(runtime::STDERR);
   runtime::INOUTRES = 0;
   runtime::HALT(1);
 }
 
-void DIRECTPUTPIXELDEFAULT(std::int16_t, std::int16_t) { NOT_IN_GRAPHICS(); }
-std::uint16_t GETPIXELDEFAULT(std::int16_t, std::int16_t) { NOT_IN_GRAPHICS(); }
-void SETRGBPALETTEDEFAULT(std::int16_t, std::int16_t, std::int16_t, std::int16_t) {
-  NOT_IN_GRAPHICS();
+void direct_put_pixel_default(std::int16_t, std::int16_t) { not_in_graphics(); }
+std::uint16_t get_pixel_default(std::int16_t, std::int16_t) { not_in_graphics(); }
+void set_rgb_palette_default(std::int16_t, std::int16_t, std::int16_t, std::int16_t) {
+  not_in_graphics();
 }
-void GETRGBPALETTEDEFAULT(std::int16_t, std::int16_t&, std::int16_t&, std::int16_t&) {
-  NOT_IN_GRAPHICS();
+void get_rgb_palette_default(std::int16_t, std::int16_t&, std::int16_t&, std::int16_t&) {
+  not_in_graphics();
 }
 
 bool is_depth_driver(std::int16_t driver) {
-  return driver >= LOWNEWDRIVER && driver <= HIGHNEWDRIVER;
+  return driver >= kLowNewDriver && driver <= kHighNewDriver;
 }
 
 void INITVARS() {
@@ -40,28 +40,24 @@ void INITVARS() {
   INTCURRENTMODE = 0;
   MAXX = MAXY = 0;
   MAXCOLOR = 0;
-  PALETTESIZE = 0;
-  XASPECT = YASPECT = 0;
-  DIRECTCOLOR = false;
-  HARDWAREPAGES = 0;
   DEFAULTHOOKS();
 }
 
 }  // namespace
 
-void PUTPIXELDEFAULT(std::int16_t, std::int16_t, std::uint16_t) { NOT_IN_GRAPHICS(); }
+void PUTPIXELDEFAULT(std::int16_t, std::int16_t, std::uint16_t) { not_in_graphics(); }
 
 void DEFAULTHOOKS() {
   PUTPIXEL = PUTPIXELDEFAULT;
-  DIRECTPUTPIXEL = DIRECTPUTPIXELDEFAULT;
-  GETPIXEL = GETPIXELDEFAULT;
-  SETRGBPALETTE = SETRGBPALETTEDEFAULT;
-  GETRGBPALETTE = GETRGBPALETTEDEFAULT;
+  direct_put_pixel = direct_put_pixel_default;
+  get_pixel = get_pixel_default;
+  set_rgb_palette = set_rgb_palette_default;
+  get_rgb_palette = get_rgb_palette_default;
 }
 
 void INTERNDETECTGRAPH(std::int16_t only, std::int16_t& driver, std::int16_t& mode) {
-  const std::int16_t first = is_depth_driver(only) ? only : LOWNEWDRIVER;
-  const std::int16_t last = is_depth_driver(only) ? only : HIGHNEWDRIVER;
+  const std::int16_t first = is_depth_driver(only) ? only : kLowNewDriver;
+  const std::int16_t last = is_depth_driver(only) ? only : kHighNewDriver;
   std::int16_t found = -1, found_mode = -1;
   // The highest-numbered depth driver with modes wins, with its highest
   // position: the widest, then tallest, mode of that depth.
@@ -89,7 +85,7 @@ void DETECTGRAPH(std::int16_t& driver, std::int16_t& mode) { INTERNDETECTGRAPH(0
 void INITGRAPH(std::int16_t& driver, std::int16_t& mode, std::string_view path) {
   INITVARS();
   (void)path;  // accepted for compatibility; the window driver is built in
-  if (driver == DETECT || mode == DETECTMODE) {
+  if (driver == kDetect || mode == kDetectMode) {
     INTERNDETECTGRAPH(driver, driver, mode);
     if (_GRAPHRESULT != grOk) return;
   } else {
@@ -111,29 +107,24 @@ void SETGRAPHMODE(std::int16_t mode) {
     return;
   }
   const TMODEINFO entry = *found;
-  const TMODEOPS& ops = entry.OPS;
+  const ModeOps& ops = entry.ops;
   DEFAULTHOOKS();
-  if (ops.DIRECTPUTPIXEL == nullptr || ops.PUTPIXEL == nullptr || ops.GETPIXEL == nullptr ||
-      ops.SETRGBPALETTE == nullptr || ops.GETRGBPALETTE == nullptr) {
+  if (ops.direct_put_pixel == nullptr || ops.PUTPIXEL == nullptr || ops.get_pixel == nullptr ||
+      ops.set_rgb_palette == nullptr || ops.get_rgb_palette == nullptr) {
     DEFAULTHOOKS();
     _GRAPHRESULT = grInvalidMode;
     return;
   }
-  DIRECTPUTPIXEL = ops.DIRECTPUTPIXEL;
+  direct_put_pixel = ops.direct_put_pixel;
   PUTPIXEL = ops.PUTPIXEL;
-  GETPIXEL = ops.GETPIXEL;
-  SETRGBPALETTE = ops.SETRGBPALETTE;
-  GETRGBPALETTE = ops.GETRGBPALETTE;
+  get_pixel = ops.get_pixel;
+  set_rgb_palette = ops.set_rgb_palette;
+  get_rgb_palette = ops.get_rgb_palette;
 
-  INTCURRENTMODE = entry.MODENUMBER;
-  XASPECT = entry.XASPECT;
-  YASPECT = entry.YASPECT;
+  INTCURRENTMODE = entry.mode_number;
   MAXX = entry.MAXX;
   MAXY = entry.MAXY;
-  HARDWAREPAGES = entry.HARDWAREPAGES;
   MAXCOLOR = entry.MAXCOLOR;
-  PALETTESIZE = entry.PALETTESIZE;
-  DIRECTCOLOR = entry.DIRECTCOLOR;
 
   if (ops.INITMODE == nullptr) {
     DEFAULTHOOKS();
@@ -162,25 +153,17 @@ void SETVIEWPORT(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t
   VIEWWIDTH = static_cast<std::int16_t>(x2 - x1);
   VIEWHEIGHT = static_cast<std::int16_t>(y2 - y1);
   CLIPPIXELS = clip;
-  CURRENTX = CURRENTY = 0;
 }
 
 void SETBKCOLOR(std::uint16_t color) {
-  CURRENTBKCOLOR = color;
-  const TRGB& c = DEFAULTCOLORS[color % DEFAULTCOLORS.size()];
-  SETRGBPALETTE(0, static_cast<std::int16_t>(c.red), static_cast<std::int16_t>(c.green),
+  const Rgb& c = DEFAULTCOLORS[color % DEFAULTCOLORS.size()];
+  set_rgb_palette(0, static_cast<std::int16_t>(c.red), static_cast<std::int16_t>(c.green),
                 static_cast<std::int16_t>(c.blue));
 }
 
 void GRAPHDEFAULTS() {
   CURRENTCOLOR = 15;
   SETVIEWPORT(0, 0, static_cast<std::int16_t>(MAXX), static_cast<std::int16_t>(MAXY), true);
-  CURRENTX = CURRENTY = 0;
-  CURRENTWRITEMODE = 0;                        // plain copy
-  LINEINFO = {0, 0xFFFF, 1};                   // solid, thickness 1
-  FILLSETTINGS = {1, static_cast<std::int16_t>(GETMAXCOLOR())};  // solid
-  TEXTSETTINGS = {0, 0, 1, 0, 2};              // default font, horizontal, left, top
-  XASPECT = YASPECT = 10000;
   SETBKCOLOR(0);
 }
 
@@ -201,21 +184,21 @@ std::uint16_t GETMAXY() { return MAXY; }
 std::uint16_t GETMAXCOLOR() { return static_cast<std::uint16_t>(MAXCOLOR - 1); }
 
 void GRAPHEXITPROC() {
-  runtime::EXITPROC = OLDEXITPROC;
+  runtime::EXITPROC = old_exit_proc;
   // On a normal end the window goes with the process; after a run-time error
   // it is closed before the report is written.
   if (ISGRAPHMODE && (runtime::ERRORCODE != 0 || runtime::ERRORADDR != nullptr)) CLOSEGRAPH();
-  RELEASEMODELISTS();
+  release_mode_lists();
 }
 
 void INITIALIZEGRAPH() {
   ISGRAPHMODE = false;
-  RELEASEMODELISTS();
+  release_mode_lists();
   QUERYADAPTERINFO();
-  OLDEXITPROC = runtime::EXITPROC;
+  old_exit_proc = runtime::EXITPROC;
   runtime::EXITPROC = GRAPHEXITPROC;
 }
 
-const runtime::Unit GRAPH_UNIT{"graph", INITIALIZEGRAPH, nullptr};
+const runtime::Unit kGraphUnit{"graph", INITIALIZEGRAPH, nullptr};
 
 }  // namespace graphics

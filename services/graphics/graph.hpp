@@ -10,7 +10,7 @@ namespace graphics {
 
 // Start-up: builds the mode table from the screen's measurements and puts
 // GRAPHEXITPROC at the head of the exit-procedure chain.
-extern const runtime::Unit GRAPH_UNIT;
+extern const runtime::Unit kGraphUnit;
 
 // Outcome of the last operation.
 inline constexpr std::int16_t grOk = 0;

@@ -6,14 +6,14 @@
 namespace graphics {
 namespace {
 
-TDEPTHLIST* depth_list(std::int16_t driver) {
-  if (driver < LOWNEWDRIVER || driver > HIGHNEWDRIVER) return nullptr;
-  return &NEWMODELIST[static_cast<std::size_t>(driver - LOWNEWDRIVER)];
+DepthList* depth_list(std::int16_t driver) {
+  if (driver < kLowNewDriver || driver > kHighNewDriver) return nullptr;
+  return &NEWMODELIST[static_cast<std::size_t>(driver - kLowNewDriver)];
 }
 
-void renumber(TDEPTHLIST& list) {
+void renumber(DepthList& list) {
   std::int16_t n = 0;
-  for (TMODEINFO& m : list.modes) m.NEWMODENUMBER = ++n;
+  for (TMODEINFO& m : list.modes) m.new_mode_number = ++n;
   list.lowest = n > 0 ? 1 : -1;
   list.highest = n > 0 ? n : -1;
 }
@@ -27,12 +27,12 @@ bool smaller(const TMODEINFO& a, const TMODEINFO& b) {
 
 TMODEINFO INITMODE() { return TMODEINFO{}; }
 
-void SETMODENAME(TMODEINFO& mode, std::string_view name) {
-  mode.MODENAME.fill('\0');
-  std::copy_n(name.begin(), std::min(name.size(), MODENAME_LENGTH), mode.MODENAME.begin());
+void set_mode_name(TMODEINFO& mode, std::string_view name) {
+  mode.mode_name.fill('\0');
+  std::copy_n(name.begin(), std::min(name.size(), kModeNameLength), mode.mode_name.begin());
 }
 
-std::int16_t DEPTHDRIVER(std::int32_t colors) {
+std::int16_t depth_driver(std::int32_t colors) {
   switch (colors) {
     case 2: return 11;
     case 4: return 12;
@@ -47,7 +47,7 @@ std::int16_t DEPTHDRIVER(std::int32_t colors) {
 }
 
 void ADDMODE(const TMODEINFO& mode) {
-  if (TDEPTHLIST* list = depth_list(DEPTHDRIVER(mode.MAXCOLOR))) {
+  if (DepthList* list = depth_list(depth_driver(mode.MAXCOLOR))) {
     auto& modes = list->modes;
     auto at = std::find_if(modes.begin(), modes.end(),
                            [&](const TMODEINFO& m) { return !smaller(m, mode); });
@@ -58,29 +58,29 @@ void ADDMODE(const TMODEINFO& mode) {
     renumber(*list);
   }
   MODELIST.push_back(mode);
-  MODELIST.back().NEWMODENUMBER = 0;  // only the depth-list copy has a position
+  MODELIST.back().new_mode_number = 0;  // only the depth-list copy has a position
 }
 
 void GETMODERANGE(std::int16_t driver, std::int16_t& lowest, std::int16_t& highest) {
-  const TDEPTHLIST* list = depth_list(driver);
+  const DepthList* list = depth_list(driver);
   lowest = list != nullptr ? list->lowest : -1;
   highest = list != nullptr ? list->highest : -1;
 }
 
 const TMODEINFO* SEARCHMODE(std::int16_t driver, std::int16_t mode) {
-  if (const TDEPTHLIST* list = depth_list(driver)) {
+  if (const DepthList* list = depth_list(driver)) {
     for (const TMODEINFO& m : list->modes)
-      if (m.NEWMODENUMBER == mode) return &m;
+      if (m.new_mode_number == mode) return &m;
     return nullptr;
   }
   for (const TMODEINFO& m : MODELIST)
-    if (m.DRIVERNUMBER == driver && m.MODENUMBER == mode) return &m;
+    if (m.driver_number == driver && m.mode_number == mode) return &m;
   return nullptr;
 }
 
-void RELEASEMODELISTS() {
+void release_mode_lists() {
   MODELIST.clear();
-  for (TDEPTHLIST& list : NEWMODELIST) {
+  for (DepthList& list : NEWMODELIST) {
     list.modes.clear();
     list.lowest = list.highest = -1;
   }

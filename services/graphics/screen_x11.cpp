@@ -20,10 +20,10 @@ namespace {
 
 // Without a reachable screen the unit still starts: the mode table is built
 // for a 640 x 480 screen, and opening a window fails later.
-constexpr TSCREENMETRICS FALLBACK{640, 480, 0, 0, 0, 640, 480};
+constexpr ScreenMetrics kFallback{640, 480, 0, 0, 0, 640, 480};
 
-constexpr auto EXTENTS_WAIT = std::chrono::milliseconds(200);
-constexpr auto EXTENTS_SETTLE = std::chrono::milliseconds(30);
+constexpr auto kExtentsWait = std::chrono::milliseconds(200);
+constexpr auto kExtentsSettle = std::chrono::milliseconds(30);
 
 struct Extents {
   long left = 0, right = 0, top = 0, bottom = 0;
@@ -57,12 +57,12 @@ Window make_probe(Display* d, Window root, bool maximized) {
 
 // Extents beyond the coordinate range are nonsense (any client may set the
 // property); kept within it, the sums of them cannot overflow.
-constexpr long MAX_EXTENT = 32767;
+constexpr long kMaxExtent = 32767;
 
 Extents read_extents(Display* d, Window w, Atom property) {
   const std::vector<long> v = x11::long_property(d, w, property, XA_CARDINAL);
   if (v.size() < 4) return {};
-  const auto fit = [](long e) { return std::clamp(e, 0L, MAX_EXTENT); };
+  const auto fit = [](long e) { return std::clamp(e, 0L, kMaxExtent); };
   return {fit(v[0]), fit(v[1]), fit(v[2]), fit(v[3]), true};
 }
 
@@ -70,14 +70,14 @@ Extents read_extents(Display* d, Window w, Atom property) {
 // for the manager's answers. A manager may answer more than once, the first
 // time with a rough estimate (openbox, right after another client's probes
 // went away, first gives a maximised window its normal frame): the last
-// answer counts, once the answers have paused for EXTENTS_SETTLE.
+// answer counts, once the answers have paused for kExtentsSettle.
 void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& maximized) {
   using std::chrono::steady_clock;
   Display* d = c.display;
   const Atom property = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
   const Window probe[2] = {make_probe(d, root, false), make_probe(d, root, true)};
   XFlush(d);
-  const auto deadline = steady_clock::now() + EXTENTS_WAIT;
+  const auto deadline = steady_clock::now() + kExtentsWait;
   auto settled = deadline;
   while (!c.lost) {
     while (!c.lost && XPending(d) > 0) {
@@ -85,7 +85,7 @@ void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& ma
       XNextEvent(d, &e);
       if (e.type == PropertyNotify && e.xproperty.atom == property &&
           (e.xproperty.window == probe[0] || e.xproperty.window == probe[1]))
-        settled = std::min(deadline, steady_clock::now() + EXTENTS_SETTLE);
+        settled = std::min(deadline, steady_clock::now() + kExtentsSettle);
     }
     if (!c.lost) {
       normal = read_extents(d, probe[0], property);
@@ -102,10 +102,10 @@ void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& ma
 
 // A connection made while the server resets (its last client has just
 // left) fails or is dropped at once: measuring is tried again after a pause.
-constexpr int MEASURE_TRIES = 3;
-constexpr auto MEASURE_PAUSE = std::chrono::milliseconds(50);
+constexpr int kMeasureTries = 3;
+constexpr auto kMeasurePause = std::chrono::milliseconds(50);
 
-bool measure(TSCREENMETRICS& m) {
+bool measure(ScreenMetrics& m) {
   x11::Connection c;
   if (!x11::connect(c)) return false;
   Display* d = c.display;
@@ -155,13 +155,13 @@ bool measure(TSCREENMETRICS& m) {
 
 }  // namespace
 
-TSCREENMETRICS measure_screen() {
-  TSCREENMETRICS m{};
-  for (int i = 0; i < MEASURE_TRIES; ++i) {
-    if (i > 0) std::this_thread::sleep_for(MEASURE_PAUSE);
+ScreenMetrics measure_screen() {
+  ScreenMetrics m{};
+  for (int i = 0; i < kMeasureTries; ++i) {
+    if (i > 0) std::this_thread::sleep_for(kMeasurePause);
     if (measure(m)) return m;
   }
-  return FALLBACK;
+  return kFallback;
 }
 
 }  // namespace graphics::window

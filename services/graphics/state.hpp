@@ -25,56 +25,28 @@ extern std::int16_t INTCURRENTMODE;       // classic mode number in use
 
 extern std::uint16_t MAXX, MAXY;
 extern std::int32_t MAXCOLOR;  // colour count
-extern std::int32_t PALETTESIZE;
-extern std::uint16_t XASPECT, YASPECT;
-extern bool DIRECTCOLOR;
-extern std::uint8_t HARDWAREPAGES;
 
 extern std::int16_t STARTXVIEWPORT, STARTYVIEWPORT;
 extern std::int16_t VIEWWIDTH, VIEWHEIGHT;  // width - 1, height - 1
 extern bool CLIPPIXELS;
 
 extern std::uint16_t CURRENTCOLOR;
-extern std::uint16_t CURRENTBKCOLOR;
-extern std::int16_t CURRENTX, CURRENTY;
-extern std::int16_t CURRENTWRITEMODE;
 
-struct TLINESETTINGS {
-  std::int16_t linestyle;
-  std::uint16_t pattern;
-  std::int16_t thickness;
-};
-struct TFILLSETTINGS {
-  std::int16_t pattern, color;
-};
-struct TTEXTSETTINGS {
-  std::int16_t font, direction, charsize, horiz, vert;
-};
-extern TLINESETTINGS LINEINFO;
-extern TFILLSETTINGS FILLSETTINGS;
-extern TTEXTSETTINGS TEXTSETTINGS;
-
-// The graphics palette: PALSIZE entries, 0 while no window exists. Changed
-// only under the drawing lock; PALSIZE is also read without it, by PUTPIXEL.
-extern std::array<TRGB, 256> PAL;
-extern std::atomic<std::int32_t> PALSIZE;
-
-// The two targets of the pixel operation; both on whenever it runs.
-extern bool DRAWTOBITMAP, DRAWTOSCREEN;
+// The graphics palette: pal_size entries, 0 while no window exists. Changed
+// only under the drawing lock; pal_size is also read without it, by PUTPIXEL.
+extern std::array<Rgb, 256> PAL;
+extern std::atomic<std::int32_t> pal_size;
 
 // The window thread is still to be released by CLOSEGRAPH.
 extern bool MESSAGETHREADHANDLEVALID;
 
-enum class TEXTRASTYLE : std::uint8_t { none, maximize };
-extern TEXTRASTYLE EXTRASTYLE;
-
 // Procedure variables rebound by DEFAULTHOOKS and SETGRAPHMODE.
-extern DirectPutPixelProc DIRECTPUTPIXEL;
-extern GetPixelProc GETPIXEL;
-extern SetRGBPaletteProc SETRGBPALETTE;
-extern GetRGBPaletteProc GETRGBPALETTE;
+extern DirectPutPixelProc direct_put_pixel;
+extern GetPixelProc get_pixel;
+extern SetRGBPaletteProc set_rgb_palette;
+extern GetRGBPaletteProc get_rgb_palette;
 
 // The exit procedure that GRAPHEXITPROC displaced.
-extern runtime::ExitProc OLDEXITPROC;
+extern runtime::ExitProc old_exit_proc;
 
 }  // namespace graphics

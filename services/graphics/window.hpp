@@ -5,8 +5,8 @@
 // The backend runs the window on a thread of its own. That thread owns every
 // call into the windowing system, except the screen measurement at start-up.
 // The main thread shares three things with it: the off-screen image, the
-// window's pixels, and the portable state changed by WINDOW_CREATED /
-// WINDOW_DESTROYED, under the drawing lock (put_pixel aside).
+// window's pixels, and the portable state changed by on_window_created /
+// on_window_destroyed, under the drawing lock (put_pixel aside).
 #include <cstdint>
 
 #include "services/graphics/modes.hpp"
@@ -15,7 +15,7 @@ namespace graphics::window {
 
 // The screen, measured once at start-up. Never fails: without a reachable
 // screen a documented fallback stands in (the mode table must exist).
-TSCREENMETRICS measure_screen();
+ScreenMetrics measure_screen();
 
 struct WindowRequest {
   int width;   // client area, in pixels
@@ -25,7 +25,7 @@ struct WindowRequest {
 };
 
 // Starts the window thread, which creates the window with a black client
-// area and an off-screen image of the requested size, calls WINDOW_CREATED
+// area and an off-screen image of the requested size, calls on_window_created
 // under the drawing lock, and shows the window. Returns true once that is
 // done; false when the thread ended first (the failure already shown to the
 // user) or could not be started. After false nothing is left to release.
@@ -61,9 +61,9 @@ namespace graphics {
 
 // Called by the window thread, holding the drawing lock, once the window and
 // its black off-screen image exist: makes PAL and sets GRAPHRUNNING.
-void WINDOW_CREATED();
+void on_window_created();
 // Called by the window thread, holding the drawing lock, when the window is
 // destroyed or its connection is lost: clears GRAPHRUNNING, releases PAL.
-void WINDOW_DESTROYED();
+void on_window_destroyed();
 
 }  // namespace graphics

@@ -6,7 +6,7 @@
 // put_pixel, on the main thread under the drawing lock (a critical
 // section), writes the pixel into its memory and marks the 16 x 16 tile it
 // lies in, with no call into the system. The window thread sends the marked
-// tiles to the window at most every FLUSH_PERIOD, so a plotted pixel shows
+// tiles to the window at most every kFlushPeriod, so a plotted pixel shows
 // within a few milliseconds; when it has nothing to send it waits for
 // messages only, and the first pixel plotted after that wakes it.
 #include <windows.h>
@@ -23,19 +23,19 @@
 namespace graphics::window {
 namespace {
 
-constexpr const char* CLASS_NAME = "GrainGraphWindow";
+constexpr const char* kClassName = "GrainGraphWindow";
 // CS_HREDRAW | CS_VREDRAW: the whole window is repainted after a size change.
 constexpr UINT GRAPHWINDOWSTYLE = CS_HREDRAW | CS_VREDRAW;
 // How long closing waits for the window thread to end.
-constexpr DWORD CLOSE_WAIT_MS = 1000;
+constexpr DWORD kCloseWaitMs = 1000;
 
 using Clock = std::chrono::steady_clock;
 
 // Longest time a changed tile waits before it is sent (the system's timer
 // may stretch a wait to its tick; the sending itself is not held back).
-constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
-constexpr int TILE_SHIFT = 4;
-constexpr int TILE = 1 << TILE_SHIFT;
+constexpr auto kFlushPeriod = std::chrono::milliseconds(6);
+constexpr int kTileShift = 4;
+constexpr int kTile = 1 << kTileShift;
 
 // A 32-bit top-down DIB section selected into a memory DC.
 struct Image {
@@ -118,13 +118,13 @@ void on_create(HWND hwnd) {
     GdiFlush();  // the black is in memory before set_pixel writes there
     B.width = w;
     B.height = h;
-    B.tiles_x = (w + TILE - 1) >> TILE_SHIFT;
-    B.tiles.assign(static_cast<std::size_t>(B.tiles_x) * ((h + TILE - 1) >> TILE_SHIFT), 0);
+    B.tiles_x = (w + kTile - 1) >> kTileShift;
+    B.tiles.assign(static_cast<std::size_t>(B.tiles_x) * ((h + kTile - 1) >> kTileShift), 0);
     B.runs.reserve(B.tiles.size());
   }
   B.dirty = B.idle = false;
   paint_black(B.windc, w, h);
-  WINDOW_CREATED();
+  on_window_created();
   LeaveCriticalSection(&B.drawing);
 }
 
@@ -143,7 +143,7 @@ void on_paint(HWND hwnd) {
 
 void on_destroy(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
-  WINDOW_DESTROYED();
+  on_window_destroyed();
   ReleaseDC(hwnd, B.windc);
   B.windc = nullptr;
   release_image(B.savedscreen);
@@ -188,7 +188,7 @@ bool WINREGISTER() {
   wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = CLASS_NAME;
+  wc.lpszClassName = kClassName;
   return RegisterClassA(&wc) != 0;
 }
 
@@ -198,7 +198,7 @@ HWND WINCREATE() {
   const int height =
       B.request.height + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE | (B.request.maximized ? WS_MAXIMIZE : 0);
-  HWND hwnd = CreateWindowExA(0, CLASS_NAME, B.request.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND hwnd = CreateWindowExA(0, kClassName, B.request.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
                               width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (hwnd != nullptr) {
     ShowWindow(hwnd, SW_SHOW);
@@ -227,8 +227,8 @@ bool present() {
       }
       const int first = tx;
       while (tx < B.tiles_x && row[tx] != 0) row[tx++] = 0;
-      const int x = first * TILE, y = ty * TILE;
-      const int right = std::min(tx * TILE, B.width), bottom = std::min(y + TILE, B.height);
+      const int x = first * kTile, y = ty * kTile;
+      const int right = std::min(tx * kTile, B.width), bottom = std::min(y + kTile, B.height);
       for (int line = y; line < bottom; ++line) {
         const std::size_t at = static_cast<std::size_t>(line) * B.width + x;
         std::memcpy(B.staging.bits + at, B.savedscreen.bits + at,
@@ -263,7 +263,7 @@ bool dispatch_pending(DWORD& code) {
 }
 
 // The event loop: messages as they come, and the marked tiles at most
-// every FLUSH_PERIOD. With tiles marked it sleeps until the next sending
+// every kFlushPeriod. With tiles marked it sleeps until the next sending
 // (messages wait that long at most): a plain sleep wakes on time where a
 // timed wait for messages would have to go through the system's message
 // server. With nothing marked it waits for messages or the wake-up.
@@ -273,7 +273,7 @@ DWORD run() {
   for (;;) {
     if (!dispatch_pending(code)) return code;
     const auto now = Clock::now();
-    if (now >= next_send && present()) next_send = now + FLUSH_PERIOD;
+    if (now >= next_send && present()) next_send = now + kFlushPeriod;
     EnterCriticalSection(&B.drawing);
     const bool dirty = B.dirty;
     B.idle = !dirty;
@@ -335,7 +335,7 @@ void set_pixel(int x, int y, std::uint32_t rgb) {
   std::uint32_t& p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
   if (p == pixel) return;  // already on the window, or about to be
   p = pixel;
-  B.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * B.tiles_x + (x >> TILE_SHIFT)] = 1;
+  B.tiles[static_cast<std::size_t>(y >> kTileShift) * B.tiles_x + (x >> kTileShift)] = 1;
   if (!B.dirty) {
     B.dirty = true;
     if (B.idle) {
@@ -347,8 +347,8 @@ void set_pixel(int x, int y, std::uint32_t rgb) {
 
 }  // namespace
 
-TSCREENMETRICS measure_screen() {
-  TSCREENMETRICS m;
+ScreenMetrics measure_screen() {
+  ScreenMetrics m;
   m.screen_width = GetSystemMetrics(SM_CXSCREEN);
   m.screen_height = GetSystemMetrics(SM_CYSCREEN);
   m.frame_width = GetSystemMetrics(SM_CXFRAME);
@@ -408,7 +408,7 @@ void close() {
   // Bounded: a thread stuck in the system or waiting for the drawing lock
   // (held by a thread that raised a run-time error) is left to the end of
   // the process, with the lock.
-  if (WaitForSingleObject(B.thread, CLOSE_WAIT_MS) != WAIT_OBJECT_0) return;
+  if (WaitForSingleObject(B.thread, kCloseWaitMs) != WAIT_OBJECT_0) return;
   release_thread();
 }
 

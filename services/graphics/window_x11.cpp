@@ -4,7 +4,7 @@
 // window. The off-screen image is client memory in the screen's pixel
 // format; put_pixel writes there and marks the 16 x 16 tile it lies in. The
 // window thread sends the marked tiles to the window at most every
-// FLUSH_PERIOD and flushes the connection, so a plotted pixel shows within a
+// kFlushPeriod and flushes the connection, so a plotted pixel shows within a
 // few milliseconds without an X call per pixel. Repaints after exposure come
 // from the same image. Both go through a band of 16 rows, copied out and
 // sent from there: the image is the only screen-sized copy.
@@ -49,25 +49,25 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Longest time a changed tile waits before it is sent.
-constexpr auto FLUSH_PERIOD = std::chrono::milliseconds(6);
+constexpr auto kFlushPeriod = std::chrono::milliseconds(6);
 // How long the thread keeps looking for marks after the last it found,
 // before it waits without a time limit. A mark made just as the thread
 // lowered `dirty` can miss being seen with it (put_pixel then finds `dirty`
 // still up and does not raise it): the next look, this long after, finds it.
-constexpr auto SETTLE_PERIOD = std::chrono::milliseconds(50);
+constexpr auto kSettlePeriod = std::chrono::milliseconds(50);
 // How long opening waits for the window to be mapped.
-constexpr auto MAP_WAIT = std::chrono::seconds(2);
+constexpr auto kMapWait = std::chrono::seconds(2);
 // How long closing waits for the window thread to end. A thread still busy
 // then is stuck (a stopped server, or the drawing lock held by a thread that
 // raised a run-time error) and is left to the end of the process.
-constexpr auto CLOSE_WAIT = std::chrono::seconds(1);
-constexpr int TILE_SHIFT = 4;
-constexpr int TILE = 1 << TILE_SHIFT;
+constexpr auto kCloseWait = std::chrono::seconds(1);
+constexpr int kTileShift = 4;
+constexpr int kTile = 1 << kTileShift;
 
-constexpr std::string_view CREATION_FAILED = "Window creation failed\n";
+constexpr std::string_view kCreationFailed = "Window creation failed\n";
 
 // The off-screen image and what put_pixel needs. Made by the window thread
-// before WINDOW_CREATED and fixed from then on, except the pixels, marks
+// before on_window_created and fixed from then on, except the pixels, marks
 // and flags; released by the main thread once the window thread has ended.
 struct Surface {
   XImage* image = nullptr;
@@ -285,7 +285,7 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   Visual* visual = DefaultVisual(d, screen);
   const int depth = DefaultDepth(d, screen);
   s.image = make_image(d, visual, depth, r.width, r.height);
-  t.staging = make_image(d, visual, depth, r.width, std::min(r.height, TILE));
+  t.staging = make_image(d, visual, depth, r.width, std::min(r.height, kTile));
   if (s.image == nullptr || t.staging == nullptr) return false;
   s.width = r.width;
   s.height = r.height;
@@ -306,8 +306,8 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
     fill(s.image, s.black);
     fill(t.staging, s.black);
   }
-  s.tiles_x = (r.width + TILE - 1) >> TILE_SHIFT;
-  s.tiles_y = (r.height + TILE - 1) >> TILE_SHIFT;
+  s.tiles_x = (r.width + kTile - 1) >> kTileShift;
+  s.tiles_y = (r.height + kTile - 1) >> kTileShift;
   s.tiles = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(s.tiles_x) *
                                                           s.tiles_y);
   t.runs.reserve(static_cast<std::size_t>(s.tiles_x));
@@ -338,7 +338,7 @@ bool create(WindowThread& t, const WindowRequest& r) {
   if (!made || t.c.lost || x11::error_count() != errors) return false;
   std::lock_guard<std::mutex> guard(backend.drawing);
   backend.surface = std::move(s);
-  WINDOW_CREATED();
+  on_window_created();
   return true;
 }
 
@@ -350,8 +350,8 @@ void repaint(WindowThread& t, int x, int y, int w, int h) {
   if (y < 0) h += y, y = 0;
   w = std::min(w, s.width - x);
   h = std::min(h, s.height - y);
-  for (int band = 0; band < h && w > 0; band += TILE) {
-    const int rows = std::min(TILE, h - band);
+  for (int band = 0; band < h && w > 0; band += kTile) {
+    const int rows = std::min(kTile, h - band);
     copy_to_band(s, t.staging, x, y + band, w, rows);
     XPutImage(t.c.display, t.window, t.gc, t.staging, x, 0, x, y + band,
               static_cast<unsigned>(w), static_cast<unsigned>(rows));
@@ -366,7 +366,7 @@ bool present(WindowThread& t) {
   bool sent = false;
   for (int ty = 0; ty < s.tiles_y; ++ty) {
     std::atomic<std::uint8_t>* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
-    const int y = ty * TILE, h = std::min(TILE, s.height - y);
+    const int y = ty * kTile, h = std::min(kTile, s.height - y);
     t.runs.clear();
     for (int tx = 0; tx < s.tiles_x;) {
       if (row[tx].load(std::memory_order_relaxed) == 0) {
@@ -377,8 +377,8 @@ bool present(WindowThread& t) {
       const int first = tx;
       while (tx < s.tiles_x && row[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
       if (tx == first) continue;
-      const int x = first * TILE;
-      const int w = std::min(tx * TILE, s.width) - x;
+      const int x = first * kTile;
+      const int w = std::min(tx * kTile, s.width) - x;
       copy_to_band(s, t.staging, x, y, w, h);
       t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
                         static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
@@ -441,7 +441,7 @@ void wait(WindowThread& t, int timeout_ms) {
 void show(WindowThread& t) {
   XMapWindow(t.c.display, t.window);
   XFlush(t.c.display);
-  const auto deadline = Clock::now() + MAP_WAIT;
+  const auto deadline = Clock::now() + kMapWait;
   for (;;) {
     handle_pending(t);
     if (t.mapped || should_stop(t)) return;
@@ -460,13 +460,13 @@ int wait_until(Clock::time_point when) {
 void run(WindowThread& t) {
   Surface& s = *backend.surface;
   auto next_send = Clock::now();
-  auto last_found = next_send - SETTLE_PERIOD;
+  auto last_found = next_send - kSettlePeriod;
   for (;;) {
     handle_pending(t);
     if (should_stop(t)) return;
     const auto now = Clock::now();
     if (now >= next_send && present(t)) {
-      next_send = now + FLUSH_PERIOD;
+      next_send = now + kFlushPeriod;
       last_found = now;
     }
     XFlush(t.c.display);
@@ -478,8 +478,8 @@ void run(WindowThread& t) {
     if (s.dirty.load()) {
       s.idle.store(false, std::memory_order_relaxed);
       timeout = wait_until(next_send);
-    } else if (now - last_found < SETTLE_PERIOD) {
-      timeout = wait_until(last_found + SETTLE_PERIOD);
+    } else if (now - last_found < kSettlePeriod) {
+      timeout = wait_until(last_found + kSettlePeriod);
     }
     wait(t, timeout);
   }
@@ -490,7 +490,7 @@ void run(WindowThread& t) {
 void destroy(WindowThread& t) {
   {
     std::lock_guard<std::mutex> guard(backend.drawing);
-    WINDOW_DESTROYED();
+    on_window_destroyed();
   }
   if (t.staging != nullptr) XDestroyImage(t.staging);
   if (t.c.display != nullptr) {
@@ -503,11 +503,11 @@ void destroy(WindowThread& t) {
 }
 
 void* thread_main(void*) {
-  runtime::PREPARE_THREAD();
+  runtime::prepare_thread();
   WindowThread t;
   if (!create(t, backend.request)) {
     destroy(t);
-    if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+    if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
       // Nowhere else to say it.
     }
     announce(Phase::ended);
@@ -540,7 +540,7 @@ bool open(const WindowRequest& request) {
     // A thread left behind by close() still owns the backend's state.
     std::lock_guard<std::mutex> guard(backend.start_mutex);
     if (backend.phase != Phase::ended) {
-      if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+      if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
       }
       return false;
     }
@@ -552,7 +552,7 @@ bool open(const WindowRequest& request) {
   backend.close_requested.store(false);
   backend.phase = Phase::starting;
   if (backend.wake_fd < 0 || !start_thread()) {
-    if (write(STDERR_FILENO, CREATION_FAILED.data(), CREATION_FAILED.size()) < 0) {
+    if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
     }
     return false;
   }
@@ -582,7 +582,7 @@ void close() {
   bool ended;
   {
     std::unique_lock<std::mutex> guard(backend.start_mutex);
-    ended = backend.start_cv.wait_for(guard, CLOSE_WAIT,
+    ended = backend.start_cv.wait_for(guard, kCloseWait,
                                       [] { return backend.phase == Phase::ended; });
   }
   // An ended thread has only its return left.
@@ -603,7 +603,7 @@ namespace {
 // is the first mark since it last looked and it may be waiting without a
 // time limit. The mark is a release store, read by the exchange in present.
 void mark(Surface& s, int x, int y) {
-  s.tiles[static_cast<std::size_t>(y >> TILE_SHIFT) * s.tiles_x + (x >> TILE_SHIFT)].store(
+  s.tiles[static_cast<std::size_t>(y >> kTileShift) * s.tiles_x + (x >> kTileShift)].store(
       1, std::memory_order_release);
   if (s.dirty.load(std::memory_order_relaxed)) return;
   s.dirty.store(true);  // ordered before the load of idle, as run() needs

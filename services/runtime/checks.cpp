@@ -8,13 +8,13 @@
 
 namespace runtime {
 
-__attribute__((noinline)) void ROUND_FAILED() {
+[[gnu::noinline]] void round_failed() {
   // The invalid operation leaves the unit as a fault would: reset it.
   fpu::reset_and_load(FPUCW);
   HANDLEERRORADDRFRAME(207, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 
-__attribute__((noinline)) void BOUNDCHECK_FAILED() {
+[[gnu::noinline]] void boundcheck_failed() {
   HANDLEERRORADDRFRAME(201, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());
 }
 

@@ -7,23 +7,23 @@ namespace runtime {
 
 // Cold paths: raise run-time error 207 / 201 for the routine that called
 // ROUND / INT_BOUNDCHECK.
-[[noreturn]] void ROUND_FAILED();
-[[noreturn]] void BOUNDCHECK_FAILED();
+[[noreturn]] void round_failed();
+[[noreturn]] void boundcheck_failed();
 
 // Nearest integer, ties to even; outside the signed 32-bit range or not a
 // number: run-time error 207.
-__attribute__((always_inline)) inline std::int32_t ROUND(Extended x) {
+[[gnu::always_inline]] inline std::int32_t ROUND(Extended x) {
   // Exactly the values that round into -2^31 .. 2^31-1; false for NaN.
-  if (!(x >= -2147483648.5L && x < 2147483647.5L)) ROUND_FAILED();
+  if (!(x >= -2147483648.5L && x < 2147483647.5L)) round_failed();
   std::int32_t r;
   __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");  // current mode: nearest even
   return r;
 }
 
 // Returns when low <= v <= high; otherwise run-time error 201 at the caller.
-__attribute__((always_inline)) inline void INT_BOUNDCHECK(std::int32_t v, std::int32_t low,
+[[gnu::always_inline]] inline void INT_BOUNDCHECK(std::int32_t v, std::int32_t low,
                                                           std::int32_t high) {
-  if (v < low || v > high) BOUNDCHECK_FAILED();
+  if (v < low || v > high) boundcheck_failed();
 }
 
 }  // namespace runtime

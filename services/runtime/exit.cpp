@@ -11,6 +11,8 @@
 namespace runtime {
 namespace {
 
+std::uint16_t EXITCODE = 0;  // the process's exit status
+
 // The exit sequence belongs to the first thread that enters it. That thread
 // may enter it again (an error in an exit procedure goes on with the rest of
 // the chain); another thread that fails meanwhile must not touch the error
@@ -19,7 +21,7 @@ std::atomic<std::thread::id> exiting_thread{};
 
 // An owner that is still not done after this long is taken to be waiting for
 // the thread that waits here (an exit procedure joining it): end the process.
-constexpr auto OWNER_GRACE = std::chrono::seconds(30);
+constexpr auto kOwnerGrace = std::chrono::seconds(30);
 
 [[noreturn]] void SYSTEM_EXIT();
 
@@ -27,7 +29,7 @@ void enter_exit_sequence() {
   const std::thread::id self = std::this_thread::get_id();
   std::thread::id none{};
   if (exiting_thread.compare_exchange_strong(none, self) || none == self) return;
-  std::this_thread::sleep_for(OWNER_GRACE);
+  std::this_thread::sleep_for(kOwnerGrace);
   SYSTEM_EXIT();
 }
 
@@ -50,7 +52,7 @@ void INTERNALEXIT() {
     // A failure left over from before must not swallow the report; one
     // while writing it skips the rest.
     INOUTRES = 0;
-    WRITE_RUNTIME_ERROR_REPORT();
+    write_runtime_error_report();
   }
 }
 
@@ -76,7 +78,7 @@ void HANDLEERRORADDRFRAME(std::uint16_t n, const void* addr, const void* frame) 
   INTERNAL_BREAK_ERROR(n, addr, frame);
 }
 
-__attribute__((noinline)) void RUNERROR(std::uint16_t n) {
+[[gnu::noinline]] void RUNERROR(std::uint16_t n) {
   enter_exit_sequence();
   ERRORCODE = n;
   INTERNAL_BREAK_ERROR(n, RUNTIME_CALL_SITE(), RUNTIME_CALLER_FRAME());

@@ -27,24 +27,24 @@ namespace runtime {
 namespace platform {
 namespace {
 
-constexpr int FAULT_SIGNALS[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP};
+constexpr int kFaultSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP};
 
-constexpr std::size_t ALT_STACK_SIZE = 64 * 1024;
-constexpr std::size_t EMERGENCY_STACK_SIZE = 1024 * 1024;
+constexpr std::size_t kAltStackSize = 64 * 1024;
+constexpr std::size_t kEmergencyStackSize = 1024 * 1024;
 // With less stack than this left, the continuation (which runs the whole
 // exit sequence) moves to the emergency stack.
-constexpr std::uintptr_t LOW_STACK = 64 * 1024;
+constexpr std::uintptr_t kLowStack = 64 * 1024;
 // Access faults this far below a stack count as its overflow: the kernel
 // keeps a gap of 256 pages below the main thread's stack.
-constexpr std::uintptr_t BELOW_STACK_REACH = 1024 * 1024;
-constexpr std::uintptr_t RED_ZONE = 128;
+constexpr std::uintptr_t kBelowStackReach = 1024 * 1024;
+constexpr std::uintptr_t kRedZone = 128;
 
-constexpr std::uintptr_t USER_SPACE_END = 0x00007FFFFFFFF000;
-constexpr int MAX_INSTRUCTION = 15;  // bytes
-constexpr int TRAP_X87 = 16;  // #MF
-constexpr int TRAP_SIMD = 19;  // #XM
-constexpr unsigned FP_DENORMAL = 0x02, FP_UNDERFLOW = 0x10;
-constexpr greg_t FLAG_TRAP = 0x100, FLAG_DIRECTION = 0x400, FLAG_ALIGN_CHECK = 0x40000;
+constexpr std::uintptr_t kUserSpaceEnd = 0x00007FFFFFFFF000;
+constexpr int kMaxInstruction = 15;  // bytes
+constexpr int kTrapX87 = 16;  // #MF
+constexpr int kTrapSimd = 19;  // #XM
+constexpr unsigned kFpDenormal = 0x02, kFpUnderflow = 0x10;
+constexpr greg_t kFlagTrap = 0x100, kFlagDirection = 0x400, kFlagAlignCheck = 0x40000;
 
 struct Fault {
   const void* address;
@@ -58,8 +58,8 @@ struct Fault {
 std::atomic<bool> handling{false};
 Fault pending{};  // written by the handler, read by the continuation
 
-alignas(16) char main_alt_stack[ALT_STACK_SIZE];
-alignas(16) char emergency_stack[EMERGENCY_STACK_SIZE];
+alignas(16) char main_alt_stack[kAltStackSize];
+alignas(16) char emergency_stack[kEmergencyStackSize];
 
 struct Mapping {
   std::uint16_t error = 0;
@@ -70,7 +70,7 @@ struct Mapping {
 unsigned unmasked_fp_flags(const ucontext_t* uc) {
   const _libc_fpstate* fp = uc->uc_mcontext.fpregs;
   if (fp == nullptr) return 0;
-  if (uc->uc_mcontext.gregs[REG_TRAPNO] == TRAP_SIMD) return fp->mxcsr & ~(fp->mxcsr >> 7) & 0x3f;
+  if (uc->uc_mcontext.gregs[REG_TRAPNO] == kTrapSimd) return fp->mxcsr & ~(fp->mxcsr >> 7) & 0x3f;
   return fp->swd & ~fp->cwd & 0x3fu;
 }
 
@@ -80,11 +80,11 @@ unsigned unmasked_fp_flags(const ucontext_t* uc) {
 bool privileged_instruction(const ucontext_t* uc) {
   const auto rip = static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
   // It was fetched, so it can be read, unless it lies outside user space.
-  if (rip == 0 || rip > USER_SPACE_END - MAX_INSTRUCTION) return false;
+  if (rip == 0 || rip > kUserSpaceEnd - kMaxInstruction) return false;
   const auto* code = reinterpret_cast<const std::uint8_t*>(rip);
   int i = 0;
   // Legacy prefixes, then a REX prefix.
-  while (i < MAX_INSTRUCTION - 2 &&
+  while (i < kMaxInstruction - 2 &&
          (code[i] == 0x26 || code[i] == 0x2E || code[i] == 0x36 || code[i] == 0x3E ||
           code[i] == 0x64 || code[i] == 0x65 || code[i] == 0x66 || code[i] == 0x67 ||
           code[i] == 0xF2 || code[i] == 0xF3))
@@ -130,7 +130,7 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
         case FPE_FLTUND: {
           // The kernel reports a denormal operand as an underflow.
           const unsigned f = unmasked_fp_flags(uc);
-          m = {std::uint16_t((f & FP_DENORMAL) && !(f & FP_UNDERFLOW) ? 216 : 206), true};
+          m = {std::uint16_t((f & kFpDenormal) && !(f & kFpUnderflow) ? 216 : 206), true};
           return true;
         }
         case FPE_FLTINV:  // the x87 stack check arrives as this too
@@ -163,7 +163,7 @@ void pass_on(int sig, const siginfo_t* si) {
   if (si->si_code <= 0 || sig == SIGTRAP) raise(sig);
 }
 
-[[noreturn]] __attribute__((noinline)) void fault_continuation() {
+[[noreturn, gnu::noinline]] void fault_continuation() {
   std::atomic_signal_fence(std::memory_order_acquire);
   const Fault f = pending;
   if (f.reset_fpu) fpu::reset_and_load(FPUCW);
@@ -180,7 +180,7 @@ void on_fault(int sig, siginfo_t* si, void* context) {
 
   // The error is raised in the frame current at the fault, which must be a
   // frame of this thread's stack at or above the stack pointer.
-  const StackBounds stack = THREAD_STACK;
+  const StackBounds stack = thread_stack;
   const auto sp = static_cast<std::uintptr_t>(regs[REG_RSP]);
   const auto frame = static_cast<std::uintptr_t>(regs[REG_RBP]);
   if (!stack.known() || frame == 0 || frame % sizeof(void*) != 0 || frame < sp ||
@@ -189,7 +189,7 @@ void on_fault(int sig, siginfo_t* si, void* context) {
 
   if (sig == SIGSEGV) {
     const auto a = reinterpret_cast<std::uintptr_t>(si->si_addr);
-    if (sp < stack.low || (a < stack.low + LOW_STACK && a + BELOW_STACK_REACH >= stack.low))
+    if (sp < stack.low || (a < stack.low + kLowStack && a + kBelowStackReach >= stack.low))
       m = {202, false};
   }
   if (handling.exchange(true)) return pass_on(sig, si);
@@ -198,7 +198,7 @@ void on_fault(int sig, siginfo_t* si, void* context) {
   // instruction; the unit itself remembers the one that failed.
   _libc_fpstate* fp = uc->uc_mcontext.fpregs;
   auto address = reinterpret_cast<const void*>(regs[REG_RIP]);
-  if (regs[REG_TRAPNO] == TRAP_X87 && fp != nullptr && fp->rip != 0)
+  if (regs[REG_TRAPNO] == kTrapX87 && fp != nullptr && fp->rip != 0)
     address = reinterpret_cast<const void*>(fp->rip);
   pending = {address, reinterpret_cast<const void*>(frame), m.error, m.reset_fpu};
   std::atomic_signal_fence(std::memory_order_release);
@@ -209,15 +209,15 @@ void on_fault(int sig, siginfo_t* si, void* context) {
     fp->swd &= 0x7f00;
     fp->mxcsr &= ~0x3fu;
   }
-  regs[REG_EFL] &= ~(FLAG_TRAP | FLAG_DIRECTION | FLAG_ALIGN_CHECK);
+  regs[REG_EFL] &= ~(kFlagTrap | kFlagDirection | kFlagAlignCheck);
 
   // The continuation's stack: below the red zone of the faulting routine, or
   // the emergency stack when the thread's own is (nearly) used up. The
   // return address makes it look called from the faulting instruction.
   std::uintptr_t new_sp =
-      m.error == 202 || sp < stack.low + LOW_STACK
-          ? reinterpret_cast<std::uintptr_t>(emergency_stack + EMERGENCY_STACK_SIZE)
-          : sp - RED_ZONE;
+      m.error == 202 || sp < stack.low + kLowStack
+          ? reinterpret_cast<std::uintptr_t>(emergency_stack + kEmergencyStackSize)
+          : sp - kRedZone;
   new_sp = (new_sp & ~std::uintptr_t{15}) - sizeof(void*);
   *reinterpret_cast<greg_t*>(new_sp) = regs[REG_RIP];
   regs[REG_RSP] = static_cast<greg_t>(new_sp);
@@ -233,7 +233,7 @@ void* set_alt_stack(void* memory) {
   if (memory == nullptr) {
     // A guard page below, so that an overrun faults instead of writing on.
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    mapped = mmap(nullptr, ALT_STACK_SIZE + page, PROT_READ | PROT_WRITE,
+    mapped = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE,
                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (mapped == MAP_FAILED) return nullptr;
     mprotect(mapped, page, PROT_NONE);
@@ -241,7 +241,7 @@ void* set_alt_stack(void* memory) {
   }
   stack_t ss{};
   ss.ss_sp = memory;
-  ss.ss_size = ALT_STACK_SIZE;
+  ss.ss_size = kAltStackSize;
   sigaltstack(&ss, nullptr);
   return mapped;
 }
@@ -254,7 +254,7 @@ struct ThreadAltStack {
     stack_t off{};
     off.ss_flags = SS_DISABLE;
     sigaltstack(&off, nullptr);
-    munmap(mapped, ALT_STACK_SIZE + static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+    munmap(mapped, kAltStackSize + static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
   }
 };
 thread_local ThreadAltStack thread_alt_stack;
@@ -264,28 +264,28 @@ thread_local ThreadAltStack thread_alt_stack;
 std::atomic<void (*)()> FATAL_SIGNAL_HOOK{nullptr};
 
 void install_fault_filter() {
-  THREAD_STACK = read_thread_stack();
+  thread_stack = read_thread_stack();
   set_alt_stack(main_alt_stack);
 
   struct sigaction sa{};
   sa.sa_sigaction = on_fault;
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&sa.sa_mask);
-  for (int s : FAULT_SIGNALS) sigaddset(&sa.sa_mask, s);
-  for (int s : FAULT_SIGNALS) sigaction(s, &sa, nullptr);
+  for (int s : kFaultSignals) sigaddset(&sa.sa_mask, s);
+  for (int s : kFaultSignals) sigaction(s, &sa, nullptr);
 }
 
 void remove_fault_filter() {
   struct sigaction dfl{};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
-  for (int s : FAULT_SIGNALS) sigaction(s, &dfl, nullptr);
+  for (int s : kFaultSignals) sigaction(s, &dfl, nullptr);
 }
 
 }  // namespace platform
 
-void PREPARE_THREAD() {
-  if (!platform::THREAD_STACK.known()) platform::THREAD_STACK = platform::read_thread_stack();
+void prepare_thread() {
+  if (!platform::thread_stack.known()) platform::thread_stack = platform::read_thread_stack();
   if (void* mapped = platform::set_alt_stack(nullptr)) platform::thread_alt_stack.mapped = mapped;
 }
 

@@ -88,7 +88,7 @@ struct FaultRow {
   bool reset_fpu;
 };
 
-constexpr FaultRow FAULT_TABLE[] = {
+constexpr FaultRow kFaultTable[] = {
     {0x80000004, 217, false},  // single step
     {0xC0000005, 216, false},  // access violation
     {0xC0000006, 217, false},  // in-page error
@@ -110,11 +110,11 @@ constexpr FaultRow FAULT_TABLE[] = {
 // into a run-time error as well and starts the sequence again from where
 // it stands; past a few of them the fault is left to the system, so that a
 // fault that recurs on every pass cannot keep the process alive.
-constexpr int MAX_FAULTS_TAKEN = 4;
+constexpr int kMaxFaultsTaken = 4;
 std::atomic<int> faults_taken{0};
 
 const FaultRow* find_row(DWORD code) {
-  for (const FaultRow& row : FAULT_TABLE)
+  for (const FaultRow& row : kFaultTable)
     if (row.code == code) return &row;
   return nullptr;
 }
@@ -133,7 +133,7 @@ LONG WINAPI fault_filter(EXCEPTION_POINTERS* info) {
 #endif
   const void* frame = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(frame_register));
   if (frame == nullptr || !frame_on_stack(frame)) return EXCEPTION_CONTINUE_SEARCH;
-  if (faults_taken.fetch_add(1) >= MAX_FAULTS_TAKEN) return EXCEPTION_CONTINUE_SEARCH;
+  if (faults_taken.fetch_add(1) >= kMaxFaultsTaken) return EXCEPTION_CONTINUE_SEARCH;
 
   const auto address = reinterpret_cast<std::uintptr_t>(info->ExceptionRecord->ExceptionAddress);
   const auto trampoline = reinterpret_cast<std::uintptr_t>(&fault_trampoline);
@@ -202,6 +202,6 @@ extern "C" void fault_continuation(std::uint32_t error, std::uint32_t reset_fpu,
 namespace runtime {
 
 // The unhandled-fault filter serves every thread of the process.
-void PREPARE_THREAD() {}
+void prepare_thread() {}
 
 }  // namespace runtime

@@ -14,7 +14,7 @@
 
 namespace runtime::platform {
 
-thread_local StackBounds THREAD_STACK;
+thread_local StackBounds thread_stack;
 
 namespace {
 
@@ -25,8 +25,8 @@ std::uint16_t io_error(int e, std::uint16_t otherwise) {
     default: return otherwise;
   }
 }
-constexpr std::uint16_t DISK_READ_ERROR = 100;
-constexpr std::uint16_t DISK_WRITE_ERROR = 101;
+constexpr std::uint16_t kDiskReadError = 100;
+constexpr std::uint16_t kDiskWriteError = 101;
 
 }  // namespace
 
@@ -67,7 +67,7 @@ std::uint16_t write(std::intptr_t handle, const char* data, std::size_t size) {
     }
   }
   pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-  return error == 0 ? 0 : io_error(error, DISK_WRITE_ERROR);
+  return error == 0 ? 0 : io_error(error, kDiskWriteError);
 }
 
 long read(std::intptr_t handle, char* data, std::size_t size, std::uint16_t& error) {
@@ -75,7 +75,7 @@ long read(std::intptr_t handle, char* data, std::size_t size, std::uint16_t& err
     ssize_t n = ::read(static_cast<int>(handle), data, size);
     if (n >= 0) return static_cast<long>(n);
     if (errno != EINTR) {
-      error = io_error(errno, DISK_READ_ERROR);
+      error = io_error(errno, kDiskReadError);
       return -1;
     }
   }
@@ -126,7 +126,7 @@ StackBounds read_thread_stack() {
 
 // The bounds are asked for once per thread; a thread's stack does not move.
 bool frame_on_stack(const void* frame) {
-  StackBounds& stack = THREAD_STACK;
+  StackBounds& stack = thread_stack;
   if (!stack.known()) stack = read_thread_stack();
   const auto f = reinterpret_cast<std::uintptr_t>(frame);
   return f % sizeof(void*) == 0 && stack.holds(f, 2 * sizeof(void*));

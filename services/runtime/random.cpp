@@ -41,9 +41,9 @@ void NEWSEED() {
 
 void RANDOMIZE() { RANDSEED = platform::tick_count_ms(); }
 
-void RESEED() { reseed_check(); }
+void reseed() { reseed_check(); }
 
-void RESET_RANDOM() {
+void reset_random() {
   RANDSEED = 0;
   OLDRANDSEED = 0;
   INITIALSEED = true;

@@ -21,7 +21,7 @@ extern std::uint32_t SEED2, SEED3;
 void RANDOMIZE();
 
 // The reseed proper (NEWSEED), out of line: it runs once per seed.
-void RESEED();
+void reseed();
 
 // x - trunc(x) for 0 <= x < 3, exactly as x - static_cast<Extended>(
 // static_cast<std::int64_t>(x)) gives it, by two comparisons instead of a
@@ -37,7 +37,7 @@ inline Extended frac_below_three(Extended x) {
 // The generator's step: reseeds when due, then moves the three words on.
 inline void advance_words() {
   if (INITIALSEED || RANDSEED != OLDRANDSEED) [[unlikely]]
-    RESEED();
+    reseed();
   RANDSEED = ((RANDSEED + 1) * 706) % 500009;
   OLDRANDSEED = RANDSEED;
   SEED2 = ((SEED2 + 1) * 774) % 600011;
@@ -91,7 +91,7 @@ inline std::int32_t truncated_product(Extended real, std::int32_t n) {
 }
 
 // A real in [0, 1), in extended precision.
-inline Extended RANDOM_REAL() {
+inline Extended random_real() {
   advance_words();
   return real_of_words(RANDSEED, SEED2, SEED3);
 }
@@ -108,6 +108,6 @@ inline std::int32_t RANDOM(std::int32_t n) {
 }
 
 // Back to the unseeded start state (RANDSEED 0), as at process start.
-void RESET_RANDOM();
+void reset_random();
 
 }  // namespace runtime

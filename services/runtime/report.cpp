@@ -31,8 +31,8 @@ std::size_t put_address(char* out, const void* code) {
 void SYSBACKTRACESTR(const void* code) {
   char line[4 + 16] = {' ', ' ', '0', 'x'};
   const std::size_t size = 4 + put_address(line + 4, code);
-  WRITE_STR(STDOUT, std::string_view(line, size));
-  WRITELN(STDOUT);
+  write_str(STDOUT, std::string_view(line, size));
+  write_line(STDOUT);
 }
 
 // Follows the saved frame links from `frame`: each frame holds the caller's
@@ -58,18 +58,12 @@ void DUMP_STACK(const void* frame) {
 
 }  // namespace
 
-std::string HEXSTR(std::uint32_t value) {
-  std::string s(8, '0');
-  put_hex(s.data(), value, 8);
-  return s;
-}
+void set_outermost_frame(const void* frame) { outermost_frame = frame; }
 
-void SET_OUTERMOST_FRAME(const void* frame) { outermost_frame = frame; }
-
-void WRITE_RUNTIME_ERROR_REPORT() {
+void write_runtime_error_report() {
   // An error before the core services were initialised still gets its report.
   if (STDOUT.mode == FileMode::closed)
-    OPEN_HANDLE_OUTPUT(STDOUT, platform::std_handle(platform::StdStream::output));
+    open_handle_output(STDOUT, platform::std_handle(platform::StdStream::output));
 
   char number[5];
   std::size_t digits = 0;
@@ -81,12 +75,12 @@ void WRITE_RUNTIME_ERROR_REPORT() {
   for (char c : std::string_view(" at 0x")) heading[size++] = c;
   size += put_address(heading + size, ERRORADDR);
 
-  WRITE_STR(STDOUT, "Runtime error ");
-  WRITE_STR(STDOUT, std::string_view(heading, size));
-  WRITELN(STDOUT);
+  write_str(STDOUT, "Runtime error ");
+  write_str(STDOUT, std::string_view(heading, size));
+  write_line(STDOUT);
   SYSBACKTRACESTR(ERRORADDR);
   DUMP_STACK(ERRORBASE);
-  WRITELN(STDOUT);
+  write_line(STDOUT);
 }
 
 }  // namespace runtime

@@ -9,16 +9,13 @@ namespace runtime {
 // from ERRORBASE, and an empty line. Addresses are the object's own
 // (link-time) addresses, as addr2line takes them; a return address is shown
 // as the last byte of its call instruction.
-void WRITE_RUNTIME_ERROR_REPORT();
+void write_runtime_error_report();
 
 // The frame at which every walk ends (the start-up routine's).
-void SET_OUTERMOST_FRAME(const void* frame);
+void set_outermost_frame(const void* frame);
 
 // Frames walked when STDOUT is a character device (256 otherwise): the walk
 // ends after the frame that takes the count above the limit.
 inline constexpr int MAX_FRAME_DUMP = 8;
-
-// 8 upper-case hexadecimal digits.
-std::string HEXSTR(std::uint32_t value);
 
 }  // namespace runtime

@@ -1,7 +1,7 @@
 #pragma once
 // The stack of the current thread, shared by the frame walk and the fault
 // filter. Known for the main thread once the fault filter is installed and
-// for any thread that called PREPARE_THREAD; the walk fills it on demand.
+// for any thread that called prepare_thread; the walk fills it on demand.
 #include <cstdint>
 
 namespace runtime::platform {
@@ -16,7 +16,7 @@ struct StackBounds {
 };
 
 // Read from the signal handler, hence initial-exec: no lazy allocation.
-extern thread_local StackBounds THREAD_STACK __attribute__((tls_model("initial-exec")));
+[[gnu::tls_model("initial-exec")]] extern thread_local StackBounds thread_stack;
 
 // Asks the thread library (not async-signal-safe: never from a handler).
 StackBounds read_thread_stack();

@@ -13,24 +13,23 @@ namespace {
 
 void init_system() {
   using platform::StdStream;
-  OPEN_HANDLE_INPUT(INPUT, platform::std_handle(StdStream::input));
-  OPEN_HANDLE_OUTPUT(OUTPUT, platform::std_handle(StdStream::output));
-  OPEN_HANDLE_OUTPUT(STDOUT, platform::std_handle(StdStream::output));
-  OPEN_HANDLE_OUTPUT(STDERR, platform::std_handle(StdStream::error));
+  open_handle_input(INPUT, platform::std_handle(StdStream::input));
+  open_handle_output(OUTPUT, platform::std_handle(StdStream::output));
+  open_handle_output(STDOUT, platform::std_handle(StdStream::output));
+  open_handle_output(STDERR, platform::std_handle(StdStream::error));
   INOUTRES = 0;
 }
 
 }  // namespace
 
-const Unit SYSTEM_UNIT{"system", init_system, nullptr};
+const Unit kSystemUnit{"system", init_system, nullptr};
 
-__attribute__((noinline)) void RUN_PROGRAM(MainProgram main_program) {
-  ISCONSOLE = true;
+[[gnu::noinline]] void run_program(MainProgram main_program) {
   platform::install_fault_filter();
   fpu::reset_and_load(FPUCW);
   // The report's stack walk stops at this frame: the main program's frame
   // links to it, as to "no calling frame".
-  SET_OUTERMOST_FRAME(__builtin_frame_address(0));
+  set_outermost_frame(__builtin_frame_address(0));
   main_program();
   DO_EXIT();
 }

@@ -7,6 +7,6 @@ namespace runtime {
 
 using MainProgram = void (*)();
 
-[[noreturn]] void RUN_PROGRAM(MainProgram main_program);
+[[noreturn]] void run_program(MainProgram main_program);
 
 }  // namespace runtime

@@ -5,13 +5,11 @@
 
 namespace runtime {
 
-std::uint16_t EXITCODE = 0;
 std::uint16_t ERRORCODE = 0;
 const void* ERRORADDR = nullptr;
 const void* ERRORBASE = nullptr;
 ExitProc EXITPROC = nullptr;
 std::uint16_t INOUTRES = 0;
-bool ISCONSOLE = true;
 
 std::uint32_t RANDSEED = 0;
 std::uint32_t OLDRANDSEED = 0;

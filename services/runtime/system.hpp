@@ -9,13 +9,11 @@ namespace runtime {
 
 using ExitProc = void (*)();
 
-extern std::uint16_t EXITCODE;   // process exit status
 extern std::uint16_t ERRORCODE;  // run-time error number shown in the report
 extern const void* ERRORADDR;    // where the error was raised; set = report due
 extern const void* ERRORBASE;    // frame at which the report's stack walk starts
 extern ExitProc EXITPROC;        // head of the exit-procedure chain
 extern std::uint16_t INOUTRES;   // first pending input/output error, 0 = none
-extern bool ISCONSOLE;
 
 // Control word loaded at start-up: extended precision, round to nearest,
 // invalid, zero-divide and overflow faults enabled.

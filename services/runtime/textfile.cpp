@@ -8,9 +8,9 @@ namespace runtime {
 namespace {
 
 #ifdef _WIN32
-constexpr std::string_view LINE_END = "\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 #else
-constexpr std::string_view LINE_END = "\n";
+constexpr std::string_view kLineEnd = "\n";
 #endif
 
 void handle_write(TEXTREC& f) {
@@ -49,14 +49,14 @@ bool writable(const TEXTREC& f) {
 
 }  // namespace
 
-void OPEN_HANDLE_INPUT(TEXTREC& f, std::intptr_t handle) {
+void open_handle_input(TEXTREC& f, std::intptr_t handle) {
   f = TEXTREC{};
   f.handle = handle;
   f.mode = FileMode::input;
   f.inout = handle_read;
 }
 
-void OPEN_HANDLE_OUTPUT(TEXTREC& f, std::intptr_t handle) {
+void open_handle_output(TEXTREC& f, std::intptr_t handle) {
   f = TEXTREC{};
   f.handle = handle;
   f.mode = FileMode::output;
@@ -64,7 +64,7 @@ void OPEN_HANDLE_OUTPUT(TEXTREC& f, std::intptr_t handle) {
   f.flush = handle_write;
 }
 
-void WRITE_STR(TEXTREC& f, std::string_view s) {
+void write_str(TEXTREC& f, std::string_view s) {
   if (!writable(f)) return;
   for (char c : s) {
     if (f.bufpos == f.buffer.size()) {
@@ -75,14 +75,14 @@ void WRITE_STR(TEXTREC& f, std::string_view s) {
   }
 }
 
-void WRITE_CHAR(TEXTREC& f, char c) { WRITE_STR(f, std::string_view(&c, 1)); }
+void write_char(TEXTREC& f, char c) { write_str(f, std::string_view(&c, 1)); }
 
-void WRITELN(TEXTREC& f) {
-  WRITE_STR(f, LINE_END);
-  FLUSH(f);
+void write_line(TEXTREC& f) {
+  write_str(f, kLineEnd);
+  flush(f);
 }
 
-void FLUSH(TEXTREC& f) {
+void flush(TEXTREC& f) {
   if (INOUTRES == 0 && f.flush != nullptr) f.flush(f);
 }
 
@@ -105,10 +105,10 @@ void READLN_END(TEXTREC& f) {
       return;
     }
   }
-  FLUSH(f);
+  flush(f);
 }
 
-__attribute__((noinline)) void INT_IOCHECK() {
+[[gnu::noinline]] void INT_IOCHECK() {
   if (INOUTRES == 0) return;
   std::uint16_t n = INOUTRES;
   INOUTRES = 0;

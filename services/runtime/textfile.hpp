@@ -28,14 +28,14 @@ struct TEXTREC {
 extern TEXTREC INPUT, OUTPUT, STDOUT, STDERR;
 
 // Plain handle files: the buffer goes to the handle at every line end.
-void OPEN_HANDLE_INPUT(TEXTREC& f, std::intptr_t handle);
-void OPEN_HANDLE_OUTPUT(TEXTREC& f, std::intptr_t handle);
+void open_handle_input(TEXTREC& f, std::intptr_t handle);
+void open_handle_output(TEXTREC& f, std::intptr_t handle);
 
 // Writes; they do nothing while INOUTRES is set, and set it on failure.
-void WRITE_STR(TEXTREC& f, std::string_view s);
-void WRITE_CHAR(TEXTREC& f, char c);
-void WRITELN(TEXTREC& f);  // line end (13 10 on Windows, 10 elsewhere), then flush
-void FLUSH(TEXTREC& f);
+void write_str(TEXTREC& f, std::string_view s);
+void write_char(TEXTREC& f, char c);
+void write_line(TEXTREC& f);  // line end (13 10 on Windows, 10 elsewhere), then flush
+void flush(TEXTREC& f);
 
 // Consumes input up to and including the next line end.
 void READLN_END(TEXTREC& f);

@@ -28,6 +28,5 @@ void FINALIZEUNITS() {
   }
 }
 
-int INITIALIZED_UNITS() { return static_cast<int>(completed.size()); }
 
 }  // namespace runtime

@@ -12,14 +12,12 @@ struct Unit {
 };
 
 // The core services: standard handles and the standard text files.
-extern const Unit SYSTEM_UNIT;
+extern const Unit kSystemUnit;
 
 // Initialises `units` in order, counting the completed ones. Called once by
 // the main program before its first statement of its own.
 void INITIALIZEUNITS(std::span<const Unit> units);
 // Finalises the completed units in reverse order (part of the exit sequence).
 void FINALIZEUNITS();
-// Number of units whose initialisation completed.
-int INITIALIZED_UNITS();
 
 }  // namespace runtime

@@ -88,7 +88,7 @@ void run_as_job() {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT};
   runtime::INITIALIZEUNITS(units);
   if (std::getenv("PROBE_THREAD") != nullptr) {
     std::thread([] {
@@ -120,5 +120,5 @@ int main() {
     close(STDIN_FILENO);
     close(STDOUT_FILENO);
   }
-  runtime::RUN_PROGRAM(main_program);
+  runtime::run_program(main_program);
 }

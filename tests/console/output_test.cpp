@@ -56,8 +56,8 @@ TEST(WriteChar, ControlCharacters) {
 TEST(WriteChar, OutputFileWritesAtTheConsoleCursorAndPlacesIt) {
   attach(10, 3, 4, 1);
   runtime::INOUTRES = 0;
-  runtime::WRITE_STR(runtime::OUTPUT, "hi");
-  runtime::FLUSH(runtime::OUTPUT);
+  runtime::write_str(runtime::OUTPUT, "hi");
+  runtime::flush(runtime::OUTPUT);
   EXPECT_EQ(runtime::INOUTRES, 0);
   EXPECT_EQ(SCREEN.rows[1], "    hi    ");
   EXPECT_EQ(SCREEN.cursor_x, 6);

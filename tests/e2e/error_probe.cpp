@@ -22,8 +22,8 @@ namespace {
 std::string_view mode;
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
-                                 graphics::GRAPH_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+                                 graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
   plotter::GRAFIKA();
   for (std::int16_t i = 0; i < 100; ++i) graphics::PUTPIXEL(i, i, 15);
@@ -38,5 +38,5 @@ int main() {
   const char* m = getenv("ERROR_PROBE_MODE");
   if (m == nullptr) return 2;
   mode = m;
-  runtime::RUN_PROGRAM(main_program);
+  runtime::run_program(main_program);
 }

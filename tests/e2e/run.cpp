@@ -42,7 +42,7 @@ ProgramRun::ProgramRun(const Figure& figure, const std::string& display, Launch 
 
 Size detected_mode_size(const std::string& display) {
   setenv("DISPLAY", display.c_str(), 1);
-  graphics::RELEASEMODELISTS();
+  graphics::release_mode_lists();
   graphics::QUERYADAPTERINFO();
   unsetenv("DISPLAY");
   std::int16_t driver = 0, mode = 0;

@@ -12,7 +12,7 @@ void reset() { state = State{}; }
 void destroy_window() {
   if (!state.window_exists) return;
   graphics::window::lock();
-  graphics::WINDOW_DESTROYED();
+  graphics::on_window_destroyed();
   graphics::window::unlock();
   state.window_exists = false;
 }
@@ -23,7 +23,7 @@ namespace graphics::window {
 
 using fakewindow::state;
 
-TSCREENMETRICS measure_screen() { return state.metrics; }
+ScreenMetrics measure_screen() { return state.metrics; }
 
 bool open(const WindowRequest& request) {
   state.opened.push_back(request);
@@ -31,7 +31,7 @@ bool open(const WindowRequest& request) {
   state.width = request.width;
   state.height = request.height;
   lock();
-  WINDOW_CREATED();
+  on_window_created();
   unlock();
   state.window_exists = true;
   return true;

@@ -11,7 +11,7 @@
 namespace fakewindow {
 
 struct State {
-  graphics::TSCREENMETRICS metrics{};  // what measure_screen returns
+  graphics::ScreenMetrics metrics{};  // what measure_screen returns
   bool open_fails = false;
   std::vector<graphics::window::WindowRequest> opened;
   int closes = 0;

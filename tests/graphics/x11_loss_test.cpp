@@ -124,13 +124,13 @@ class NoDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
     unsetenv("DISPLAY");
-    runtime::SYSTEM_UNIT.init();
-    RELEASEMODELISTS();
+    runtime::kSystemUnit.init();
+    release_mode_lists();
   }
 };
 
 TEST_F(NoDisplay, StartUpMeasuresAFallbackScreen) {
-  const TSCREENMETRICS m = window::measure_screen();
+  const ScreenMetrics m = window::measure_screen();
   EXPECT_EQ(m.screen_width, 640);
   EXPECT_EQ(m.screen_height, 480);
   EXPECT_EQ(m.full_width, 640);

@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "services/graphics/core.hpp"
+#include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
 #include "services/runtime/units.hpp"
 #include "tests/support/xserver.hpp"
@@ -55,12 +55,12 @@ TEST(ResettingServer, EveryStartGetsItsWindowAtTheScreenSize) {
   options.reset_when_idle = true;
   testsupport::XServer server(options);
   setenv("DISPLAY", server.display().c_str(), 1);
-  runtime::SYSTEM_UNIT.init();
+  runtime::kSystemUnit.init();
   BusyChild busy;
   const int rounds = starts();
   for (int i = 0; i < rounds; ++i) {
     SCOPED_TRACE("start " + std::to_string(i + 1));
-    RELEASEMODELISTS();
+    release_mode_lists();
     QUERYADAPTERINFO();
     std::int16_t driver = 0, mode = 0;
     INITGRAPH(driver, mode, "");

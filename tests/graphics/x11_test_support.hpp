@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "services/graphics/core.hpp"
+#include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/units.hpp"
@@ -57,8 +57,8 @@ class OnXServer : public ::testing::Test {
 
   void SetUp() override {
     setenv("DISPLAY", server->display().c_str(), 1);
-    runtime::SYSTEM_UNIT.init();
-    graphics::RELEASEMODELISTS();
+    runtime::kSystemUnit.init();
+    graphics::release_mode_lists();
     graphics::QUERYADAPTERINFO();  // also installs the backend's X error handlers
     client = std::make_unique<xprobe::Client>(server->display());
   }

@@ -31,7 +31,7 @@ TEST_F(DirectColorDefault, PlottedPixelsShowInTheirColours) {
   })) << diff;
   // And read back through the service.
   for (const auto& [at, rgb] : picture)
-    ASSERT_EQ(GETPIXEL(static_cast<std::int16_t>(at.first), static_cast<std::int16_t>(at.second)),
+    ASSERT_EQ(get_pixel(static_cast<std::int16_t>(at.first), static_cast<std::int16_t>(at.second)),
               rgb == x11test::WHITE ? 15 : 1);
 }
 

@@ -18,7 +18,7 @@ using x11test::WHITE;
 using XWindow = x11test::OnXServer<false>;
 
 TEST_F(XWindow, MeasuresTheScreenWithoutFrames) {
-  const TSCREENMETRICS m = window::measure_screen();
+  const ScreenMetrics m = window::measure_screen();
   EXPECT_EQ(m.screen_width, 1024);
   EXPECT_EQ(m.screen_height, 768);
   EXPECT_EQ(m.frame_width, 0);
@@ -170,7 +170,7 @@ TEST_F(XWindow, MeasuringIgnoresADesktopNumberOutsideTheWorkAreas) {
   set("_NET_CURRENT_DESKTOP", XA_CARDINAL, desktop, 1);
   set("_NET_WORKAREA", XA_CARDINAL, area, 4);
   client->sync();
-  const TSCREENMETRICS m = window::measure_screen();
+  const ScreenMetrics m = window::measure_screen();
   for (const char* name : {"_NET_SUPPORTING_WM_CHECK", "_NET_CURRENT_DESKTOP", "_NET_WORKAREA"})
     XDeleteProperty(d, root, client->atom(name));
   client->sync();
@@ -226,7 +226,7 @@ class ExtentsAnswerer {
 // every side) stay within the coordinate range, and the mode table built
 // from them has usable sizes.
 TEST_F(XWindow, MeasuringKeepsOutlandishFrameExtentsInRange) {
-  TSCREENMETRICS m{};
+  ScreenMetrics m{};
   {
     ExtentsAnswerer manager(server->display(), 0x7FFFFFFF);
     m = window::measure_screen();
@@ -236,7 +236,7 @@ TEST_F(XWindow, MeasuringKeepsOutlandishFrameExtentsInRange) {
     EXPECT_LE(v, 32767);
   }
   EXPECT_GT(m.frame_width, 0) << "the answers were not seen";
-  RELEASEMODELISTS();
+  release_mode_lists();
   QUERYADAPTERINFO(m);
   std::int16_t driver, mode;
   DETECTGRAPH(driver, mode);
@@ -259,10 +259,10 @@ TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
       const auto x = static_cast<std::int16_t>(i % 600), y = static_cast<std::int16_t>(i / 600 % 400);
       const auto c = static_cast<std::int16_t>(i % 16);
       PUTPIXEL(x, y, static_cast<std::uint16_t>(c));
-      GETPIXEL(x, y);
+      get_pixel(x, y);
       std::int16_t r = 0, g = 0, b = 0;
-      GETRGBPALETTE(c, r, g, b);
-      SETRGBPALETTE(c, r, g, b);
+      get_rgb_palette(c, r, g, b);
+      set_rgb_palette(c, r, g, b);
       ++rounds;
     }
   });

@@ -24,7 +24,7 @@ bool has_state(xprobe::Client& c, Window w, const char* state) {
 }
 
 TEST_F(XManaged, StartsMaximisedWithTheDetectedModeAsClientArea) {
-  const TSCREENMETRICS m = window::measure_screen();
+  const ScreenMetrics m = window::measure_screen();
   EXPECT_GT(m.caption_height, 0);
   std::int16_t driver, mode;
   DETECTGRAPH(driver, mode);

@@ -22,7 +22,7 @@ using plottertest::run_loop;
 // First seed (from 1 up) whose first `count` draws of RANDOM(n) are all `index`.
 std::uint32_t seed_starting_with(std::int32_t n, std::int32_t index, int count) {
   for (std::uint32_t seed = 1; seed < 10'000'000; ++seed) {
-    runtime::RESET_RANDOM();
+    runtime::reset_random();
     runtime::RANDSEED = seed;
     int i = 0;
     while (i < count && runtime::RANDOM(n) == index) ++i;
@@ -93,15 +93,15 @@ TEST(PlotLoop, StopsAtThePixelAfterWhichTheKeyArrives) {
 }
 
 TEST(PlotLoop, KeyPendingBeforeTheLoopGivesOneStepAndStaysBuffered) {
-  plottertest::prepare(plotter::SixPoint::SIZE);
+  plottertest::prepare(plotter::SixPoint::kSize);
   console::SCANCODE = 'q';
-  plotter::PLOT<plotter::SixPoint>();
+  plotter::plot<plotter::SixPoint>();
   EXPECT_EQ(recorder().pixels, (std::vector<Pixel>{{512, 384}, {379, 269}}));
   EXPECT_EQ(console::SCANCODE, 'q');
 
-  plottertest::prepare(plotter::FivePoint::SIZE);
+  plottertest::prepare(plotter::FivePoint::kSize);
   console::SCANCODE = 'q';
-  plotter::PLOT<plotter::FivePoint>();
+  plotter::plot<plotter::FivePoint>();
   EXPECT_EQ(recorder().pixels, (std::vector<Pixel>{{512, 384}, {724, 172}}));
 }
 

@@ -21,7 +21,7 @@ namespace {
 // Figures whose first step throws the point far off.
 template <long long column, long long row>
 struct Runaway {
-  static constexpr std::uint16_t SIZE = 1;
+  static constexpr std::uint16_t kSize = 1;
   static void SORSOL() {
     plotter::X = column;
     plotter::Y = row;
@@ -34,10 +34,10 @@ using BeyondRounding = Runaway<0, 5'000'000'000>;
 // A main program like the real one, minus the console and the window.
 template <class Figure>
 [[gnu::noinline]] void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit};
   runtime::INITIALIZEUNITS(units);
-  plottertest::prepare(Figure::SIZE);
-  plotter::PLOT<Figure>();
+  plottertest::prepare(Figure::kSize);
+  plotter::plot<Figure>();
 }
 
 struct Outcome {
@@ -54,7 +54,7 @@ Outcome run(runtime::MainProgram program) {
   if (pid == 0) {
     close(fds[0]);
     dup2(fds[1], 1);
-    runtime::RUN_PROGRAM(program);
+    runtime::run_program(program);
   }
   close(fds[1]);
   std::string out;
@@ -128,7 +128,7 @@ void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(c
   ASSERT_EQ(o.lines[2].substr(0, 4), "  0x");
   EXPECT_TRUE(inside(hex(o.lines[2].substr(4)), program)) << o.lines[2];
   ASSERT_EQ(o.lines[3].substr(0, 4), "  0x");
-  EXPECT_TRUE(inside(hex(o.lines[3].substr(4)), &runtime::RUN_PROGRAM)) << o.lines[3];
+  EXPECT_TRUE(inside(hex(o.lines[3].substr(4)), &runtime::run_program)) << o.lines[3];
   EXPECT_EQ(o.lines[4], "");
 }
 

@@ -32,7 +32,7 @@ const console::Screen no_screen{[](console::ScreenInfo&) { return true; }, [](in
 }  // namespace
 
 void prepare(std::uint16_t meret, std::uint32_t seed) {
-  runtime::RESET_RANDOM();
+  runtime::reset_random();
   runtime::RANDSEED = seed;
   plotter::MERET = meret;
   console::ATTACH(silent_keyboard, no_screen);

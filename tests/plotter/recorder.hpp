@@ -30,9 +30,9 @@ void prepare(std::uint16_t meret, std::uint32_t seed = 0);
 // and returns every pixel plotted; a key is buffered after `pixels` pixels.
 template <class Figure>
 std::vector<Pixel> run_loop(std::size_t pixels, std::uint32_t seed = 0) {
-  prepare(Figure::SIZE, seed);
+  prepare(Figure::kSize, seed);
   recorder().stop_after = pixels;
-  plotter::PLOT<Figure>();
+  plotter::plot<Figure>();
   return recorder().pixels;
 }
 

@@ -8,7 +8,7 @@
 
 #include "plotter/five_point.hpp"
 #include "plotter/six_point.hpp"
-#include "plotter/state.hpp"
+#include "plotter/point.hpp"
 #include "services/runtime/random.hpp"
 
 namespace {
@@ -42,7 +42,7 @@ void expect_table_for_every_meret(Plain plain) {
   for (std::uint32_t m = 0; m <= UINT16_MAX; ++m) {
     plotter::MERET = static_cast<std::uint16_t>(m);
     const plotter::Target* table = plotter::targets_for_meret<Figure>();
-    for (std::int32_t i = 0; i < Figure::TARGETS; ++i) {
+    for (std::int32_t i = 0; i < Figure::kTargets; ++i) {
       const plotter::Target t = plain(i, plotter::MERET);
       ASSERT_TRUE(same_bits(table[i].XX, t.XX) && same_bits(table[i].YY, t.YY))
           << "MERET " << m << ", target " << i;
@@ -60,8 +60,8 @@ TEST(TargetTable, HoldsTheFiguresTargetsForEveryMeret) {
 // to earlier values too, so a table left stale would show.
 template <class Figure, class Plain>
 void expect_steps_as_plain(Plain plain) {
-  const std::uint16_t sizes[] = {Figure::SIZE, 1, 0, 65535, 640, 1600, Figure::SIZE};
-  runtime::RESET_RANDOM();
+  const std::uint16_t sizes[] = {Figure::kSize, 1, 0, 65535, 640, 1600, Figure::kSize};
+  runtime::reset_random();
   runtime::RANDSEED = 4242;
   plotter::X = 0;
   plotter::Y = 0;
@@ -72,9 +72,9 @@ void expect_steps_as_plain(Plain plain) {
     const std::uint32_t s1 = runtime::RANDSEED, s2 = runtime::SEED2, s3 = runtime::SEED3,
                         old = runtime::OLDRANDSEED;
     const bool initial = runtime::INITIALSEED;
-    const plotter::Target t = plain(runtime::RANDOM(Figure::TARGETS), plotter::MERET);
-    x = (t.XX + x) / Figure::DIVISOR;
-    y = (t.YY + y) / Figure::DIVISOR;
+    const plotter::Target t = plain(runtime::RANDOM(Figure::kTargets), plotter::MERET);
+    x = (t.XX + x) / Figure::kDivisor;
+    y = (t.YY + y) / Figure::kDivisor;
     runtime::RANDSEED = s1;
     runtime::SEED2 = s2;
     runtime::SEED3 = s3;

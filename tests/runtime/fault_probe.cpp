@@ -1,4 +1,4 @@
-// Test-only program: runs one failure scenario under RUN_PROGRAM, as the
+// Test-only program: runs one failure scenario under run_program, as the
 // plotter runs, so that the exit status and the report on standard output
 // can be checked from outside. Usage: fault_probe <mode> [argument].
 //
@@ -44,37 +44,37 @@ volatile int never = -1;
 volatile std::int16_t sink;
 
 void say(std::string_view text) {
-  WRITE_STR(STDOUT, text);
-  WRITELN(STDOUT);
+  write_str(STDOUT, text);
+  write_line(STDOUT);
 }
 
 // The shape of the plotter's coordinate routines: round, then range-check.
-__attribute__((noinline)) std::int16_t XKOORD() {
+[[gnu::noinline]] std::int16_t XKOORD() {
   const std::int32_t v = ROUND(coordinate);  // LINE:round
   INT_BOUNDCHECK(v, -32768, 32767);  // LINE:range-check
   return static_cast<std::int16_t>(v);
 }
 
 volatile int last_depth;
-__attribute__((noinline)) int nested_xkoord(int n) {
+[[gnu::noinline]] int nested_xkoord(int n) {
   if (n == 0) return XKOORD();
   const int r = nested_xkoord(n - 1);
   last_depth = n;  // keeps the call from becoming a loop
   return r;
 }
 
-__attribute__((noinline)) int overflow_stack(int n) {
+[[gnu::noinline]] int overflow_stack(int n) {
   volatile char pad[256];
   pad[0] = static_cast<char>(n);
   if (n == never) return 0;
   return overflow_stack(n + 1) + pad[0];
 }
 
-__attribute__((noinline)) void access_violation() {
+[[gnu::noinline]] void access_violation() {
   *null_pointer = 1;  // LINE:segv
 }
 
-__attribute__((noinline)) void float_fault(char op) {
+[[gnu::noinline]] void float_fault(char op) {
   switch (op) {
     case '/': fp_result = one / zero; break;  // LINE:fdiv
     case '*': fp_result = big * big; break;
@@ -82,7 +82,7 @@ __attribute__((noinline)) void float_fault(char op) {
   }
 }
 
-__attribute__((noinline)) void single_step() {
+[[gnu::noinline]] void single_step() {
   // Sets the trap flag; the trap follows the next instruction.
   __asm__ volatile(
       "sub $128, %%rsp\n\t"
@@ -93,7 +93,7 @@ __attribute__((noinline)) void single_step() {
       "add $128, %%rsp" ::: "memory", "cc");
 }
 
-__attribute__((noinline)) void bus_error() {
+[[gnu::noinline]] void bus_error() {
   // A shared mapping beyond the end of an empty file.
   const int fd = memfd_create("probe", 0);
   auto* p = static_cast<volatile char*>(
@@ -102,7 +102,7 @@ __attribute__((noinline)) void bus_error() {
 }
 
 // Instructions only the kernel may run, and an address no process can have.
-__attribute__((noinline)) void privileged(char which) {
+[[gnu::noinline]] void privileged(char which) {
   switch (which) {
     case 'h': __asm__ volatile("hlt"); break;
     case 'c': __asm__ volatile("cli"); break;
@@ -110,11 +110,11 @@ __attribute__((noinline)) void privileged(char which) {
   }
 }
 
-__attribute__((noinline)) void non_canonical_access() {
+[[gnu::noinline]] void non_canonical_access() {
   *reinterpret_cast<volatile int*>(0x8000000000000000ull) = 1;
 }
 
-__attribute__((noinline)) void raise_runerror() {
+[[gnu::noinline]] void raise_runerror() {
   RUNERROR(123);  // LINE:runerror
 }
 
@@ -163,14 +163,14 @@ void install_exit(ExitProc p) {
 }
 
 void* thread_overflows(void*) {
-  PREPARE_THREAD();
+  prepare_thread();
   overflow_stack(0);
   return nullptr;
 }
 
 void run_thread(bool prepare) {
   std::thread([prepare] {
-    if (prepare) PREPARE_THREAD();
+    if (prepare) prepare_thread();
     access_violation();
     last_depth = 0;
   }).join();
@@ -178,7 +178,7 @@ void run_thread(bool prepare) {
 
 // The plotter's call shape: the main program calls the coordinate routine.
 void xkoord_main() {
-  static const Unit units[] = {SYSTEM_UNIT};
+  static const Unit units[] = {kSystemUnit};
   INITIALIZEUNITS(units);
   sink = XKOORD();  // LINE:call-xkoord
   last_depth = 0;
@@ -186,7 +186,7 @@ void xkoord_main() {
 
 void main_program() {
   if (mode == "exit-chain") {
-    static const Unit units[] = {SYSTEM_UNIT,
+    static const Unit units[] = {kSystemUnit,
                                  {"a", init_a, fini_a},
                                  {"b", init_b, fini_b},
                                  {"c", init_c, fini_c},
@@ -194,7 +194,7 @@ void main_program() {
     INITIALIZEUNITS(units);
     return;
   }
-  static const Unit units[] = {SYSTEM_UNIT};
+  static const Unit units[] = {kSystemUnit};
   if (mode != "before-units") INITIALIZEUNITS(units);
 
   if (mode == "before-units") {
@@ -278,5 +278,5 @@ int main(int argc, char** argv) {
   if (mode == "nested") coordinate = 40000;
   if (mode == "stale-inoutres" || mode == "halt-after-error" || mode == "concurrent")
     coordinate = 40000;
-  RUN_PROGRAM(mode == "xkoord" ? xkoord_main : main_program);
+  run_program(mode == "xkoord" ? xkoord_main : main_program);
 }

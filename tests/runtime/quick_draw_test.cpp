@@ -93,7 +93,7 @@ TEST_F(QuickDraw, NeverAnswersWrongNearAWholeNumber) {
 // form from the same words.
 TEST_F(QuickDraw, RandomGivesTheExtendedResultDrawAfterDraw) {
   for (std::int32_t n : {6, 5, -5, 0}) {
-    runtime::RESET_RANDOM();
+    runtime::reset_random();
     runtime::RANDSEED = 86400000u;
     for (int i = 0; i < 200'000; ++i) {
       const std::int32_t got = runtime::RANDOM(n);

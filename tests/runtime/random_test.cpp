@@ -9,7 +9,7 @@ namespace {
 using runtime::RANDOM;
 
 std::vector<int> draws(std::uint32_t seed, int n, int count) {
-  runtime::RESET_RANDOM();
+  runtime::reset_random();
   runtime::RANDSEED = seed;
   std::vector<int> v;
   for (int i = 0; i < count; ++i) v.push_back(RANDOM(n));
@@ -17,8 +17,8 @@ std::vector<int> draws(std::uint32_t seed, int n, int count) {
 }
 
 TEST(Random, SeedZeroSequences) {
-  runtime::RESET_RANDOM();
-  EXPECT_NEAR(static_cast<double>(runtime::RANDOM_REAL()), 0.71324193141854, 1e-13);
+  runtime::reset_random();
+  EXPECT_NEAR(static_cast<double>(runtime::random_real()), 0.71324193141854, 1e-13);
   EXPECT_EQ(draws(0, 6, 12), (std::vector<int>{4, 3, 0, 4, 2, 0, 5, 4, 4, 3, 4, 2}));
   EXPECT_EQ(draws(0, 5, 12), (std::vector<int>{3, 2, 0, 3, 1, 0, 4, 3, 4, 2, 3, 2}));
 }
@@ -35,7 +35,7 @@ namespace {
 
 TEST(Random, ZeroAndNegativeRanges) {
   // RANDOM(0) is 0 and still consumes a draw.
-  runtime::RESET_RANDOM();
+  runtime::reset_random();
   EXPECT_EQ(RANDOM(0), 0);
   std::vector<int> rest;
   for (int i = 0; i < 11; ++i) rest.push_back(RANDOM(6));
@@ -50,7 +50,7 @@ TEST(Random, ZeroAndNegativeRanges) {
 }
 
 TEST(Random, AssigningTheSeedReseedsOnlyWhenItChanges) {
-  runtime::RESET_RANDOM();
+  runtime::reset_random();
   for (int i = 0; i < 5; ++i) RANDOM(6);
   runtime::RANDSEED = 12345;
   std::vector<int> after;
@@ -59,7 +59,7 @@ TEST(Random, AssigningTheSeedReseedsOnlyWhenItChanges) {
 
   // Assigning the value it holds changes nothing.
   std::vector<int> whole = draws(0, 6, 12);
-  runtime::RESET_RANDOM();
+  runtime::reset_random();
   std::vector<int> split;
   for (int i = 0; i < 12; ++i) {
     const std::uint32_t held = runtime::RANDSEED;

@@ -8,11 +8,10 @@
 namespace {
 
 [[gnu::noinline]] void main_program() {
-  runtime::ISCONSOLE = true;
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT};
   runtime::INITIALIZEUNITS(units);
 }
 
 }  // namespace
 
-int main() { runtime::RUN_PROGRAM(main_program); }
+int main() { runtime::run_program(main_program); }

@@ -190,8 +190,7 @@ constexpr Case CASES[] = {
 void (*selected)() = nullptr;
 
 [[gnu::noinline]] void main_program() {
-  runtime::ISCONSOLE = true;
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit};
   runtime::INITIALIZEUNITS(units);
   selected();
 }
@@ -212,5 +211,5 @@ int main(int argc, char** argv) {
                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(selected)), digits,
                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&main_program)));
   std::fflush(stderr);
-  runtime::RUN_PROGRAM(main_program);
+  runtime::run_program(main_program);
 }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/graphics/core.hpp"
+#include "services/graphics/graph_internal.hpp"
 #include "services/graphics/modes.hpp"
 #include "services/graphics/state.hpp"
 
@@ -29,7 +29,7 @@ bool eventually(F done) {
 class WinWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    RELEASEMODELISTS();
+    release_mode_lists();
     QUERYADAPTERINFO();  // from the real screen
     _GRAPHRESULT = grOk;
   }
@@ -79,8 +79,8 @@ TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowWithoutARepaint) {
   PUTPIXEL(639, 479, 15);
   PUTPIXEL(640, 0, 15);  // outside: dropped
   PUTPIXEL(-1, 0, 15);
-  EXPECT_EQ(GETPIXEL(10, 20), 15);  // from the off-screen image, at once
-  EXPECT_EQ(GETPIXEL(11, 20), 0);
+  EXPECT_EQ(get_pixel(10, 20), 15);  // from the off-screen image, at once
+  EXPECT_EQ(get_pixel(11, 20), 0);
   EXPECT_TRUE(eventually([&] { return GetPixel(dc, 10, 20) == WHITE; }));
   EXPECT_TRUE(eventually([&] { return GetPixel(dc, 639, 479) == WHITE; }));
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
@@ -168,7 +168,7 @@ TEST_F(WinWindow, ClosedByTheUserThePlotGoesOnQuietly) {
   ASSERT_TRUE(eventually([] { return !GRAPHRUNNING.load(); }));
   EXPECT_TRUE(eventually([&] { return !IsWindow(w); }));
   PUTPIXEL(10, 10, 15);  // nothing drawn, nothing reported
-  EXPECT_EQ(GETPIXEL(10, 10), 0);
+  EXPECT_EQ(get_pixel(10, 10), 0);
   EXPECT_TRUE(ISGRAPHMODE);
   CLOSEGRAPH();
   EXPECT_FALSE(ISGRAPHMODE);
@@ -187,7 +187,7 @@ TEST_F(WinWindow, CloseGraphEndsTheWindowAndAnotherCanOpen) {
   RECT client;
   GetClientRect(again, &client);
   EXPECT_EQ(client.right, 640);
-  EXPECT_EQ(PALSIZE, 256);
+  EXPECT_EQ(pal_size, 256);
 }
 
 }  // namespace

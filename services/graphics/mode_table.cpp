@@ -1,7 +1,7 @@
 // The fifteen rows of the mode table, sized from the screen.
 #include <algorithm>
 
-#include "services/graphics/driver.hpp"
+#include "services/graphics/window_driver.hpp"
 #include "services/graphics/modes.hpp"
 #include "services/graphics/window.hpp"
 
@@ -18,7 +18,7 @@ struct Row {
   int width, height;  // for fixed rows
 };
 
-constexpr Row ROWS[] = {
+constexpr Row kRows[] = {
     {9, 2, "640 x 480 x 16 Win32GUI", 16, Size::fixed, 640, 480},
     {9, 0, "640 x 200 x 16 Win32GUI", 16, Size::fixed, 640, 200},
     {9, 1, "640 x 350 x 16 Win32GUI", 16, Size::fixed, 640, 350},
@@ -47,14 +47,14 @@ void QUERYADAPTERINFO() {
   QUERYADAPTERINFO(window::measure_screen());
 }
 
-void QUERYADAPTERINFO(const TSCREENMETRICS& m) {
+void QUERYADAPTERINFO(const ScreenMetrics& m) {
   if (!MODELIST.empty()) return;
   // A window whose client area is UW x UH has the screen's outer size.
   const int uw = usable(m.screen_width - 2 * m.frame_width);
   const int uh = usable(m.screen_height - 2 * m.frame_height - m.caption_height);
   const int fw = usable(m.full_width);
   const int fh = usable(m.full_height);
-  for (const Row& row : ROWS) {
+  for (const Row& row : kRows) {
     int w = row.width, h = row.height;
     if (row.size == Size::largest) {
       w = uw;
@@ -66,15 +66,13 @@ void QUERYADAPTERINFO(const TSCREENMETRICS& m) {
       continue;
     }
     TMODEINFO e = INITMODE();
-    e.DRIVERNUMBER = row.driver;
-    e.MODENUMBER = row.mode;
+    e.driver_number = row.driver;
+    e.mode_number = row.mode;
     e.MAXCOLOR = row.colors;
-    e.PALETTESIZE = row.colors;
     e.MAXX = static_cast<std::uint16_t>(w - 1);
     e.MAXY = static_cast<std::uint16_t>(h - 1);
-    SETMODENAME(e, row.name);
+    set_mode_name(e, row.name);
     SETUPWIN32GUIDEFAULT(e);
-    e.XASPECT = e.YASPECT = 10000;
     ADDMODE(e);
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Internals of the graphics service shared by its parts and its tests.
+// Routines of graph.cpp that the rest of the service and its tests use.
 #include <cstdint>
 
 #include "services/graphics/graph.hpp"
@@ -24,7 +24,7 @@ void SETVIEWPORT(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t
 // Background colour; palette entry 0 takes that default colour.
 void SETBKCOLOR(std::uint16_t color);
 
-inline constexpr std::string_view NOT_IN_GRAPHICS_MODE =
+inline constexpr std::string_view kNotInGraphicsMode =
     "Error: Not in graphics mode (use InitGraph and test GraphResult afterwards)";
 
 }  // namespace graphics

@@ -1,5 +1,5 @@
-// Every global of the plotter lives here.
-#include "plotter/state.hpp"
+// The plotter's globals: the point and the figure size.
+#include "plotter/point.hpp"
 
 namespace plotter {
 

@@ -1,24 +1,28 @@
-// The window driver: pixels and palette through the window backend.
+// The window driver (see window_driver.hpp): pixels and palette through the
+// window backend.
 #include <algorithm>
 
-#include "services/graphics/driver.hpp"
+#include "services/graphics/window_driver.hpp"
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
 
 namespace graphics {
 namespace {
 
+enum class ExtraStyle : std::uint8_t { none, maximize };
+ExtraStyle EXTRASTYLE = ExtraStyle::none;
+
 // Classic mode numbers of the modes whose window starts maximised.
-constexpr std::int16_t FIRST_MAXIMIZED_MODE = 245, LAST_MAXIMIZED_MODE = 249;
+constexpr std::int16_t kFirstMaximizedMode = 245, kLastMaximizedMode = 249;
 
 // Draws at window coordinates; the caller has clipped them. Without the
 // drawing lock: PAL is written by this thread, or by the window thread
-// before it raises GRAPHRUNNING; only PALSIZE may drop meanwhile.
+// before it raises GRAPHRUNNING; only pal_size may drop meanwhile.
 inline void draw(std::int16_t x, std::int16_t y, std::uint16_t color) {
   if (!GRAPHRUNNING.load(std::memory_order_acquire)) return;
   // A colour beyond the palette has no entry to look up: nothing is drawn.
-  if (color >= PALSIZE.load(std::memory_order_relaxed)) return;
-  window::put_pixel(x, y, RGBVALUE(PAL[color]));
+  if (color >= pal_size.load(std::memory_order_relaxed)) return;
+  window::put_pixel(x, y, rgb_value(PAL[color]));
 }
 
 // Without the lock only the running flag may be read: the palette's size
@@ -29,18 +33,18 @@ bool palette_may_exist(std::int16_t index) {
 
 // Under the drawing lock.
 bool palette_index_ok(std::int16_t index) {
-  return GRAPHRUNNING.load(std::memory_order_relaxed) && index >= 0 && index < PALSIZE;
+  return GRAPHRUNNING.load(std::memory_order_relaxed) && index >= 0 && index < pal_size;
 }
 
 }  // namespace
 
 void SETUPWIN32GUIDEFAULT(TMODEINFO& mode) {
-  mode.OPS.DIRECTPUTPIXEL = DIRECTPUTPIXEL16WIN32GUI;
-  mode.OPS.PUTPIXEL = PUTPIXEL16WIN32GUI;
-  mode.OPS.GETPIXEL = GETPIXEL16WIN32GUI;
-  mode.OPS.SETRGBPALETTE = SETRGBPALETTE16WIN32GUI;
-  mode.OPS.GETRGBPALETTE = GETRGBPALETTE16WIN32GUI;
-  mode.OPS.INITMODE = INITWIN32GUI16COLORS;
+  mode.ops.direct_put_pixel = direct_put_pixel_16_win32_gui;
+  mode.ops.PUTPIXEL = PUTPIXEL16WIN32GUI;
+  mode.ops.get_pixel = get_pixel_16_win32_gui;
+  mode.ops.set_rgb_palette = set_rgb_palette_16_win32_gui;
+  mode.ops.get_rgb_palette = get_rgb_palette_16_win32_gui;
+  mode.ops.INITMODE = INITWIN32GUI16COLORS;
 }
 
 void PUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y, std::uint16_t color) {
@@ -52,12 +56,12 @@ void PUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y, std::uint16_t color) {
   draw(x, y, color);
 }
 
-void DIRECTPUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
+void direct_put_pixel_16_win32_gui(std::int16_t x, std::int16_t y) {
   if (x < 0 || y < 0 || x > MAXX || y > MAXY) return;
   draw(x, y, CURRENTCOLOR);
 }
 
-std::uint16_t GETPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
+std::uint16_t get_pixel_16_win32_gui(std::int16_t x, std::int16_t y) {
   x = static_cast<std::int16_t>(x + STARTXVIEWPORT);
   y = static_cast<std::int16_t>(y + STARTYVIEWPORT);
   if (x < 0 || y < 0 || x > MAXX || y > MAXY) return 0;
@@ -66,8 +70,8 @@ std::uint16_t GETPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
   window::lock();
   if (GRAPHRUNNING.load(std::memory_order_relaxed)) {
     const std::uint32_t rgb = window::get_pixel(x, y);
-    for (std::int32_t i = 0; i < PALSIZE; ++i)
-      if (RGBVALUE(PAL[i]) == rgb) {
+    for (std::int32_t i = 0; i < pal_size; ++i)
+      if (rgb_value(PAL[i]) == rgb) {
         color = static_cast<std::uint16_t>(i);
         break;
       }
@@ -76,7 +80,7 @@ std::uint16_t GETPIXEL16WIN32GUI(std::int16_t x, std::int16_t y) {
   return color;
 }
 
-void SETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t red, std::int16_t green,
+void set_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t red, std::int16_t green,
                              std::int16_t blue) {
   bool done = false;
   // The lock exists only while a window does; test before taking it.
@@ -90,7 +94,7 @@ void SETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t red, std::int16_t 
   if (!done) _GRAPHRESULT = grError;
 }
 
-void GETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t& red, std::int16_t& green,
+void get_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t& red, std::int16_t& green,
                              std::int16_t& blue) {
   bool done = false;
   if (palette_may_exist(index)) {
@@ -107,15 +111,15 @@ void GETRGBPALETTE16WIN32GUI(std::int16_t index, std::int16_t& red, std::int16_t
 
 void INITWIN32GUI16COLORS() {
   if (GRAPHRUNNING.load()) return;
-  EXTRASTYLE = INTCURRENTMODE >= FIRST_MAXIMIZED_MODE && INTCURRENTMODE <= LAST_MAXIMIZED_MODE
-                   ? TEXTRASTYLE::maximize
-                   : TEXTRASTYLE::none;
+  EXTRASTYLE = INTCURRENTMODE >= kFirstMaximizedMode && INTCURRENTMODE <= kLastMaximizedMode
+                   ? ExtraStyle::maximize
+                   : ExtraStyle::none;
   // A window the user closed leaves its ended thread to be released.
   if (MESSAGETHREADHANDLEVALID) {
     MESSAGETHREADHANDLEVALID = false;
     window::close();
   }
-  const window::WindowRequest request{MAXX + 1, MAXY + 1, EXTRASTYLE == TEXTRASTYLE::maximize,
+  const window::WindowRequest request{MAXX + 1, MAXY + 1, EXTRASTYLE == ExtraStyle::maximize,
                                       WINDOWTITLE};
   if (!window::open(request)) {
     _GRAPHRESULT = grError;
@@ -124,17 +128,17 @@ void INITWIN32GUI16COLORS() {
   MESSAGETHREADHANDLEVALID = true;
 }
 
-void WINDOW_CREATED() {
+void on_window_created() {
   const std::int32_t size =
       std::clamp<std::int32_t>(MAXCOLOR, 0, static_cast<std::int32_t>(PAL.size()));
   std::copy_n(DEFAULTCOLORS.begin(), size, PAL.begin());
-  PALSIZE = size;
+  pal_size = size;
   GRAPHRUNNING.store(true);
 }
 
-void WINDOW_DESTROYED() {
+void on_window_destroyed() {
   GRAPHRUNNING.store(false);
-  PALSIZE = 0;
+  pal_size = 0;
 }
 
 }  // namespace graphics
