@@ -97,7 +97,7 @@ double median(std::vector<double> v) {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::kConsoleUnit,
                                  graphics::GRAPH_UNIT};
   runtime::INITIALIZEUNITS(units);
   plotter::MERET = SixPoint::SIZE;

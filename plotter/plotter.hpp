@@ -48,7 +48,7 @@ template <class Figure>
 template <class Figure>
 [[gnu::noinline]] void MAIN_PROGRAM() {
   runtime::ISCONSOLE = true;
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::kConsoleUnit,
                                  graphics::GRAPH_UNIT};
   runtime::INITIALIZEUNITS(units);
 

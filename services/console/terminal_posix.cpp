@@ -3,9 +3,10 @@
 // The terminal is read through an open file description of our own, so
 // that making it non-blocking and signal-driven leaves the shell's standard
 // input as it was. SIGIO, sent to the main thread only, raises
-// INPUT_MAY_BE_PENDING when bytes arrive; while it is down and nothing
+// input_may_be_pending when bytes arrive; while it is down and nothing
 // waits in the decoder, asking for pending input is a few loads and no
-// system call. Without SIGIO every query polls the terminal.
+// system call. Without SIGIO every query polls the terminal. The answer to
+// the cursor question is found by the decoder among the keys typed before it.
 //
 // Bytes are read one at a time and no further than the end of the next
 // key: what is typed after the final line's Enter stays in the terminal
@@ -14,20 +15,34 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 
+#include "services/console/keydecode_posix.hpp"
 #include "services/console/posix.hpp"
+#include "services/runtime/platform.hpp"
 
 namespace console::posix {
 namespace {
 
-TerminalInput& T = TERMINAL;
+using runtime::platform::tick_count_ms;
 
-void on_input(int) { INPUT_MAY_BE_PENDING.store(true, std::memory_order_relaxed); }
+// How long the terminal has to answer the cursor question.
+constexpr std::uint32_t kAnswerWaitMs = 200;
+
+struct TerminalInput {
+  int fd = -1;            // our own open file description of the terminal, or 0
+  bool own_fd = false;
+  bool async = false;     // SIGIO raises input_may_be_pending
+  bool eof = false;       // the terminal hung up
+  keydecode::Decoder decoder;
+  RecordQueue queue;
+};
+
+TerminalInput terminal;
+
+void on_input(int) { input_may_be_pending.store(true, std::memory_order_relaxed); }
 
 int open_own_description() {
   char name[256];
@@ -60,13 +75,13 @@ bool readable_now(int fd, int timeout_ms) {
 }
 
 void decode_into_queue() {
-  if (T.decoder.size == 0) return;
-  const std::uint64_t now = now_ms();
+  if (terminal.decoder.size == 0) return;
+  const std::uint32_t now = tick_count_ms();
   keydecode::Item item;
   InputRecord records[3];
-  while (T.queue.room() >= 3 && keydecode::next(T.decoder, now, item)) {
+  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item)) {
     const int n = keydecode::make_records(item, records);
-    for (int i = 0; i < n; ++i) T.queue.push(records[i]);
+    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
   }
 }
 
@@ -74,167 +89,114 @@ void decode_into_queue() {
 void read_key_bytes() {
   for (;;) {
     decode_into_queue();
-    if (!T.queue.empty()) {
-      INPUT_MAY_BE_PENDING.store(true);  // more may be there: look again next time
+    if (!terminal.queue.empty()) {
+      input_may_be_pending.store(true);  // more may be there: look again next time
       return;
     }
-    if (keydecode::room(T.decoder) == 0) return;  // decided once the input is quiet
-    if (!T.async && !readable_now(T.fd, 0)) return;
+    if (keydecode::room(terminal.decoder) == 0) return;  // decided once the input is quiet
+    if (!terminal.async && !readable_now(terminal.fd, 0)) return;
     unsigned char c;
-    const ssize_t n = read(T.fd, &c, 1);
+    const ssize_t n = read(terminal.fd, &c, 1);
     if (n == 1) {
-      keydecode::push(T.decoder, &c, 1, now_ms());
+      keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) return;
-    T.eof = true;  // hung up (0 or EIO): nothing more will come
+    terminal.eof = true;  // hung up (0 or EIO): nothing more will come
     return;
   }
 }
 
 void refill() {
   // Cleared before reading: a byte that comes after the read raises it again.
-  if (!T.async || INPUT_MAY_BE_PENDING.exchange(false)) read_key_bytes();
+  if (!terminal.async || input_may_be_pending.exchange(false)) read_key_bytes();
   decode_into_queue();
-  if (T.eof && T.queue.empty() && T.decoder.size == 0) {
+  if (terminal.eof && terminal.queue.empty() && terminal.decoder.size == 0) {
     // The terminal is gone: every further key is Enter, so a line read ends.
     InputRecord records[3];
     keydecode::Item enter;
     enter.kind = keydecode::Item::Kind::key;
     enter.key = keydecode::key_for_char(13);
     const int n = keydecode::make_records(enter, records);
-    for (int i = 0; i < n; ++i) T.queue.push(records[i]);
+    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
   }
 }
 
 bool has_pending() {
-  if (!T.queue.empty()) return true;
-  if (T.async && !INPUT_MAY_BE_PENDING.load(std::memory_order_relaxed) && T.decoder.size == 0 &&
-      !T.eof)
+  if (!terminal.queue.empty()) return true;
+  if (terminal.async && !input_may_be_pending.load(std::memory_order_relaxed) && terminal.decoder.size == 0 &&
+      !terminal.eof)
     return false;
   refill();
-  return !T.queue.empty();
+  return !terminal.queue.empty();
 }
 
 bool read_record(InputRecord& r) {
-  if (T.queue.empty()) refill();
-  if (T.queue.empty()) return false;
-  r = T.queue.pop();
+  if (terminal.queue.empty()) refill();
+  if (terminal.queue.empty()) return false;
+  r = terminal.queue.pop();
   return true;
 }
 
 void wait_input(std::uint32_t ms) {
-  if (!T.queue.empty() || T.eof) return;
-  if (T.async && INPUT_MAY_BE_PENDING.load()) return;
-  std::uint64_t timeout = ms;
-  if (T.decoder.size > 0) {
-    // Undecided bytes (a lone Esc) are decided once the input is quiet.
-    const std::uint64_t now = now_ms(), at = keydecode::decide_at(T.decoder);
-    const std::uint64_t left = at > now ? at - now : 0;
-    if (left < timeout) timeout = left;
-  }
-  if (readable_now(T.fd, static_cast<int>(timeout))) INPUT_MAY_BE_PENDING.store(true);
+  if (!terminal.queue.empty() || terminal.eof) return;
+  if (terminal.async && input_may_be_pending.load()) return;
+  std::uint32_t timeout = ms;
+  // Undecided bytes (a lone Esc) are decided once the input is quiet.
+  if (terminal.decoder.size > 0)
+    timeout = std::min(timeout, keydecode::ms_until_decided(terminal.decoder, tick_count_ms()));
+  if (readable_now(terminal.fd, static_cast<int>(timeout))) input_may_be_pending.store(true);
 }
 
-constexpr EventSource EVENTS_TERMINAL{has_pending, read_record, wait_input};
-
-// Finds ESC [ row ; col R in `buf` and cuts it out.
-bool take_position_report(unsigned char* buf, std::size_t& len, int& row, int& col) {
-  for (std::size_t i = 0; i + 1 < len; ++i) {
-    if (buf[i] != 0x1B || buf[i + 1] != '[') continue;
-    std::size_t j = i + 2;
-    long v[2] = {0, 0};
-    int k = 0;
-    bool digits = false;
-    for (; j < len; ++j) {
-      const unsigned char c = buf[j];
-      if (c >= '0' && c <= '9') {
-        if (v[k] < 10000) v[k] = v[k] * 10 + (c - '0');
-        digits = true;
-      } else if (c == ';' && k == 0 && digits) {
-        k = 1;
-        digits = false;
-      } else {
-        break;
-      }
-    }
-    if (j < len && buf[j] == 'R' && k == 1 && digits) {
-      row = static_cast<int>(v[0]);
-      col = static_cast<int>(v[1]);
-      std::memmove(buf + i, buf + j + 1, len - (j + 1));
-      len -= j + 1 - i;
-      return true;
-    }
-  }
-  return false;
-}
+constexpr EventSource kTerminalEvents{has_pending, read_record, wait_input};
 
 }  // namespace
 
-std::uint64_t now_ms() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-}
+const EventSource& terminal_events() { return kTerminalEvents; }
 
-const EventSource& terminal_events() { return EVENTS_TERMINAL; }
-
-int open_high(const char* path, int flags) {
-  const int fd = open(path, flags | O_CLOEXEC);
-  if (fd < 0 || fd > STDERR_FILENO) return fd;
-  const int high = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  close(fd);
-  return high;
-}
-
-bool same_terminal(int a, int b) {
-  struct stat sa {}, sb {};
-  return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) &&
-         sa.st_rdev == sb.st_rdev;
-}
-
-void open_terminal_input() {
-  T = TerminalInput{};
-  T.fd = open_own_description();
-  T.own_fd = T.fd >= 0;
-  if (!T.own_fd) T.fd = STDIN_FILENO;  // flags of a shared description stay untouched
-  T.async = T.own_fd && enable_sigio(T.fd);
-  INPUT_MAY_BE_PENDING.store(true);
+int open_terminal_input() {
+  terminal = TerminalInput{};
+  terminal.fd = open_own_description();
+  terminal.own_fd = terminal.fd >= 0;
+  if (!terminal.own_fd) terminal.fd = STDIN_FILENO;  // flags of a shared description stay untouched
+  terminal.async = terminal.own_fd && enable_sigio(terminal.fd);
+  input_may_be_pending.store(true);
+  return terminal.fd;
 }
 
 void close_terminal_input() {
-  if (!T.own_fd) return;
-  const int flags = fcntl(T.fd, F_GETFL);
-  if (flags >= 0) fcntl(T.fd, F_SETFL, flags & ~O_ASYNC);
-  close(T.fd);
-  T.own_fd = false;
-  T.async = false;
-  T.fd = STDIN_FILENO;
+  if (!terminal.own_fd) return;
+  const int flags = fcntl(terminal.fd, F_GETFL);
+  if (flags >= 0) fcntl(terminal.fd, F_SETFL, flags & ~O_ASYNC);
+  close(terminal.fd);
+  terminal.own_fd = false;
+  terminal.async = false;
+  terminal.fd = STDIN_FILENO;
 }
 
 bool query_cursor(int out_fd, int& row, int& col) {
-  static constexpr char QUERY[] = "\x1b[6n";
-  if (write(out_fd, QUERY, sizeof QUERY - 1) != static_cast<ssize_t>(sizeof QUERY - 1)) return false;
+  static constexpr char kQuery[] = "\x1b[6n";
+  if (write(out_fd, kQuery, sizeof kQuery - 1) != static_cast<ssize_t>(sizeof kQuery - 1)) return false;
   // Byte by byte, and no further than the answer: keys typed meanwhile are
   // the first keys of the input, and what follows them stays unread.
-  unsigned char buf[256];
-  std::size_t len = 0;
+  keydecode::Decoder& d = terminal.decoder;
   bool found = false;
-  const std::uint64_t deadline = now_ms() + 200;
-  while (!found && len < sizeof buf) {
-    const std::uint64_t now = now_ms();
-    if (now >= deadline || !readable_now(T.fd, static_cast<int>(deadline - now))) break;
-    const ssize_t n = read(T.fd, buf + len, 1);
+  const std::uint32_t asked = tick_count_ms();
+  while (!found && keydecode::room(d) > 0) {
+    const std::uint32_t waited = tick_count_ms() - asked;
+    if (waited >= kAnswerWaitMs || !readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited)))
+      break;
+    unsigned char c;
+    const ssize_t n = read(terminal.fd, &c, 1);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
-    ++len;
-    if (buf[len - 1] == 'R') found = take_position_report(buf, len, row, col);
+    keydecode::push(d, &c, 1, tick_count_ms());
+    if (c == 'R') found = keydecode::take_position_report(d, row, col);
   }
-  keydecode::push(T.decoder, buf, len, now_ms());
   // The answer may still come: the decoder then takes it as one.
-  if (!found) keydecode::expect_position_report(T.decoder);
-  INPUT_MAY_BE_PENDING.store(true);
+  if (!found) keydecode::expect_position_report(d);
+  input_may_be_pending.store(true);
   return found;
 }
 

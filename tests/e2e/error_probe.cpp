@@ -22,7 +22,7 @@ namespace {
 std::string_view mode;
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::kConsoleUnit,
                                  graphics::GRAPH_UNIT};
   runtime::INITIALIZEUNITS(units);
   plotter::GRAFIKA();

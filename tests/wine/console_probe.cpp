@@ -9,7 +9,7 @@ namespace {
 
 [[gnu::noinline]] void main_program() {
   runtime::ISCONSOLE = true;
-  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::CONSOLE_UNIT};
+  const runtime::Unit units[] = {runtime::SYSTEM_UNIT, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
 }
 
