@@ -2,7 +2,7 @@
 // What the console service needs from a platform: a source of console input
 // event records and a character-cell screen. The keyboard logic, the line
 // editor and WRITECHAR are written once over these two; each platform turns
-// its own input and output into them (console_<platform>.cpp).
+// its own input and output into them (backend_<platform>.cpp).
 #include <cstdint>
 
 #include "services/console/keycodes.hpp"
@@ -65,7 +65,7 @@ extern const Screen* screen;
 void attach(const EventSource& source, const Screen& cells);
 
 // The platform's console, opened by the console unit at start-up;
-// console_<platform>.cpp.
+// backend_<platform>.cpp.
 namespace backend {
 
 enum class OpenResult { ok, no_handle, no_info };

@@ -17,7 +17,8 @@ inline constexpr std::uint32_t kShiftPressed = 0x10;
 inline constexpr std::uint32_t kNumLockOn = 0x20;
 inline constexpr std::uint32_t kScrollLockOn = 0x40;
 inline constexpr std::uint32_t kCapsLockOn = 0x80;
-inline constexpr std::uint32_t kEnhancedKey = 0x100;  // the grey cursor and editing keys, keypad / and Enter
+// The grey cursor and editing keys, keypad / and keypad Enter.
+inline constexpr std::uint32_t kEnhancedKey = 0x100;
 inline constexpr std::uint32_t kAltPressed = kRightAltPressed | kLeftAltPressed;
 inline constexpr std::uint32_t kCtrlPressed = kRightCtrlPressed | kLeftCtrlPressed;
 
@@ -141,7 +142,8 @@ inline constexpr std::uint8_t kAlt1 = 0x78;  // Alt with the top row 1 .. =
 inline constexpr std::uint8_t kAltEnter = 0xA6;
 inline constexpr std::uint8_t kAltKeypadSlash = 0xA4;
 inline constexpr std::uint8_t kAltF1 = 0x68;
-inline constexpr std::uint8_t kAltHome = 0x97;  // Alt with the cursor and editing keys, by scan code
+// Alt with the cursor and editing keys, in scan-code order from Home.
+inline constexpr std::uint8_t kAltHome = 0x97;
 inline constexpr std::uint8_t kAltF11 = 0x8B;
 }  // namespace ext
 

@@ -11,8 +11,8 @@ void wrap_and_scroll() {
     ++cursor_y;
   }
   while (cursor_y > text_window.bottom) {
-    screen->scroll_up(text_window.left - 1, text_window.top - 1, text_window.right - 1, text_window.bottom - 1,
-                      TEXTATTR);
+    const TextWindow& w = text_window;
+    screen->scroll_up(w.left - 1, w.top - 1, w.right - 1, w.bottom - 1, TEXTATTR);
     --cursor_y;
   }
 }

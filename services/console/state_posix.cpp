@@ -1,6 +1,6 @@
 // The POSIX console backend's flags that signal handlers raise for other
 // files of the backend.
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 
 namespace console::posix {
 

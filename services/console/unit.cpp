@@ -41,7 +41,8 @@ void attach(const EventSource& source, const Screen& cells) {
 
   ScreenInfo info;
   if (!cells.info(info)) info = ScreenInfo{};
-  text_window = TextWindow{1, 1, info.width > 0 ? info.width : 80, info.height > 0 ? info.height : 25};
+  text_window = TextWindow{1, 1, info.width > 0 ? info.width : 80,
+                           info.height > 0 ? info.height : 25};
   const auto clamp = [](int v, int hi) { return v < 0 ? 0 : v > hi ? hi : v; };
   console_x = clamp(info.cursor_x, text_window.right - 1);
   console_y = clamp(info.cursor_y, text_window.bottom - 1);

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "services/console/keydecode_posix.hpp"
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 
 namespace console::posix {
 namespace {

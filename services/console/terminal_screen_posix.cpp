@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 
 namespace console::posix {
 namespace {

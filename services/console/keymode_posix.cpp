@@ -22,12 +22,14 @@
 
 #include <atomic>
 
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 #include "services/runtime/fatal_posix.hpp"
 #include "services/runtime/platform.hpp"
 
 namespace console::posix {
 namespace {
+
+using runtime::platform::tick_count_ms;
 
 // Who holds the terminal's settings. Read by signal handlers.
 enum class TtyMode : int { off, keys, suspended, busy };
@@ -67,7 +69,7 @@ bool take(TtyMode from) {
   for (;;) {
     TtyMode m = tty.mode.load();
     if (m == TtyMode::busy) {
-      const std::uint32_t now = runtime::platform::tick_count_ms();
+      const std::uint32_t now = tick_count_ms();
       if (!waiting) {
         waiting = true;
         since = now;
@@ -117,8 +119,8 @@ void set_keys_again() {
 // handler. Once a change in progress is done (or has had its time): while
 // suspended the settings are back already.
 void give_back_for_good() {
-  const std::uint32_t since = runtime::platform::tick_count_ms();
-  while (tty.mode.load() == TtyMode::busy && runtime::platform::tick_count_ms() - since <= kBusyWaitMs) {
+  const std::uint32_t since = tick_count_ms();
+  while (tty.mode.load() == TtyMode::busy && tick_count_ms() - since <= kBusyWaitMs) {
   }
   const TtyMode was = tty.mode.exchange(TtyMode::off);
   if (was == TtyMode::off || was == TtyMode::suspended || tty.fd < 0 || others_in_front()) return;

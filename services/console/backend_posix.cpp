@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 
 namespace console {
 

@@ -20,7 +20,7 @@
 #include <algorithm>
 
 #include "services/console/keydecode_posix.hpp"
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 #include "services/runtime/platform.hpp"
 
 namespace console::posix {
@@ -125,8 +125,8 @@ void refill() {
 
 bool has_pending() {
   if (!terminal.queue.empty()) return true;
-  if (terminal.async && !input_may_be_pending.load(std::memory_order_relaxed) && terminal.decoder.size == 0 &&
-      !terminal.eof)
+  if (terminal.async && !input_may_be_pending.load(std::memory_order_relaxed) &&
+      terminal.decoder.size == 0 && !terminal.eof)
     return false;
   refill();
   return !terminal.queue.empty();
@@ -177,7 +177,8 @@ void close_terminal_input() {
 
 bool query_cursor(int out_fd, int& row, int& col) {
   static constexpr char kQuery[] = "\x1b[6n";
-  if (write(out_fd, kQuery, sizeof kQuery - 1) != static_cast<ssize_t>(sizeof kQuery - 1)) return false;
+  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
+  if (write(out_fd, kQuery, kQueryLength) != kQueryLength) return false;
   // Byte by byte, and no further than the answer: keys typed meanwhile are
   // the first keys of the input, and what follows them stays unread.
   keydecode::Decoder& d = terminal.decoder;
@@ -185,8 +186,8 @@ bool query_cursor(int out_fd, int& row, int& col) {
   const std::uint32_t asked = tick_count_ms();
   while (!found && keydecode::room(d) > 0) {
     const std::uint32_t waited = tick_count_ms() - asked;
-    if (waited >= kAnswerWaitMs || !readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited)))
-      break;
+    if (waited >= kAnswerWaitMs) break;
+    if (!readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited))) break;
     unsigned char c;
     const ssize_t n = read(terminal.fd, &c, 1);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
