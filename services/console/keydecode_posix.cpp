@@ -318,29 +318,20 @@ InputRecord key_for_char(std::uint8_t c) {
     std::uint8_t scan;
   };
   static constexpr Plain kKeys[] = {
-      {'`', '~', vk::kGrave, scan::kGrave},
-      {'1', '!', '1', scan::k1},
-      {'2', '@', '2', scan::k2},
-      {'3', '#', '3', scan::k3},
-      {'4', '$', '4', scan::k4},
-      {'5', '%', '5', scan::k5},
-      {'6', '^', '6', scan::k6},
-      {'7', '&', '7', scan::k7},
-      {'8', '*', '8', scan::k8},
-      {'9', '(', '9', scan::k9},
-      {'0', ')', '0', scan::k0},
-      {'-', '_', vk::kMinus, scan::kMinus},
-      {'=', '+', vk::kEquals, scan::kEquals},
-      {'[', '{', vk::kLeftBracket, scan::kLeftBracket},
+      {'`', '~', vk::kGrave, scan::kGrave},     {'1', '!', '1', scan::k1},
+      {'2', '@', '2', scan::k2},                {'3', '#', '3', scan::k3},
+      {'4', '$', '4', scan::k4},                {'5', '%', '5', scan::k5},
+      {'6', '^', '6', scan::k6},                {'7', '&', '7', scan::k7},
+      {'8', '*', '8', scan::k8},                {'9', '(', '9', scan::k9},
+      {'0', ')', '0', scan::k0},                {'-', '_', vk::kMinus, scan::kMinus},
+      {'=', '+', vk::kEquals, scan::kEquals},   {'[', '{', vk::kLeftBracket, scan::kLeftBracket},
       {']', '}', vk::kRightBracket, scan::kRightBracket},
       {'\\', '|', vk::kBackslash, scan::kBackslash},
-      {';', ':', vk::kSemicolon, scan::kSemicolon},
-      {'\'', '"', vk::kQuote, scan::kQuote},
-      {',', '<', vk::kComma, scan::kComma},
-      {'.', '>', vk::kPeriod, scan::kPeriod},
-      {'/', '?', vk::kSlash, scan::kSlash},
-      {' ', ' ', vk::kSpace, scan::kSpace},
+      {';', ':', vk::kSemicolon, scan::kSemicolon}, {'\'', '"', vk::kQuote, scan::kQuote},
+      {',', '<', vk::kComma, scan::kComma},     {'.', '>', vk::kPeriod, scan::kPeriod},
+      {'/', '?', vk::kSlash, scan::kSlash},     {' ', ' ', vk::kSpace, scan::kSpace},
   };
+
   static constexpr char kRows[] = "qwertyuiop\0asdfghjkl\0zxcvbnm";
   static constexpr std::uint8_t kRowScan[] = {scan::kQ, scan::kA, scan::kZ};
 

@@ -263,12 +263,12 @@ TEST(KeyDecode, RecordsAreKeyDownKeyUpAndAltUp) {
 // once the input is quiet, never takes more than it has, and takes nothing
 // it could still need while more may come.
 TEST(KeyDecode, RandomInputAlwaysDecodes) {
-  static constexpr char ALPHABET[] = "\x1b\x1b\x1b[[OO0123456789;;<?~^$@ABCDHFPQRSMmIZapqx\r\x7f\xc3\xa9\xe2\x82\xf0";
+  static constexpr char kAlphabet[] = "\x1b\x1b\x1b[[OO0123456789;;<?~^$@ABCDHFPQRSMmIZapqx\r\x7f\xc3\xa9\xe2\x82\xf0";
   std::mt19937 rng(12345);
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof ALPHABET - 2), length(1, 40);
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2), length(1, 40);
   for (int round = 0; round < 20000; ++round) {
     std::string s;
-    for (std::size_t n = length(rng); n > 0; --n) s += ALPHABET[pick(rng)];
+    for (std::size_t n = length(rng); n > 0; --n) s += kAlphabet[pick(rng)];
     std::size_t at = 0;
     while (at < s.size()) {
       Item item;
