@@ -110,10 +110,11 @@ std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
     return code;
   }
   if ((control_state & kCtrlPressed) != 0) {
+    // From Home to Delete in scan-code order.
     static constexpr std::uint8_t kCtrlKeypad[] = {
-        ext::kCtrlHome,  ext::kCtrlUp,          ext::kCtrlPageUp, ext::kCtrlKeypadMinus,
-        ext::kCtrlLeft,  ext::kCtrlKeypad5,     ext::kCtrlRight,  ext::kCtrlKeypadPlus,
-        ext::kCtrlEnd,   ext::kCtrlDown,        ext::kCtrlPageDown, ext::kCtrlInsert,
+        ext::kCtrlHome,  ext::kCtrlUp,       ext::kCtrlPageUp,   ext::kCtrlKeypadMinus,
+        ext::kCtrlLeft,  ext::kCtrlKeypad5,  ext::kCtrlRight,    ext::kCtrlKeypadPlus,
+        ext::kCtrlEnd,   ext::kCtrlDown,     ext::kCtrlPageDown, ext::kCtrlInsert,
         ext::kCtrlDelete};
     if (code == scan::kTab) return ext::kCtrlTab;
     if (code == scan::kSlash) return ext::kCtrlKeypadSlash;
