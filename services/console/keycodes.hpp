@@ -14,9 +14,6 @@ inline constexpr std::uint32_t kLeftAltPressed = 0x2;
 inline constexpr std::uint32_t kRightCtrlPressed = 0x4;
 inline constexpr std::uint32_t kLeftCtrlPressed = 0x8;
 inline constexpr std::uint32_t kShiftPressed = 0x10;
-inline constexpr std::uint32_t kNumLockOn = 0x20;
-inline constexpr std::uint32_t kScrollLockOn = 0x40;
-inline constexpr std::uint32_t kCapsLockOn = 0x80;
 // The grey cursor and editing keys, keypad / and keypad Enter.
 inline constexpr std::uint32_t kEnhancedKey = 0x100;
 inline constexpr std::uint32_t kAltPressed = kRightAltPressed | kLeftAltPressed;
@@ -118,9 +115,7 @@ inline constexpr std::uint8_t kF12 = 0x58;
 // F1..F10 keep their scan codes; the codes that differ are named here.
 // A range (F1..F10, the top row) continues from its first code.
 namespace ext {
-inline constexpr std::uint8_t kF1 = scan::kF1;
 inline constexpr std::uint8_t kHome = scan::kHome;
-inline constexpr std::uint8_t kUp = scan::kUp;
 inline constexpr std::uint8_t kLeft = scan::kLeft;
 inline constexpr std::uint8_t kRight = scan::kRight;
 inline constexpr std::uint8_t kEnd = scan::kEnd;
