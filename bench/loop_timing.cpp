@@ -97,7 +97,7 @@ double median(std::vector<double> v) {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
                                  graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
   plotter::MERET = SixPoint::kSize;

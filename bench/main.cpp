@@ -115,7 +115,7 @@ bool parse_option(std::string_view arg) {
 // The start of the plotter's main program, up to its loop: the units in
 // their order, the seed, the graphics mode, the start point.
 bool start_services(std::ostream& out) {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
                                  graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
   plotter::MERET = plotter::SixPoint::kSize;

@@ -23,8 +23,9 @@
 
 #include "fuzz/check.hpp"
 #include "services/console/console.hpp"
+#include "services/console/keycodes.hpp"
 #include "services/console/keydecode_posix.hpp"
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 #include "services/runtime/textfile.hpp"
 #include "tests/console/fake_console.hpp"
 
@@ -33,7 +34,7 @@ namespace {
 using console::InputRecord;
 using runtime::INPUT;
 
-constexpr std::size_t MAX_LINE = 254;  // the buffer less the line end
+constexpr std::size_t kMaxLine = 254;  // the buffer less the line end
 
 struct Geometry {
   int width = 80, height = 25, x = 0, y = 0;
@@ -48,7 +49,7 @@ void decode_terminal_bytes(const std::uint8_t* p, std::size_t n, std::vector<Inp
     p += pushed;
     n -= pushed;
     // The input is quiet once these bytes are in: everything is decided.
-    while (console::keydecode::next(d, console::keydecode::QUIET_MS, item)) {
+    while (console::keydecode::next(d, console::keydecode::kQuietMs, item)) {
       const int k = console::keydecode::make_records(item, records);
       out.insert(out.end(), records, records + k);
     }
@@ -69,32 +70,32 @@ InputRecord raw_record(const std::uint8_t* b) {
 void check_line(const Geometry& g) {
   FUZZ_CHECK(INPUT.bufpos == 0);
   FUZZ_CHECK(INPUT.bufend >= 2 && INPUT.bufend <= INPUT.buffer.size());
-  FUZZ_CHECK(INPUT.bufend - 2 <= MAX_LINE);
+  FUZZ_CHECK(INPUT.bufend - 2 <= kMaxLine);
   FUZZ_CHECK(INPUT.buffer[INPUT.bufend - 2] == 13 && INPUT.buffer[INPUT.bufend - 1] == 10);
   // Nothing written past the buffer into the rest of the file record.
   FUZZ_CHECK(INPUT.mode == runtime::FileMode::input);
-  FUZZ_CHECK(INPUT.inout == console::READ_CONSOLE_LINE);
+  FUZZ_CHECK(INPUT.inout == console::read_console_line);
   FUZZ_CHECK(INPUT.flush == nullptr && INPUT.close == nullptr);
 
-  const console::TextWindow& w = console::WINDOW;
+  const console::TextWindow& w = console::text_window;
   FUZZ_CHECK(w.left == 1 && w.top == 1 && w.right == g.width && w.bottom == g.height);
-  FUZZ_CHECK(console::CURSORX >= w.left && console::CURSORX <= w.right);
-  FUZZ_CHECK(console::CURSORY >= w.top && console::CURSORY <= w.bottom);
-  FUZZ_CHECK(console::CONSOLEX == console::CURSORX - 1 && console::CONSOLEY == console::CURSORY - 1);
+  FUZZ_CHECK(console::cursor_x >= w.left && console::cursor_x <= w.right);
+  FUZZ_CHECK(console::cursor_y >= w.top && console::cursor_y <= w.bottom);
+  FUZZ_CHECK(console::console_x == console::cursor_x - 1 && console::console_y == console::cursor_y - 1);
 }
 
 void read_lines(const Geometry& g, const std::vector<InputRecord>& records, bool recording) {
-  consoletest::SCRIPT.pending.assign(records.begin(), records.end());
-  const InputRecord enter = consoletest::key_down(0x0D, 0x1C, 13);
-  while (!consoletest::SCRIPT.pending.empty() || console::SCANCODE != 0) {
-    consoletest::SCRIPT.waits.clear();
+  consoletest::script.pending.assign(records.begin(), records.end());
+  const InputRecord enter = consoletest::key_down(console::vk::kReturn, console::scan::kEnter, 13);
+  while (!consoletest::script.pending.empty() || console::SCANCODE != 0) {
+    consoletest::script.waits.clear();
     // Key-down only: once taken, it leaves nothing behind for another line.
-    if (consoletest::SCRIPT.later.empty()) consoletest::SCRIPT.later.push_back({enter});
-    console::READ_CONSOLE_LINE(INPUT);
+    if (consoletest::script.later.empty()) consoletest::script.later.push_back({enter});
+    console::read_console_line(INPUT);
     check_line(g);
     if (recording) {
-      FUZZ_CHECK(consoletest::SCREEN.cursor_x == console::CONSOLEX);
-      FUZZ_CHECK(consoletest::SCREEN.cursor_y == console::CONSOLEY);
+      FUZZ_CHECK(consoletest::screen.cursor_x == console::console_x);
+      FUZZ_CHECK(consoletest::screen.cursor_y == console::console_y);
     }
   }
 }
@@ -134,15 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // On the terminal screen.
   consoletest::attach(g.width, g.height, g.x, g.y);
-  console::posix::TERMSCREEN = console::posix::TerminalScreen{};
-  console::posix::TerminalScreen& s = console::posix::TERMSCREEN;
-  s.fd = dev_null();
-  s.width = g.width;
-  s.height = g.height;
-  s.cursor_x = g.x;
-  s.cursor_y = g.y;
-  console::ATTACH(*console::EVENTS, console::posix::terminal_screen());
+  const console::ScreenInfo start{g.width, g.height, g.x, g.y, 0x07};
+  console::attach(*console::events,
+                  console::posix::open_terminal_screen(dev_null(), false, false, start));
   read_lines(g, records, false);
-  console::posix::flush_screen();
+  console::posix::close_terminal_screen();
   return 0;
 }

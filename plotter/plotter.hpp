@@ -47,7 +47,7 @@ template <class Figure>
 
 template <class Figure>
 [[gnu::noinline]] void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
                                  graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
 

@@ -2,39 +2,15 @@
 // What the console service needs from a platform: a source of console input
 // event records and a character-cell screen. The keyboard logic, the line
 // editor and WRITECHAR are written once over these two; each platform turns
-// its own input and output into them (console_<platform>.cpp).
+// its own input and output into them (backend_<platform>.cpp).
 #include <cstdint>
+
+#include "services/console/keycodes.hpp"
 
 namespace console {
 
 // Kinds of console input events.
 enum class EventKind : std::uint8_t { key, mouse, window_size, menu, focus };
-
-// Control-key state bits of a key event.
-inline constexpr std::uint32_t CS_RIGHT_ALT = 0x1;
-inline constexpr std::uint32_t CS_LEFT_ALT = 0x2;
-inline constexpr std::uint32_t CS_RIGHT_CTRL = 0x4;
-inline constexpr std::uint32_t CS_LEFT_CTRL = 0x8;
-inline constexpr std::uint32_t CS_SHIFT = 0x10;
-inline constexpr std::uint32_t CS_NUMLOCK = 0x20;
-inline constexpr std::uint32_t CS_SCROLLLOCK = 0x40;
-inline constexpr std::uint32_t CS_CAPSLOCK = 0x80;
-inline constexpr std::uint32_t CS_ENHANCED = 0x100;
-inline constexpr std::uint32_t CS_ALT = CS_RIGHT_ALT | CS_LEFT_ALT;
-inline constexpr std::uint32_t CS_CTRL = CS_RIGHT_CTRL | CS_LEFT_CTRL;
-
-// Virtual keys the service looks at.
-namespace vk {
-inline constexpr std::uint16_t RETURN = 0x0D;
-inline constexpr std::uint16_t SHIFT = 0x10;
-inline constexpr std::uint16_t CONTROL = 0x11;
-inline constexpr std::uint16_t MENU = 0x12;  // Alt
-inline constexpr std::uint16_t CAPITAL = 0x14;
-inline constexpr std::uint16_t NUMPAD0 = 0x60;
-inline constexpr std::uint16_t NUMPAD9 = 0x69;
-inline constexpr std::uint16_t NUMLOCK = 0x90;
-inline constexpr std::uint16_t SCROLL = 0x91;
-}  // namespace vk
 
 // One console input event, with what a console key event carries.
 struct InputRecord {
@@ -79,16 +55,17 @@ struct Screen {
   bool (*changed)(ScreenInfo& info);
 };
 
-// The console the service works on, bound by ATTACH.
-extern const EventSource* EVENTS;
-extern const Screen* SCREEN;
+// The console the service works on, bound by attach (state.cpp).
+extern const EventSource* events;
+extern const Screen* screen;
 
-// Binds the service to a console and sets its state from the screen: the
-// remembered cursor, TEXTATTR and the text window; clears the Alt-number
-// entry; binds INPUT to the line editor and OUTPUT to WRITECHAR.
-void ATTACH(const EventSource& events, const Screen& screen);
+// unit.cpp: binds the service to a console and sets its state from the
+// screen: the remembered cursor, TEXTATTR and the text window; clears the
+// Alt-number entry; binds INPUT to the line editor and OUTPUT to WRITECHAR.
+void attach(const EventSource& source, const Screen& cells);
 
-// The platform's console, opened by the console unit at start-up.
+// The platform's console, opened by the console unit at start-up;
+// backend_<platform>.cpp.
 namespace backend {
 
 enum class OpenResult { ok, no_handle, no_info };

@@ -1,6 +1,6 @@
 #pragma once
 // Console service: keyboard polling, READKEY, and the line editor that
-// serves INPUT. Main thread only.
+// serves INPUT. Main thread only. The state is defined in state.cpp.
 #include <cstdint>
 
 #include "services/runtime/textfile.hpp"
@@ -8,9 +8,9 @@
 
 namespace console {
 
-// Start-up: binds INPUT to the line editor and OUTPUT to direct console
-// writes; finalisation gives the terminal back as it was.
-extern const runtime::Unit CONSOLE_UNIT;
+// unit.cpp. Start-up binds INPUT to the line editor and OUTPUT to direct
+// console writes; finalisation gives the terminal back as it was.
+extern const runtime::Unit kConsoleUnit;
 
 // Key state.
 extern std::uint8_t SCANCODE;    // one-key buffer, 0 = empty
@@ -18,6 +18,7 @@ extern bool SPECIALKEY;          // buffered key is extended: READKEY gives 0 fi
 extern bool DOINGNUMCHARS;       // Alt-number entry in progress
 extern std::uint8_t DOINGNUMCODE;
 
+// keyboard.cpp.
 // True when a keystroke is waiting; never blocks.
 bool KEYPRESSED();
 // Waits for a keystroke and takes it; an extended key gives 0, then its code.
@@ -34,18 +35,18 @@ std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
 struct TextWindow {
   int left = 1, top = 1, right = 80, bottom = 25;
 };
-extern TextWindow WINDOW;        // the whole screen
-extern int CURSORX, CURSORY;     // the editor cursor
-extern int CONSOLEX, CONSOLEY;   // where this service last put the console cursor
-extern std::uint16_t TEXTATTR;   // attribute of echoed characters
-extern bool CHECKEOF;            // Ctrl+Z ends input (never set here)
+extern TextWindow text_window;       // the whole screen
+extern int cursor_x, cursor_y;       // the editor cursor
+extern int console_x, console_y;     // where this service last put the console cursor
+extern std::uint16_t TEXTATTR;       // attribute of echoed characters
 
+// output.cpp.
 // Echoes one character at the editor cursor: 7 nothing, 8 left (not past
 // the left edge), 10 down, 13 to the left edge, anything else one cell;
 // then wraps and scrolls the window.
 void WRITECHAR(std::uint8_t c);
 // Puts the console cursor at the editor cursor and remembers it there.
-void PLACE_CURSOR();
+void place_cursor();
 // Writes `c` as one cell at the editor cursor whatever its code, then wraps
 // and scrolls as WRITECHAR does.
 void write_cell_char(std::uint8_t c);
@@ -56,11 +57,11 @@ void cursor_back();
 // text window becomes the screen's new size and the remembered cursor is
 // where the screen's cursor now is. True when there was one.
 bool sync_screen();
-
-// The read function of INPUT: edits one line on the console and leaves it
-// in the buffer followed by 13 10.
-void READ_CONSOLE_LINE(runtime::TEXTREC& f);
 // The write function of OUTPUT: the buffer goes through WRITECHAR.
-void WRITE_CONSOLE(runtime::TEXTREC& f);
+void write_console(runtime::TEXTREC& f);
+
+// lineedit.cpp. The read function of INPUT: edits one line on the console
+// and leaves it in the buffer followed by 13 10.
+void read_console_line(runtime::TEXTREC& f);
 
 }  // namespace console

@@ -1,23 +1,24 @@
 // Key polling over the console's input event records.
 #include "services/console/backend.hpp"
 #include "services/console/console.hpp"
+#include "services/console/keycodes.hpp"
 
 namespace console {
 namespace {
 
 bool is_lock_or_modifier(std::uint16_t key) {
-  return key == vk::SHIFT || key == vk::CONTROL || key == vk::MENU || key == vk::CAPITAL ||
-         key == vk::NUMLOCK || key == vk::SCROLL;
+  return key == vk::kShift || key == vk::kControl || key == vk::kMenu || key == vk::kCapital ||
+         key == vk::kNumLock || key == vk::kScroll;
 }
 
-bool is_keypad_digit(std::uint16_t key) { return key >= vk::NUMPAD0 && key <= vk::NUMPAD9; }
+bool is_keypad_digit(std::uint16_t key) { return key >= vk::kNumpad0 && key <= vk::kNumpad9; }
 
 // Buffers a key-down event; true when it is a keystroke.
 bool buffer_key(const InputRecord& r) {
-  if (r.character != 0 && (r.control_state & (CS_ENHANCED | CS_LEFT_ALT)) == 0) {
+  if (r.character != 0 && (r.control_state & (kEnhancedKey | kLeftAltPressed)) == 0) {
     SCANCODE = r.character;
     SPECIALKEY = false;
-  } else if (r.character == 13 && r.virtual_key == vk::RETURN) {
+  } else if (r.character == 13 && r.virtual_key == vk::kReturn) {
     // Enter on the keypad, and Enter with the left Alt key held.
     SCANCODE = 13;
     SPECIALKEY = false;
@@ -25,7 +26,7 @@ bool buffer_key(const InputRecord& r) {
     SPECIALKEY = true;
     SCANCODE = REMAPSCANCODE(r.scan_code, r.control_state, r.virtual_key);
   }
-  if (is_keypad_digit(r.virtual_key) && (r.control_state & CS_ALT) != 0) {
+  if (is_keypad_digit(r.virtual_key) && (r.control_state & kAltPressed) != 0) {
     // The digit belongs to an Alt-number entry.
     SCANCODE = 0;
     SPECIALKEY = false;
@@ -45,13 +46,13 @@ bool buffer_key(const InputRecord& r) {
 bool KEYPRESSED() {
   if (SCANCODE != 0) return true;
   InputRecord r;
-  while (EVENTS->has_pending()) {
-    if (!EVENTS->read(r)) break;
+  while (events->has_pending()) {
+    if (!events->read(r)) break;
     if (r.kind != EventKind::key) continue;
     if (r.key_down) {
       if (is_lock_or_modifier(r.virtual_key)) continue;
       if (buffer_key(r)) return true;
-    } else if (r.virtual_key == vk::MENU && DOINGNUMCHARS && DOINGNUMCODE > 0) {
+    } else if (r.virtual_key == vk::kMenu && DOINGNUMCHARS && DOINGNUMCODE > 0) {
       // Alt released after an Alt-number entry; SPECIALKEY was cleared by
       // the entry's digits.
       SCANCODE = DOINGNUMCODE;
@@ -66,7 +67,7 @@ bool KEYPRESSED() {
 std::uint8_t READKEY() {
   // The wait comes before every poll, also with a key already buffered.
   do {
-    EVENTS->wait(1000);
+    events->wait(1000);
   } while (!KEYPRESSED());
   return take_key();
 }
@@ -83,44 +84,53 @@ std::uint8_t take_key() {
 
 std::uint8_t REMAPSCANCODE(std::uint16_t scan_code, std::uint32_t control_state,
                            std::uint16_t virtual_key) {
-  const auto scan = static_cast<std::uint8_t>(scan_code);
-  const auto plus = [scan](int n) { return static_cast<std::uint8_t>(scan + n); };
-  const bool f1_to_f10 = scan >= 0x3B && scan <= 0x44;
-  const bool f11_f12 = scan == 0x57 || scan == 0x58;
+  const auto code = static_cast<std::uint8_t>(scan_code);
+  // The code of the key `code` in a range of keys whose first key is
+  // `first_key` and whose first code is `first`.
+  const auto in_range = [code](std::uint8_t first_key, std::uint8_t first) {
+    return static_cast<std::uint8_t>(first + (code - first_key));
+  };
+  const bool f1_to_f10 = code >= scan::kF1 && code <= scan::kF10;
+  const bool f11_f12 = code == scan::kF11 || code == scan::kF12;
 
-  if ((control_state & CS_ALT) != 0) {
+  if ((control_state & kAltPressed) != 0) {
     if (is_keypad_digit(virtual_key)) {
       DOINGNUMCHARS = true;
-      DOINGNUMCODE = static_cast<std::uint8_t>(DOINGNUMCODE * 10 + (virtual_key - vk::NUMPAD0));
+      DOINGNUMCODE = static_cast<std::uint8_t>(DOINGNUMCODE * 10 + (virtual_key - vk::kNumpad0));
     }
-    if (scan >= 0x02 && scan <= 0x0D) return plus(0x76);
-    if (scan == 0x1C) return 0xA6;
-    if (scan == 0x35) return 0xA4;
-    if (f1_to_f10) return plus(0x2D);
-    if ((scan >= 0x47 && scan <= 0x49) || scan == 0x4B || scan == 0x4D ||
-        (scan >= 0x4F && scan <= 0x53))
-      return plus(0x50);
-    if (f11_f12) return plus(0x34);
-    return scan;
+    if (code >= scan::k1 && code <= scan::kEquals) return in_range(scan::k1, ext::kAlt1);
+    if (code == scan::kEnter) return ext::kAltEnter;
+    if (code == scan::kSlash) return ext::kAltKeypadSlash;
+    if (f1_to_f10) return in_range(scan::kF1, ext::kAltF1);
+    // The cursor and editing keys; keypad 5, - and + keep their codes.
+    if ((code >= scan::kHome && code <= scan::kPageUp) || code == scan::kLeft ||
+        code == scan::kRight || (code >= scan::kEnd && code <= scan::kDelete))
+      return in_range(scan::kHome, ext::kAltHome);
+    if (f11_f12) return in_range(scan::kF11, ext::kAltF11);
+    return code;
   }
-  if ((control_state & CS_CTRL) != 0) {
-    static constexpr std::uint8_t CTRL_EDIT[] = {0x77, 0x8D, 0x84, 0x8E, 0x73, 0x8F, 0x74,
-                                                 0x4E, 0x75, 0x91, 0x76, 0x92, 0x93};
-    if (scan == 0x0F) return 0x94;
-    if (scan == 0x35) return 0x95;
-    if (scan == 0x37) return 0x96;
-    if (f1_to_f10) return plus(0x23);
-    if (scan >= 0x47 && scan <= 0x53) return CTRL_EDIT[scan - 0x47];
-    if (f11_f12) return plus(0x32);
-    return scan;
+  if ((control_state & kCtrlPressed) != 0) {
+    // From Home to Delete in scan-code order.
+    static constexpr std::uint8_t kCtrlKeypad[] = {
+        ext::kCtrlHome,  ext::kCtrlUp,       ext::kCtrlPageUp,   ext::kCtrlKeypadMinus,
+        ext::kCtrlLeft,  ext::kCtrlKeypad5,  ext::kCtrlRight,    ext::kCtrlKeypadPlus,
+        ext::kCtrlEnd,   ext::kCtrlDown,     ext::kCtrlPageDown, ext::kCtrlInsert,
+        ext::kCtrlDelete};
+    if (code == scan::kTab) return ext::kCtrlTab;
+    if (code == scan::kSlash) return ext::kCtrlKeypadSlash;
+    if (code == scan::kKeypadStar) return ext::kCtrlKeypadStar;
+    if (f1_to_f10) return in_range(scan::kF1, ext::kCtrlF1);
+    if (code >= scan::kHome && code <= scan::kDelete) return kCtrlKeypad[code - scan::kHome];
+    if (f11_f12) return in_range(scan::kF11, ext::kCtrlF11);
+    return code;
   }
-  if ((control_state & CS_SHIFT) != 0) {
-    if (f1_to_f10) return plus(0x19);
-    if (f11_f12) return plus(0x30);
-    return scan;
+  if ((control_state & kShiftPressed) != 0) {
+    if (f1_to_f10) return in_range(scan::kF1, ext::kShiftF1);
+    if (f11_f12) return in_range(scan::kF11, ext::kShiftF11);
+    return code;
   }
-  if (f11_f12) return plus(0x2E);
-  return scan;
+  if (f11_f12) return in_range(scan::kF11, ext::kF11);
+  return code;
 }
 
 }  // namespace console

@@ -3,12 +3,14 @@
 
 #include <cstring>
 
+#include "services/console/keycodes.hpp"
+
 namespace console::keydecode {
 namespace {
 
-constexpr unsigned char ESC = 0x1B;
+constexpr unsigned char kEsc = 0x1B;
 // A CSI or SS3 with more parameter bytes than this is no key of ours.
-constexpr std::size_t MAX_PARAMS = 32;
+constexpr std::size_t kMaxParams = 32;
 
 struct KeyCode {
   std::uint16_t vk;
@@ -16,14 +18,18 @@ struct KeyCode {
   bool enhanced;
 };
 
-constexpr KeyCode K_UP{0x26, 0x48, true}, K_DOWN{0x28, 0x50, true}, K_RIGHT{0x27, 0x4D, true},
-    K_LEFT{0x25, 0x4B, true}, K_HOME{0x24, 0x47, true}, K_END{0x23, 0x4F, true},
-    K_PGUP{0x21, 0x49, true}, K_PGDN{0x22, 0x51, true}, K_INS{0x2D, 0x52, true},
-    K_DEL{0x2E, 0x53, true}, K_CLEAR{0x0C, 0x4C, false};
+// The grey cursor and editing keys, and keypad 5 without Num Lock.
+constexpr KeyCode kUp{vk::kUp, scan::kUp, true}, kDown{vk::kDown, scan::kDown, true},
+    kRight{vk::kRight, scan::kRight, true}, kLeft{vk::kLeft, scan::kLeft, true},
+    kHome{vk::kHome, scan::kHome, true}, kEnd{vk::kEnd, scan::kEnd, true},
+    kPageUp{vk::kPageUp, scan::kPageUp, true}, kPageDown{vk::kPageDown, scan::kPageDown, true},
+    kInsert{vk::kInsert, scan::kInsert, true}, kDelete{vk::kDelete, scan::kDelete, true},
+    kClear{vk::kClear, scan::kKeypad5, false};
 
 KeyCode function_key(int n) {  // F1..F12
-  if (n <= 10) return {static_cast<std::uint16_t>(0x70 + n - 1), static_cast<std::uint8_t>(0x3B + n - 1), false};
-  return {static_cast<std::uint16_t>(0x70 + n - 1), static_cast<std::uint8_t>(n == 11 ? 0x57 : 0x58), false};
+  const auto v = static_cast<std::uint16_t>(vk::kF1 + n - 1);
+  if (n <= 10) return {v, static_cast<std::uint8_t>(scan::kF1 + n - 1), false};
+  return {v, n == 11 ? scan::kF11 : scan::kF12, false};
 }
 
 InputRecord key(KeyCode k, std::uint32_t state = 0, std::uint8_t ch = 0) {
@@ -33,7 +39,7 @@ InputRecord key(KeyCode k, std::uint32_t state = 0, std::uint8_t ch = 0) {
   r.virtual_key = k.vk;
   r.scan_code = k.scan;
   r.character = ch;
-  r.control_state = state | (k.enhanced ? CS_ENHANCED : 0);
+  r.control_state = state | (k.enhanced ? kEnhancedKey : 0);
   return r;
 }
 
@@ -42,9 +48,9 @@ std::uint32_t modifiers(long m) {
   if (m < 2) return 0;
   const long bits = m - 1;
   std::uint32_t s = 0;
-  if (bits & 1) s |= CS_SHIFT;
-  if (bits & (2 | 8)) s |= CS_LEFT_ALT;
-  if (bits & 4) s |= CS_LEFT_CTRL;
+  if (bits & 1) s |= kShiftPressed;
+  if (bits & (2 | 8)) s |= kLeftAltPressed;
+  if (bits & 4) s |= kLeftCtrlPressed;
   return s;
 }
 
@@ -64,7 +70,7 @@ std::size_t set_kind(Item& item, Item::Kind kind, std::size_t taken) {
 // Esc followed by a byte that starts no complete sequence: Alt and that byte.
 std::size_t alt_char(Item& item, unsigned char c) {
   InputRecord r = key_for_char(c);
-  r.control_state |= CS_LEFT_ALT;
+  r.control_state |= kLeftAltPressed;
   return set_key(item, r, 2);
 }
 
@@ -116,12 +122,12 @@ Params parse_params(const unsigned char* p, std::size_t n) {
 // Key named by the number of a CSI ... ~ sequence.
 bool tilde_key(long n, KeyCode& k) {
   switch (n) {
-    case 1: case 7: k = K_HOME; return true;
-    case 2: k = K_INS; return true;
-    case 3: k = K_DEL; return true;
-    case 4: case 8: k = K_END; return true;
-    case 5: k = K_PGUP; return true;
-    case 6: k = K_PGDN; return true;
+    case 1: case 7: k = kHome; return true;
+    case 2: k = kInsert; return true;
+    case 3: k = kDelete; return true;
+    case 4: case 8: k = kEnd; return true;
+    case 5: k = kPageUp; return true;
+    case 6: k = kPageDown; return true;
     case 11: case 12: case 13: case 14: case 15: k = function_key(static_cast<int>(n - 10)); return true;
     case 17: case 18: case 19: case 20: case 21: k = function_key(static_cast<int>(n - 11)); return true;
     case 23: case 24: k = function_key(static_cast<int>(n - 12)); return true;
@@ -132,13 +138,13 @@ bool tilde_key(long n, KeyCode& k) {
 // Keys of a final letter shared by CSI and SS3 (cursor keys, F1..F4).
 bool letter_key(unsigned char final, KeyCode& k) {
   switch (final) {
-    case 'A': k = K_UP; return true;
-    case 'B': k = K_DOWN; return true;
-    case 'C': k = K_RIGHT; return true;
-    case 'D': k = K_LEFT; return true;
-    case 'H': k = K_HOME; return true;
-    case 'F': k = K_END; return true;
-    case 'E': case 'G': k = K_CLEAR; return true;  // keypad 5 (G: Linux console)
+    case 'A': k = kUp; return true;
+    case 'B': k = kDown; return true;
+    case 'C': k = kRight; return true;
+    case 'D': k = kLeft; return true;
+    case 'H': k = kHome; return true;
+    case 'F': k = kEnd; return true;
+    case 'E': case 'G': k = kClear; return true;  // keypad 5 (G: Linux console)
     case 'P': k = function_key(1); return true;
     case 'Q': k = function_key(2); return true;
     case 'R': k = function_key(3); return true;
@@ -150,10 +156,10 @@ bool letter_key(unsigned char final, KeyCode& k) {
 // rxvt: a b c d are the cursor keys with Shift after CSI, with Ctrl after SS3.
 bool rxvt_arrow(unsigned char final, KeyCode& k) {
   switch (final) {
-    case 'a': k = K_UP; return true;
-    case 'b': k = K_DOWN; return true;
-    case 'c': k = K_RIGHT; return true;
-    case 'd': k = K_LEFT; return true;
+    case 'a': k = kUp; return true;
+    case 'b': k = kDown; return true;
+    case 'c': k = kRight; return true;
+    case 'd': k = kLeft; return true;
     default: return false;
   }
 }
@@ -172,22 +178,22 @@ std::size_t interpret_csi(const Params& ps, unsigned char final, std::size_t tak
   }
   if (final == 'M' && ps.count == 3) return set_kind(item, Item::Kind::mouse, taken);
   if ((final == 'I' || final == 'O') && ps.count == 0) return set_kind(item, Item::Kind::focus, taken);
-  if (final == 'Z') return set_key(item, key({0x09, 0x0F, false}, CS_SHIFT | modifiers(ps.at(1, 1)), 9), taken);
+  if (final == 'Z') return set_key(item, key({vk::kTab, scan::kTab, false}, kShiftPressed | modifiers(ps.at(1, 1)), 9), taken);
   if (letter_key(final, k)) return set_key(item, key(k, modifiers(ps.count >= 2 ? ps.at(1, 1) : 1)), taken);
-  if (rxvt_arrow(final, k)) return set_key(item, key(k, CS_SHIFT), taken);
+  if (rxvt_arrow(final, k)) return set_key(item, key(k, kShiftPressed), taken);
   if ((final == '~' || final == '^' || final == '$' || final == '@') && tilde_key(ps.at(0, 0), k)) {
     std::uint32_t s = 0;
     if (final == '~') s = modifiers(ps.at(1, 1));
-    if (final == '^' || final == '@') s |= CS_LEFT_CTRL;
-    if (final == '$' || final == '@') s |= CS_SHIFT;
+    if (final == '^' || final == '@') s |= kLeftCtrlPressed;
+    if (final == '$' || final == '@') s |= kShiftPressed;
     return set_key(item, key(k, s), taken);
   }
   return set_kind(item, Item::Kind::ignored, taken);  // bracketed paste marks and the like
 }
 
 std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Item& item) {
-  // p[0] p[1] = ESC [
-  if (n > 2 && p[2] == '[') {  // Linux console F1..F5: ESC [ [ A..E
+  // p[0] p[1] = kEsc [
+  if (n > 2 && p[2] == '[') {  // Linux console F1..F5: kEsc [ [ A..E
     if (n == 3) return complete ? alt_char(item, '[') : 0;
     if (p[3] >= 'A' && p[3] <= 'E') return set_key(item, key(function_key(p[3] - 'A' + 1)), 4);
     return alt_char(item, '[');
@@ -204,7 +210,7 @@ std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Ite
     return interpret_csi(parse_params(p + 2, i - 2), '$', i + 1, item);
   }
   while (i < n && p[i] >= 0x20 && p[i] <= 0x2F) ++i;
-  if (i - 2 > MAX_PARAMS) return alt_char(item, '[');
+  if (i - 2 > kMaxParams) return alt_char(item, '[');
   if (i == n) return complete ? alt_char(item, '[') : 0;
   const unsigned char final = p[i];
   if (final < 0x40 || final > 0x7E) return alt_char(item, '[');
@@ -212,7 +218,7 @@ std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Ite
 }
 
 std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Item& item) {
-  // p[0] p[1] = ESC O; some terminals put a modifier parameter in between.
+  // p[0] p[1] = kEsc O; some terminals put a modifier parameter in between.
   std::size_t i = 2;
   while (i < n && ((p[i] >= '0' && p[i] <= '9') || p[i] == ';') && i - 2 < 8) ++i;
   if (i == n) return complete ? alt_char(item, 'O') : 0;
@@ -223,27 +229,30 @@ std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Ite
   const std::size_t taken = i + 1;
   KeyCode k{};
   if (letter_key(final, k)) return set_key(item, key(k, mods), taken);
-  if (rxvt_arrow(final, k)) return set_key(item, key(k, CS_LEFT_CTRL), taken);
+  if (rxvt_arrow(final, k)) return set_key(item, key(k, kLeftCtrlPressed), taken);
   if (final >= 'p' && final <= 'y') {  // application keypad digits
-    static constexpr std::uint8_t SCANS[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49};
+    static constexpr std::uint8_t kScans[] = {scan::kInsert, scan::kEnd,     scan::kDown,
+                                              scan::kPageDown, scan::kLeft, scan::kKeypad5,
+                                              scan::kRight,  scan::kHome,    scan::kUp,
+                                              scan::kPageUp};
     const int d = final - 'p';
-    return set_key(item, key({static_cast<std::uint16_t>(0x60 + d), SCANS[d], false}, mods,
+    return set_key(item, key({static_cast<std::uint16_t>(vk::kNumpad0 + d), kScans[d], false}, mods,
                              static_cast<std::uint8_t>('0' + d)), taken);
   }
   switch (final) {
-    case 'M': return set_key(item, key({0x0D, 0x1C, true}, mods, 13), taken);  // keypad Enter
-    case 'j': return set_key(item, key({0x6A, 0x37, false}, mods, '*'), taken);
-    case 'k': return set_key(item, key({0x6B, 0x4E, false}, mods, '+'), taken);
-    case 'm': return set_key(item, key({0x6D, 0x4A, false}, mods, '-'), taken);
-    case 'n': return set_key(item, key({0x6E, 0x53, false}, mods, '.'), taken);
-    case 'o': return set_key(item, key({0x6F, 0x35, true}, mods, '/'), taken);
+    case 'M': return set_key(item, key({vk::kReturn, scan::kEnter, true}, mods, 13), taken);  // keypad Enter
+    case 'j': return set_key(item, key({vk::kMultiply, scan::kKeypadStar, false}, mods, '*'), taken);
+    case 'k': return set_key(item, key({vk::kAdd, scan::kKeypadPlus, false}, mods, '+'), taken);
+    case 'm': return set_key(item, key({vk::kSubtract, scan::kKeypadMinus, false}, mods, '-'), taken);
+    case 'n': return set_key(item, key({vk::kDecimal, scan::kDelete, false}, mods, '.'), taken);
+    case 'o': return set_key(item, key({vk::kDivide, scan::kSlash, true}, mods, '/'), taken);
     default: return set_kind(item, Item::Kind::ignored, taken);
   }
 }
 
-// True when the `n` bytes are exactly ESC [ row ; col R.
+// True when the `n` bytes are exactly kEsc [ row ; col R.
 bool position_report(const unsigned char* p, std::size_t n, int& row, int& col) {
-  if (n < 6 || p[0] != ESC || p[1] != '[' || p[n - 1] != 'R') return false;
+  if (n < 6 || p[0] != kEsc || p[1] != '[' || p[n - 1] != 'R') return false;
   const Params ps = parse_params(p + 2, n - 3);
   for (std::size_t i = 2; i + 1 < n; ++i)
     if (!((p[i] >= '0' && p[i] <= '9') || p[i] == ';')) return false;
@@ -253,8 +262,23 @@ bool position_report(const unsigned char* p, std::size_t n, int& row, int& col) 
   return true;
 }
 
+bool is_report(Item::Kind kind) {
+  return kind == Item::Kind::position || kind == Item::Kind::mouse || kind == Item::Kind::focus;
+}
+
+// A key whose `n` bytes are exactly ESC [ row ; col R becomes that
+// cursor-position report.
+void key_as_position_report(const unsigned char* p, std::size_t n, Item& item) {
+  int row = 0, col = 0;
+  if (item.kind != Item::Kind::key || !position_report(p, n, row, col)) return;
+  item = Item{};
+  item.kind = Item::Kind::position;
+  item.row = row;
+  item.col = col;
+}
+
 std::size_t add_alt(std::size_t taken, Item& item) {
-  if (taken != 0 && item.kind == Item::Kind::key) item.key.control_state |= CS_LEFT_ALT;
+  if (taken != 0 && item.kind == Item::Kind::key) item.key.control_state |= kLeftAltPressed;
   return taken;
 }
 
@@ -262,21 +286,24 @@ std::size_t add_alt(std::size_t taken, Item& item) {
 
 std::size_t decode(const unsigned char* p, std::size_t n, bool complete, Item& item) {
   if (n == 0) return 0;
-  if (p[0] != ESC) return decode_char(p, n, complete, item);
-  if (n == 1) return complete ? set_key(item, key_for_char(ESC), 1) : 0;
+  if (p[0] != kEsc) return decode_char(p, n, complete, item);
+  if (n == 1) return complete ? set_key(item, key_for_char(kEsc), 1) : 0;
   switch (p[1]) {
     case '[':
       return decode_csi(p, n, complete, item);
     case 'O':
       return decode_ss3(p, n, complete, item);
-    case ESC:
+    case kEsc:
       // Esc Esc [ ... : Alt with a cursor or function key (rxvt, PuTTY).
       if (n == 2 && !complete) return 0;
       if (n > 2 && (p[2] == '[' || p[2] == 'O')) {
         const std::size_t k = decode(p + 1, n - 1, complete, item);
-        return k == 0 ? 0 : add_alt(k + 1, item);
+        if (k == 0) return 0;
+        // A report is never typed with Alt: the first Esc is a key of its own.
+        if (is_report(item.kind)) return set_key(item, key_for_char(kEsc), 1);
+        return add_alt(k + 1, item);
       }
-      return alt_char(item, ESC);
+      return alt_char(item, kEsc);
     default: {
       const std::size_t k = decode_char(p + 1, n - 1, complete, item);
       return k == 0 ? 0 : add_alt(k + 1, item);
@@ -290,24 +317,36 @@ InputRecord key_for_char(std::uint8_t c) {
     std::uint16_t vk;
     std::uint8_t scan;
   };
-  static constexpr Plain KEYS[] = {
-      {'`', '~', 0xC0, 0x29}, {'1', '!', '1', 0x02}, {'2', '@', '2', 0x03}, {'3', '#', '3', 0x04},
-      {'4', '$', '4', 0x05},  {'5', '%', '5', 0x06}, {'6', '^', '6', 0x07}, {'7', '&', '7', 0x08},
-      {'8', '*', '8', 0x09},  {'9', '(', '9', 0x0A}, {'0', ')', '0', 0x0B}, {'-', '_', 0xBD, 0x0C},
-      {'=', '+', 0xBB, 0x0D}, {'[', '{', 0xDB, 0x1A}, {']', '}', 0xDD, 0x1B}, {'\\', '|', 0xDC, 0x2B},
-      {';', ':', 0xBA, 0x27}, {'\'', '"', 0xDE, 0x28}, {',', '<', 0xBC, 0x33}, {'.', '>', 0xBE, 0x34},
-      {'/', '?', 0xBF, 0x35}, {' ', ' ', 0x20, 0x39},
+  static constexpr Plain kKeys[] = {
+      {'`', '~', vk::kGrave, scan::kGrave},     {'1', '!', '1', scan::k1},
+      {'2', '@', '2', scan::k2},                {'3', '#', '3', scan::k3},
+      {'4', '$', '4', scan::k4},                {'5', '%', '5', scan::k5},
+      {'6', '^', '6', scan::k6},                {'7', '&', '7', scan::k7},
+      {'8', '*', '8', scan::k8},                {'9', '(', '9', scan::k9},
+      {'0', ')', '0', scan::k0},                {'-', '_', vk::kMinus, scan::kMinus},
+      {'=', '+', vk::kEquals, scan::kEquals},   {'[', '{', vk::kLeftBracket, scan::kLeftBracket},
+      {']', '}', vk::kRightBracket, scan::kRightBracket},
+      {'\\', '|', vk::kBackslash, scan::kBackslash},
+      {';', ':', vk::kSemicolon, scan::kSemicolon}, {'\'', '"', vk::kQuote, scan::kQuote},
+      {',', '<', vk::kComma, scan::kComma},     {'.', '>', vk::kPeriod, scan::kPeriod},
+      {'/', '?', vk::kSlash, scan::kSlash},     {' ', ' ', vk::kSpace, scan::kSpace},
   };
-  static constexpr char ROWS[] = "qwertyuiop\0asdfghjkl\0zxcvbnm";
-  static constexpr std::uint8_t ROW_SCAN[] = {0x10, 0x1E, 0x2C};
+
+  static constexpr char kRows[] = "qwertyuiop\0asdfghjkl\0zxcvbnm";
+  static constexpr std::uint8_t kRowScan[] = {scan::kQ, scan::kA, scan::kZ};
 
   InputRecord r;
   r.kind = EventKind::key;
   r.key_down = true;
   r.character = c;
+  const auto set = [&r](std::uint16_t virtual_key, std::uint8_t scan_code, std::uint32_t state) {
+    r.virtual_key = virtual_key;
+    r.scan_code = scan_code;
+    r.control_state = state;
+  };
   const auto letter = [&r](char lower, std::uint32_t state) {
     int row = 0, col = 0;
-    for (const char* q = ROWS; *q != lower; ++q) {
+    for (const char* q = kRows; *q != lower; ++q) {
       if (*q == '\0') {
         ++row;
         col = 0;
@@ -316,36 +355,36 @@ InputRecord key_for_char(std::uint8_t c) {
       }
     }
     r.virtual_key = static_cast<std::uint16_t>(lower - 'a' + 'A');
-    r.scan_code = static_cast<std::uint16_t>(ROW_SCAN[row] + col);
+    r.scan_code = static_cast<std::uint16_t>(kRowScan[row] + col);
     r.control_state = state;
   };
 
   switch (c) {
-    case 8: case 127: r.character = 8; r.virtual_key = 0x08; r.scan_code = 0x0E; return r;
-    case 9: r.virtual_key = 0x09; r.scan_code = 0x0F; return r;
-    case 13: r.virtual_key = 0x0D; r.scan_code = 0x1C; return r;
-    case 27: r.virtual_key = 0x1B; r.scan_code = 0x01; return r;
-    case 0: r.virtual_key = '2'; r.scan_code = 0x03; r.control_state = CS_LEFT_CTRL; return r;
-    case 28: r.virtual_key = 0xDC; r.scan_code = 0x2B; r.control_state = CS_LEFT_CTRL; return r;
-    case 29: r.virtual_key = 0xDD; r.scan_code = 0x1B; r.control_state = CS_LEFT_CTRL; return r;
-    case 30: r.virtual_key = '6'; r.scan_code = 0x07; r.control_state = CS_LEFT_CTRL | CS_SHIFT; return r;
-    case 31: r.virtual_key = 0xBD; r.scan_code = 0x0C; r.control_state = CS_LEFT_CTRL | CS_SHIFT; return r;
+    case 8: case 127: r.character = 8; set(vk::kBack, scan::kBackspace, 0); return r;
+    case 9: set(vk::kTab, scan::kTab, 0); return r;
+    case 13: set(vk::kReturn, scan::kEnter, 0); return r;
+    case 27: set(vk::kEscape, scan::kEscape, 0); return r;
+    case 0: set('2', scan::k2, kLeftCtrlPressed); return r;
+    case 28: set(vk::kBackslash, scan::kBackslash, kLeftCtrlPressed); return r;
+    case 29: set(vk::kRightBracket, scan::kRightBracket, kLeftCtrlPressed); return r;
+    case 30: set('6', scan::k6, kLeftCtrlPressed | kShiftPressed); return r;
+    case 31: set(vk::kMinus, scan::kMinus, kLeftCtrlPressed | kShiftPressed); return r;
     default: break;
   }
   if (c < 27) {  // Ctrl+letter, Ctrl+J (10) included
-    letter(static_cast<char>('a' + c - 1), CS_LEFT_CTRL);
+    letter(static_cast<char>('a' + c - 1), kLeftCtrlPressed);
     return r;
   }
   if (c >= 'a' && c <= 'z') {
     letter(static_cast<char>(c), 0);
   } else if (c >= 'A' && c <= 'Z') {
-    letter(static_cast<char>(c - 'A' + 'a'), CS_SHIFT);
+    letter(static_cast<char>(c - 'A' + 'a'), kShiftPressed);
   } else {
-    for (const Plain& k : KEYS) {
+    for (const Plain& k : kKeys) {
       if (c == static_cast<std::uint8_t>(k.lower) || c == static_cast<std::uint8_t>(k.upper)) {
         r.virtual_key = k.vk;
         r.scan_code = k.scan;
-        r.control_state = (c == static_cast<std::uint8_t>(k.upper) && k.lower != k.upper) ? CS_SHIFT : 0;
+        r.control_state = (c == static_cast<std::uint8_t>(k.upper) && k.lower != k.upper) ? kShiftPressed : 0;
         break;
       }
     }
@@ -359,14 +398,14 @@ int make_records(const Item& item, InputRecord out[3]) {
       out[0] = item.key;
       out[1] = item.key;
       out[1].key_down = false;
-      if ((item.key.control_state & CS_ALT) == 0) return 2;
+      if ((item.key.control_state & kAltPressed) == 0) return 2;
       // A terminal tells no key releases; Alt goes up with its key.
       InputRecord alt;
       alt.kind = EventKind::key;
       alt.key_down = false;
-      alt.virtual_key = vk::MENU;
-      alt.scan_code = 0x38;
-      alt.control_state = item.key.control_state & ~(CS_ALT | CS_ENHANCED);
+      alt.virtual_key = vk::kMenu;
+      alt.scan_code = scan::kAlt;
+      alt.control_state = item.key.control_state & ~(kAltPressed | kEnhancedKey);
       out[2] = alt;
       return 3;
     }
@@ -383,7 +422,7 @@ int make_records(const Item& item, InputRecord out[3]) {
   }
 }
 
-std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::uint64_t now_ms) {
+std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::uint32_t now_ms) {
   const std::size_t n = size < room(d) ? size : room(d);
   if (n == 0) return 0;
   std::memcpy(d.bytes.data() + d.size, data, n);
@@ -392,26 +431,49 @@ std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::u
   return n;
 }
 
-bool next(Decoder& d, std::uint64_t now_ms, Item& item) {
+namespace {
+
+void cut(Decoder& d, std::size_t at, std::size_t n) {
+  std::memmove(d.bytes.data() + at, d.bytes.data() + at + n, d.size - at - n);
+  d.size -= n;
+}
+
+}  // namespace
+
+bool next(Decoder& d, std::uint32_t now_ms, Item& item) {
   if (d.size == 0) return false;
   // A full buffer cannot wait for the rest of a sequence.
-  const bool complete = now_ms - d.last_ms >= QUIET_MS || room(d) == 0;
-  std::size_t k = decode(d.bytes.data(), d.size, complete, item);
+  const bool complete = now_ms - d.last_ms >= kQuietMs || room(d) == 0;
+  const std::size_t k = decode(d.bytes.data(), d.size, complete, item);
   if (k == 0) return false;
   if (d.reports_owed > 0) {
     // A report the terminal owes us may look like F3 with modifiers.
-    int row = 0, col = 0;
-    if (item.kind == Item::Kind::key && position_report(d.bytes.data(), k, row, col)) {
-      item = Item{};
-      item.kind = Item::Kind::position;
-      item.row = row;
-      item.col = col;
-    }
+    key_as_position_report(d.bytes.data(), k, item);
     if (item.kind == Item::Kind::position) --d.reports_owed;
   }
-  std::memmove(d.bytes.data(), d.bytes.data() + k, d.size - k);
-  d.size -= k;
+  cut(d, 0, k);
   return true;
+}
+
+bool take_position_report(Decoder& d, int& row, int& col) {
+  for (std::size_t at = 0; at < d.size;) {
+    if (d.bytes[at] == kEsc && at + 1 < d.size && d.bytes[at + 1] == kEsc) {
+      ++at;  // an Esc typed just before the answer
+      continue;
+    }
+    Item item;
+    const std::size_t k = decode(d.bytes.data() + at, d.size - at, false, item);
+    if (k == 0) return false;  // what follows may still grow
+    key_as_position_report(d.bytes.data() + at, k, item);
+    if (item.kind == Item::Kind::position) {
+      row = item.row;
+      col = item.col;
+      cut(d, at, k);
+      return true;
+    }
+    at += k;
+  }
+  return false;
 }
 
 }  // namespace console::keydecode

@@ -17,7 +17,7 @@
 namespace console::keydecode {
 
 // How long a lone Esc, or the start of a sequence, waits for more bytes.
-inline constexpr std::uint32_t QUIET_MS = 50;
+inline constexpr std::uint32_t kQuietMs = 50;
 
 struct Item {
   enum class Kind : std::uint8_t { key, position, mouse, focus, ignored };
@@ -41,11 +41,12 @@ InputRecord key_for_char(std::uint8_t c);
 // give one record; the rest none. Returns the count (at most 3).
 int make_records(const Item& item, InputRecord out[3]);
 
-// Bytes waiting to be decoded, with the time the last of them came.
+// Bytes waiting to be decoded, with the time the last of them came. Times
+// are milliseconds of a clock that wraps at 2^32.
 struct Decoder {
   std::array<unsigned char, 256> bytes{};
   std::size_t size = 0;
-  std::uint64_t last_ms = 0;
+  std::uint32_t last_ms = 0;
   // Cursor-position reports asked for and not yet seen. While one is owed,
   // ESC [ 1 ; 2..16 R is that report, not a modified F3.
   unsigned reports_owed = 0;
@@ -53,15 +54,22 @@ struct Decoder {
 
 inline std::size_t room(const Decoder& d) { return d.bytes.size() - d.size; }
 // Appends as many of `data` as fit; returns the count.
-std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::uint64_t now_ms);
+std::size_t push(Decoder& d, const unsigned char* data, std::size_t size, std::uint32_t now_ms);
 // Takes the next item; false when there is none yet (no bytes, or the front
-// may still grow and the input has been quiet for less than QUIET_MS).
-bool next(Decoder& d, std::uint64_t now_ms, Item& item);
+// may still grow and the input has been quiet for less than kQuietMs).
+bool next(Decoder& d, std::uint32_t now_ms, Item& item);
+// Takes the first cursor-position report out of the bytes, wherever it
+// stands among the keys decided before it, which stay; false when there is
+// none yet. Asked for just now, ESC [ 1 ; 2..16 R is that report.
+bool take_position_report(Decoder& d, int& row, int& col);
 // Notes a cursor-position report asked for and not (yet) answered.
 inline void expect_position_report(Decoder& d) {
   if (d.reports_owed < 8) ++d.reports_owed;
 }
-// When undecided bytes will be decided without more input.
-inline std::uint64_t decide_at(const Decoder& d) { return d.last_ms + QUIET_MS; }
+// Milliseconds until undecided bytes are decided without more input.
+inline std::uint32_t ms_until_decided(const Decoder& d, std::uint32_t now_ms) {
+  const std::uint32_t quiet = now_ms - d.last_ms;
+  return quiet >= kQuietMs ? 0 : kQuietMs - quiet;
+}
 
 }  // namespace console::keydecode

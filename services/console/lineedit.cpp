@@ -7,12 +7,13 @@
 // now is.
 #include "services/console/backend.hpp"
 #include "services/console/console.hpp"
+#include "services/console/keycodes.hpp"
 
 namespace console {
 namespace {
 
 // Room for the line in the 256-byte buffer, less 2 for the line end.
-constexpr int MAX_LINE = 254;
+constexpr int kMaxLine = 254;
 
 struct Line {
   char* text;
@@ -22,10 +23,10 @@ struct Line {
 
 void show(char c) { write_cell_char(static_cast<std::uint8_t>(c)); }
 
-void backspace(Line& l) {
+void BACKSPACE(Line& l) {
   if (l.len == 0 || l.pos != l.len) return;
   cursor_back();
-  SCREEN->write_cell(CURSORX - 1, CURSORY - 1, ' ', TEXTATTR);
+  screen->write_cell(cursor_x - 1, cursor_y - 1, ' ', TEXTATTR);
   --l.len;
   --l.pos;
 }
@@ -36,19 +37,19 @@ void to_end(Line& l) {
 
 void extended_key(Line& l, std::uint8_t code) {
   switch (code) {
-    case 0x47:  // Home
+    case ext::kHome:
       for (; l.pos > 0; --l.pos) cursor_back();
       break;
-    case 0x4B:  // Left
+    case ext::kLeft:
       if (l.pos > 0) {
         --l.pos;
         cursor_back();
       }
       break;
-    case 0x4D:  // Right
+    case ext::kRight:
       if (l.pos < l.len) show(l.text[l.pos++]);
       break;
-    case 0x4F:  // End
+    case ext::kEnd:
       to_end(l);
       break;
     default:
@@ -60,7 +61,7 @@ void extended_key(Line& l, std::uint8_t code) {
 // is at the left edge, with the cursor back at the edit position.
 void redraw(const Line& l) {
   if (l.len == 0) return;
-  if (CURSORX != WINDOW.left) {
+  if (cursor_x != text_window.left) {
     WRITECHAR(13);
     WRITECHAR(10);
   }
@@ -71,10 +72,10 @@ void redraw(const Line& l) {
 // READKEY, taking in changes of the screen while it waits.
 std::uint8_t read_key(const Line& l) {
   for (;;) {
-    EVENTS->wait(1000);
+    events->wait(1000);
     if (sync_screen()) {
       redraw(l);
-      PLACE_CURSOR();
+      place_cursor();
     }
     if (KEYPRESSED()) return take_key();
   }
@@ -82,14 +83,14 @@ std::uint8_t read_key(const Line& l) {
 
 }  // namespace
 
-void READ_CONSOLE_LINE(runtime::TEXTREC& f) {
+void read_console_line(runtime::TEXTREC& f) {
   Line l{f.buffer.data()};
   sync_screen();
-  CURSORX = CONSOLEX + 1;
-  CURSORY = CONSOLEY + 1;
+  cursor_x = console_x + 1;
+  cursor_y = console_y + 1;
   for (;;) {
     if (l.pos > l.len) l.len = l.pos;
-    PLACE_CURSOR();
+    place_cursor();
     const std::uint8_t c = read_key(l);
     switch (c) {
       case 13:
@@ -99,24 +100,24 @@ void READ_CONSOLE_LINE(runtime::TEXTREC& f) {
         l.text[l.len + 1] = 10;
         f.bufpos = 0;
         f.bufend = static_cast<std::size_t>(l.len) + 2;
-        PLACE_CURSOR();
+        place_cursor();
         return;
       case 8:
       case 19:  // Ctrl+S
-        backspace(l);
+        BACKSPACE(l);
         break;
       case 25:  // Ctrl+Y
       case 27:  // Esc
         to_end(l);
-        while (l.len > 0) backspace(l);
+        while (l.len > 0) BACKSPACE(l);
         break;
-      case 26:  // Ctrl+Z: end of input only when CHECKEOF is set
+      case 26:  // Ctrl+Z: these programs never take it for the end of input
         break;
       case 0:
         extended_key(l, READKEY());
         break;
       default:
-        if (l.pos < MAX_LINE) {
+        if (l.pos < kMaxLine) {
           l.text[l.pos++] = static_cast<char>(c);
           show(static_cast<char>(c));
         }

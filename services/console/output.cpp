@@ -6,14 +6,14 @@ namespace console {
 namespace {
 
 void wrap_and_scroll() {
-  if (CURSORX > WINDOW.right) {
-    CURSORX = WINDOW.left;
-    ++CURSORY;
+  if (cursor_x > text_window.right) {
+    cursor_x = text_window.left;
+    ++cursor_y;
   }
-  while (CURSORY > WINDOW.bottom) {
-    SCREEN->scroll_up(WINDOW.left - 1, WINDOW.top - 1, WINDOW.right - 1, WINDOW.bottom - 1,
-                      TEXTATTR);
-    --CURSORY;
+  while (cursor_y > text_window.bottom) {
+    const TextWindow& w = text_window;
+    screen->scroll_up(w.left - 1, w.top - 1, w.right - 1, w.bottom - 1, TEXTATTR);
+    --cursor_y;
   }
 }
 
@@ -24,13 +24,13 @@ void WRITECHAR(std::uint8_t c) {
     case 7:
       return;
     case 8:
-      if (CURSORX > WINDOW.left) --CURSORX;
+      if (cursor_x > text_window.left) --cursor_x;
       break;
     case 10:
-      ++CURSORY;
+      ++cursor_y;
       break;
     case 13:
-      CURSORX = WINDOW.left;
+      cursor_x = text_window.left;
       break;
     default:
       write_cell_char(c);
@@ -40,47 +40,47 @@ void WRITECHAR(std::uint8_t c) {
 }
 
 void write_cell_char(std::uint8_t c) {
-  SCREEN->write_cell(CURSORX - 1, CURSORY - 1, c, TEXTATTR);
-  ++CURSORX;
+  screen->write_cell(cursor_x - 1, cursor_y - 1, c, TEXTATTR);
+  ++cursor_x;
   wrap_and_scroll();
 }
 
 void cursor_back() {
-  if (CURSORX > WINDOW.left) {
-    --CURSORX;
-  } else if (CURSORY > WINDOW.top) {
-    CURSORX = WINDOW.right;
-    --CURSORY;
+  if (cursor_x > text_window.left) {
+    --cursor_x;
+  } else if (cursor_y > text_window.top) {
+    cursor_x = text_window.right;
+    --cursor_y;
   }
 }
 
-void PLACE_CURSOR() {
-  CONSOLEX = CURSORX - 1;
-  CONSOLEY = CURSORY - 1;
-  SCREEN->set_cursor(CONSOLEX, CONSOLEY);
+void place_cursor() {
+  console_x = cursor_x - 1;
+  console_y = cursor_y - 1;
+  screen->set_cursor(console_x, console_y);
 }
 
 bool sync_screen() {
   ScreenInfo info;
-  if (SCREEN == nullptr || SCREEN->changed == nullptr || !SCREEN->changed(info)) return false;
-  if (info.width > 0) WINDOW.right = info.width;
-  if (info.height > 0) WINDOW.bottom = info.height;
+  if (screen == nullptr || screen->changed == nullptr || !screen->changed(info)) return false;
+  if (info.width > 0) text_window.right = info.width;
+  if (info.height > 0) text_window.bottom = info.height;
   const auto clamp = [](int v, int hi) { return v < 0 ? 0 : v > hi ? hi : v; };
-  CONSOLEX = clamp(info.cursor_x, WINDOW.right - 1);
-  CONSOLEY = clamp(info.cursor_y, WINDOW.bottom - 1);
-  CURSORX = CONSOLEX + 1;
-  CURSORY = CONSOLEY + 1;
+  console_x = clamp(info.cursor_x, text_window.right - 1);
+  console_y = clamp(info.cursor_y, text_window.bottom - 1);
+  cursor_x = console_x + 1;
+  cursor_y = console_y + 1;
   return true;
 }
 
-void WRITE_CONSOLE(runtime::TEXTREC& f) {
+void write_console(runtime::TEXTREC& f) {
   if (f.bufpos == 0) return;
   sync_screen();
-  CURSORX = CONSOLEX + 1;
-  CURSORY = CONSOLEY + 1;
+  cursor_x = console_x + 1;
+  cursor_y = console_y + 1;
   for (std::size_t i = 0; i < f.bufpos; ++i) WRITECHAR(static_cast<std::uint8_t>(f.buffer[i]));
   f.bufpos = 0;
-  PLACE_CURSOR();
+  place_cursor();
 }
 
 }  // namespace console

@@ -1,4 +1,4 @@
-// The console service's process-wide state, in one place. Main thread only.
+// The console service's state that its files share. Main thread only.
 #include "services/console/backend.hpp"
 #include "services/console/console.hpp"
 
@@ -9,11 +9,10 @@ bool SPECIALKEY = false;
 bool DOINGNUMCHARS = false;
 std::uint8_t DOINGNUMCODE = 0;
 
-TextWindow WINDOW;
-int CURSORX = 1, CURSORY = 1;
-int CONSOLEX = 0, CONSOLEY = 0;
+TextWindow text_window;
+int cursor_x = 1, cursor_y = 1;
+int console_x = 0, console_y = 0;
 std::uint16_t TEXTATTR = 0x07;
-bool CHECKEOF = false;
 
 namespace {
 
@@ -21,11 +20,11 @@ namespace {
 bool nothing_pending() { return false; }
 bool read_nothing(InputRecord&) { return false; }
 void wait_nothing(std::uint32_t) {}
-const EventSource NO_EVENTS{nothing_pending, read_nothing, wait_nothing};
+constexpr EventSource kNoEvents{nothing_pending, read_nothing, wait_nothing};
 
 }  // namespace
 
-const EventSource* EVENTS = &NO_EVENTS;
-const Screen* SCREEN = nullptr;
+const EventSource* events = &kNoEvents;
+const Screen* screen = nullptr;
 
 }  // namespace console

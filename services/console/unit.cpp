@@ -26,29 +26,29 @@ void init_console() {
     case backend::OpenResult::no_info:
       fail("No way to get console screen buffer info");
   }
-  ATTACH(*c.events, *c.screen);
+  attach(*c.events, *c.screen);
 }
 
 void fini_console() { backend::close(); }
 
 }  // namespace
 
-const runtime::Unit CONSOLE_UNIT{"console", init_console, fini_console};
+const runtime::Unit kConsoleUnit{"console", init_console, fini_console};
 
-void ATTACH(const EventSource& events, const Screen& screen) {
-  EVENTS = &events;
-  SCREEN = &screen;
+void attach(const EventSource& source, const Screen& cells) {
+  events = &source;
+  screen = &cells;
 
   ScreenInfo info;
-  if (!screen.info(info)) info = ScreenInfo{};
-  WINDOW = TextWindow{1, 1, info.width > 0 ? info.width : 80, info.height > 0 ? info.height : 25};
+  if (!cells.info(info)) info = ScreenInfo{};
+  text_window = TextWindow{1, 1, info.width > 0 ? info.width : 80,
+                           info.height > 0 ? info.height : 25};
   const auto clamp = [](int v, int hi) { return v < 0 ? 0 : v > hi ? hi : v; };
-  CONSOLEX = clamp(info.cursor_x, WINDOW.right - 1);
-  CONSOLEY = clamp(info.cursor_y, WINDOW.bottom - 1);
-  CURSORX = CONSOLEX + 1;
-  CURSORY = CONSOLEY + 1;
+  console_x = clamp(info.cursor_x, text_window.right - 1);
+  console_y = clamp(info.cursor_y, text_window.bottom - 1);
+  cursor_x = console_x + 1;
+  cursor_y = console_y + 1;
   TEXTATTR = info.attribute;
-  CHECKEOF = false;
 
   DOINGNUMCHARS = false;
   DOINGNUMCODE = 0;
@@ -57,14 +57,14 @@ void ATTACH(const EventSource& events, const Screen& screen) {
   runtime::TEXTREC& out = runtime::OUTPUT;
   out.mode = FileMode::output;
   out.bufpos = out.bufend = 0;
-  out.inout = WRITE_CONSOLE;
-  out.flush = WRITE_CONSOLE;
+  out.inout = write_console;
+  out.flush = write_console;
   out.close = nullptr;
 
   runtime::TEXTREC& in = runtime::INPUT;
   in.mode = FileMode::input;
   in.bufpos = in.bufend = 0;
-  in.inout = READ_CONSOLE_LINE;
+  in.inout = read_console_line;
   in.flush = nullptr;
   in.close = nullptr;
 }

@@ -8,6 +8,6 @@ namespace runtime::platform {
 // not turn into a run-time error ends the process (one sent with kill, or
 // a fault with no usable frame): gives back what must not outlive the
 // process. Async-signal-safe; null when there is nothing to give back.
-extern std::atomic<void (*)()> FATAL_SIGNAL_HOOK;
+extern std::atomic<void (*)()> fatal_signal_hook;
 
 }  // namespace runtime::platform

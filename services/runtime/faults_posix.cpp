@@ -155,7 +155,7 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
 // Default handling: a processor fault comes back when the instruction runs
 // again; a signal that was sent, or a trap, is raised again.
 void pass_on(int sig, const siginfo_t* si) {
-  if (void (*hook)() = FATAL_SIGNAL_HOOK.load()) hook();
+  if (void (*hook)() = fatal_signal_hook.load()) hook();
   struct sigaction dfl{};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -261,7 +261,7 @@ thread_local ThreadAltStack thread_alt_stack;
 
 }  // namespace
 
-std::atomic<void (*)()> FATAL_SIGNAL_HOOK{nullptr};
+std::atomic<void (*)()> fatal_signal_hook{nullptr};
 
 void install_fault_filter() {
   thread_stack = read_thread_stack();

@@ -88,7 +88,7 @@ void run_as_job() {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
   if (std::getenv("PROBE_THREAD") != nullptr) {
     std::thread([] {

@@ -17,7 +17,7 @@ struct Script {
   std::vector<std::uint32_t> waits;                         // time-outs of the waits
   int queries = 0;                                          // has_pending calls
 };
-extern Script SCRIPT;
+extern Script script;
 
 struct ScreenRecord {
   int width = 80, height = 25;
@@ -29,7 +29,7 @@ struct ScreenRecord {
   // seen at once, or after the next wait that brings a batch of the script.
   std::optional<console::ScreenInfo> change_now, change_later;
 };
-extern ScreenRecord SCREEN;
+extern ScreenRecord screen;
 
 // Resets both, puts the screen's cursor at (x, y) and attaches the service.
 void attach(int width, int height, int x = 0, int y = 0);

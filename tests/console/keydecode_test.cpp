@@ -20,12 +20,12 @@ using Codes = std::vector<int>;
 const unsigned char* bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
 // Queues the records of everything in `d` that is decided at `now`.
-void queue_records(Decoder& d, std::uint64_t now) {
+void queue_records(Decoder& d, std::uint32_t now) {
   Item item;
   InputRecord records[3];
   while (next(d, now, item)) {
     const int n = make_records(item, records);
-    for (int i = 0; i < n; ++i) consoletest::SCRIPT.pending.push_back(records[i]);
+    for (int i = 0; i < n; ++i) consoletest::script.pending.push_back(records[i]);
   }
 }
 
@@ -38,7 +38,7 @@ Codes codes(const std::string& input) {
   EXPECT_EQ(d.size, 0u) << "bytes left undecoded";
   Codes out;
   while (console::KEYPRESSED()) out.push_back(console::READKEY());
-  EXPECT_TRUE(consoletest::SCRIPT.pending.empty());
+  EXPECT_TRUE(consoletest::script.pending.empty());
   return out;
 }
 
@@ -155,17 +155,62 @@ TEST(KeyDecode, LateCursorReportIsNotAModifiedF3) {
   EXPECT_EQ(console::READKEY(), 0x60);  // Ctrl+F3
 }
 
+// The answer to the cursor question is found among the keys typed before
+// it, which stay in their order; an Esc typed just before it stays a key.
+TEST(KeyDecode, PositionReportIsTakenFromAmongTheKeys) {
+  consoletest::attach(80, 25);
+  Decoder d;
+  int row = 0, col = 0;
+  const std::string typed = "a\x1b[D\x1b";
+  push(d, bytes(typed), typed.size(), 0);
+  EXPECT_FALSE(take_position_report(d, row, col));
+  EXPECT_EQ(d.size, typed.size());
+  const std::string answer = "\x1b[1;5R";  // row 1 column 5: the bytes of Ctrl+F3
+  push(d, bytes(answer), answer.size(), 0);
+  ASSERT_TRUE(take_position_report(d, row, col));
+  EXPECT_EQ(row, 1);
+  EXPECT_EQ(col, 5);
+  EXPECT_FALSE(take_position_report(d, row, col));
+  queue_records(d, 1000);
+  Codes keys;
+  while (console::KEYPRESSED()) keys.push_back(console::READKEY());
+  EXPECT_EQ(keys, (Codes{'a', 0, 0x4B, 27}));
+}
+
+TEST(KeyDecode, ReportsAfterAnEscLeaveTheEscAKey) {
+  check({{"\x1b\x1b[12;40Rq", {27, 'q'}},
+         {"\x1b\x1b[<0;3;4Mq", {27, 'q'}},
+         {"\x1b\x1b[Iq", {27, 'q'}},
+         {"\x1b\x1b[200~q", {'q'}}});  // a paste mark with Alt is no key either
+}
+
 TEST(KeyDecode, LoneEscIsDecidedAfterAQuietTime) {
   Decoder d;
   Item item;
   push(d, bytes("\x1b"), 1, 1000);
   EXPECT_FALSE(next(d, 1000, item));
-  EXPECT_FALSE(next(d, 1000 + QUIET_MS - 1, item));
-  EXPECT_EQ(decide_at(d), 1000 + QUIET_MS);
-  ASSERT_TRUE(next(d, 1000 + QUIET_MS, item));
+  EXPECT_FALSE(next(d, 1000 + kQuietMs - 1, item));
+  EXPECT_EQ(ms_until_decided(d, 1000 + 10), kQuietMs - 10);
+  EXPECT_EQ(ms_until_decided(d, 1000 + kQuietMs + 5), 0u);
+  ASSERT_TRUE(next(d, 1000 + kQuietMs, item));
   EXPECT_EQ(item.key.character, 27);
-  EXPECT_EQ(item.key.control_state & console::CS_ALT, 0u);
+  EXPECT_EQ(item.key.control_state & console::kAltPressed, 0u);
   EXPECT_EQ(d.size, 0u);
+}
+
+// The millisecond clock wraps at 2^32 (after 49.7 days): the quiet time is
+// the same across the wrap.
+TEST(KeyDecode, QuietTimeCountsAcrossTheClocksWrap) {
+  Decoder d;
+  Item item;
+  const std::uint32_t before_wrap = 0xFFFFFFF0u;
+  push(d, bytes("\x1b"), 1, before_wrap);
+  EXPECT_FALSE(next(d, before_wrap + 20, item));
+  const std::uint32_t after_wrap = before_wrap + kQuietMs - 1;  // 33
+  EXPECT_FALSE(next(d, after_wrap, item));
+  EXPECT_EQ(ms_until_decided(d, after_wrap), 1u);
+  ASSERT_TRUE(next(d, after_wrap + 1, item));
+  EXPECT_EQ(item.key.character, 27);
 }
 
 TEST(KeyDecode, SequencesSplitAcrossReadsJoin) {
@@ -178,7 +223,7 @@ TEST(KeyDecode, SequencesSplitAcrossReadsJoin) {
   push(d, bytes("5D"), 2, 65);
   ASSERT_TRUE(next(d, 65, item));
   EXPECT_EQ(item.key.virtual_key, 0x25);
-  EXPECT_EQ(item.key.control_state, console::CS_LEFT_CTRL | console::CS_ENHANCED);
+  EXPECT_EQ(item.key.control_state, console::kLeftCtrlPressed | console::kEnhancedKey);
 
   push(d, bytes("\xc3"), 1, 100);
   EXPECT_FALSE(next(d, 120, item));
@@ -202,28 +247,28 @@ TEST(KeyDecode, RecordsAreKeyDownKeyUpAndAltUp) {
   EXPECT_EQ(r[0].virtual_key, 'Q');
   EXPECT_EQ(r[0].scan_code, 0x10);
   EXPECT_EQ(r[0].character, 'Q');
-  EXPECT_EQ(r[0].control_state, console::CS_SHIFT | console::CS_LEFT_ALT);
+  EXPECT_EQ(r[0].control_state, console::kShiftPressed | console::kLeftAltPressed);
   EXPECT_FALSE(r[1].key_down);
   EXPECT_EQ(r[1].virtual_key, 'Q');
   EXPECT_FALSE(r[2].key_down);
-  EXPECT_EQ(r[2].virtual_key, console::vk::MENU);
+  EXPECT_EQ(r[2].virtual_key, 0x12);  // Alt
 
   ASSERT_EQ(decode(bytes("\x1b[3~"), 4, false, item), 4u);
   EXPECT_EQ(make_records(item, r), 2);
-  EXPECT_EQ(r[0].virtual_key, 0x2E);
-  EXPECT_EQ(r[0].control_state, console::CS_ENHANCED);
+  EXPECT_EQ(r[0].virtual_key, 0x2E);  // Del
+  EXPECT_EQ(r[0].control_state, console::kEnhancedKey);
 }
 
 // Random input, heavy in sequence bytes: the decoder always makes progress
 // once the input is quiet, never takes more than it has, and takes nothing
 // it could still need while more may come.
 TEST(KeyDecode, RandomInputAlwaysDecodes) {
-  static constexpr char ALPHABET[] = "\x1b\x1b\x1b[[OO0123456789;;<?~^$@ABCDHFPQRSMmIZapqx\r\x7f\xc3\xa9\xe2\x82\xf0";
+  static constexpr char kAlphabet[] = "\x1b\x1b\x1b[[OO0123456789;;<?~^$@ABCDHFPQRSMmIZapqx\r\x7f\xc3\xa9\xe2\x82\xf0";
   std::mt19937 rng(12345);
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof ALPHABET - 2), length(1, 40);
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2), length(1, 40);
   for (int round = 0; round < 20000; ++round) {
     std::string s;
-    for (std::size_t n = length(rng); n > 0; --n) s += ALPHABET[pick(rng)];
+    for (std::size_t n = length(rng); n > 0; --n) s += kAlphabet[pick(rng)];
     std::size_t at = 0;
     while (at < s.size()) {
       Item item;

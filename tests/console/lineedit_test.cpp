@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "services/console/console.hpp"
+#include "services/console/keycodes.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
 #include "tests/console/fake_console.hpp"
@@ -28,7 +29,7 @@ class LineEditor : public ::testing::Test {
     EXPECT_EQ(INPUT.bufpos, INPUT.bufend);  // consumed through its line end
     return std::string(INPUT.buffer.data(), INPUT.bufend);
   }
-  static std::string row(int y) { return SCREEN.rows[static_cast<std::size_t>(y)]; }
+  static std::string row(int y) { return screen.rows[static_cast<std::size_t>(y)]; }
   static std::string cells(int x, int y, int n) { return row(y).substr(static_cast<std::size_t>(x), static_cast<std::size_t>(n)); }
 };
 
@@ -36,21 +37,21 @@ TEST_F(LineEditor, EchoesAtTheRememberedCursorAndEndsOnTheNextRow) {
   type("hello\r");
   EXPECT_EQ(read_line(), "hello\r\n");
   EXPECT_EQ(cells(5, 3, 6), "hello ");
-  EXPECT_EQ(SCREEN.cursor_x, 0);
-  EXPECT_EQ(SCREEN.cursor_y, 4);
-  EXPECT_EQ(console::CONSOLEX, 0);
-  EXPECT_EQ(console::CONSOLEY, 4);
+  EXPECT_EQ(screen.cursor_x, 0);
+  EXPECT_EQ(screen.cursor_y, 4);
+  EXPECT_EQ(console::console_x, 0);
+  EXPECT_EQ(console::console_y, 4);
 }
 
 TEST_F(LineEditor, EnterCompletesAtOnce) {
   console::SCANCODE = 13;  // the key that ended plotting
   EXPECT_EQ(read_line(), "\r\n");
-  EXPECT_EQ(SCREEN.cells_written, 0);
-  EXPECT_EQ(SCREEN.cursor_y, 4);
+  EXPECT_EQ(screen.cells_written, 0);
+  EXPECT_EQ(screen.cursor_y, 4);
 }
 
 TEST_F(LineEditor, FirstKeyIsTheOneKeypressedBuffered) {
-  press(key_down('Q', 0x10, 'q'));
+  press(key_down('Q', console::scan::kQ, 'q'));
   ASSERT_TRUE(console::KEYPRESSED());
   type("r\r");
   EXPECT_EQ(read_line(), "qr\r\n");
@@ -110,7 +111,7 @@ TEST_F(LineEditor, OtherKeysAreIgnored) {
   type("a\x1a");  // Ctrl+Z
   press(Key::up);
   press(Key::f1);
-  press(Key::left, console::CS_LEFT_CTRL);  // Ctrl+Left has another code
+  press(Key::left, console::kLeftCtrlPressed);  // Ctrl+Left has another code
   type("b\r");
   EXPECT_EQ(read_line(), "ab\r\n");
 }
@@ -120,7 +121,7 @@ TEST_F(LineEditor, EnterEndsTheLineWhereverTheEditPositionStands) {
   press(Key::home);
   type("\r");
   EXPECT_EQ(read_line(), "abc\r\n");
-  EXPECT_EQ(SCREEN.cursor_y, 4);
+  EXPECT_EQ(screen.cursor_y, 4);
 }
 
 TEST_F(LineEditor, The255thCharacterIsNeitherStoredNorEchoed) {
@@ -128,7 +129,7 @@ TEST_F(LineEditor, The255thCharacterIsNeitherStoredNorEchoed) {
   type(std::string(254, 'a') + "bc\r");
   const std::string line = read_line();
   EXPECT_EQ(line, std::string(254, 'a') + "\r\n");
-  EXPECT_EQ(SCREEN.cells_written, 254);
+  EXPECT_EQ(screen.cells_written, 254);
   // Backspace then works at the end again.
   attach(80, 10, 0, 0);
   type(std::string(254, 'a') + "b\bc\r");
@@ -140,12 +141,12 @@ TEST_F(LineEditor, EchoWrapsAndScrollsOnTheBottomRow) {
   type("abcdef\r");
   EXPECT_EQ(read_line(), "abcdef\r\n");
   // Scrolled up once by the wrap after "cdef" and once by the line end.
-  EXPECT_EQ(SCREEN.scrolls, 2);
+  EXPECT_EQ(screen.scrolls, 2);
   EXPECT_EQ(row(0), "  ab");
   EXPECT_EQ(row(1), "cdef");
   EXPECT_EQ(row(2), "    ");
-  EXPECT_EQ(SCREEN.cursor_x, 0);
-  EXPECT_EQ(SCREEN.cursor_y, 3);
+  EXPECT_EQ(screen.cursor_x, 0);
+  EXPECT_EQ(screen.cursor_y, 3);
 }
 
 TEST_F(LineEditor, ReadingTwoLinesStartsTheSecondWhereTheFirstLeftTheCursor) {
@@ -157,11 +158,11 @@ TEST_F(LineEditor, ReadingTwoLinesStartsTheSecondWhereTheFirstLeftTheCursor) {
 
 // The records `text` types, kept for a later batch of the script.
 std::vector<console::InputRecord> keys_of(const std::string& text) {
-  const auto saved = SCRIPT.pending;
-  SCRIPT.pending.clear();
+  const auto saved = script.pending;
+  script.pending.clear();
   type(text);
-  std::vector<console::InputRecord> keys(SCRIPT.pending.begin(), SCRIPT.pending.end());
-  SCRIPT.pending = saved;
+  std::vector<console::InputRecord> keys(script.pending.begin(), script.pending.end());
+  script.pending = saved;
   return keys;
 }
 
@@ -176,7 +177,7 @@ TEST_F(LineEditor, AWrappedLineIsEditedInPlace) {
   EXPECT_EQ(read_line(), "Q" + typed.substr(1, 36) + "ZY\r\n");
   EXPECT_EQ(row(3), "Q" + typed.substr(1, 36) + "ZY ");
   EXPECT_EQ(row(4), std::string(40, ' '));
-  EXPECT_EQ(SCREEN.cursor_y, 4);  // the line end is below the line's last row
+  EXPECT_EQ(screen.cursor_y, 4);  // the line end is below the line's last row
 
   attach(40, 10, 0, 3);
   type(typed + "\x1b");
@@ -200,7 +201,7 @@ TEST_F(LineEditor, ControlCharactersTakeOneCellEach) {
   runtime::READLN_END(INPUT);  // takes the line up to its first 10
   EXPECT_EQ(std::string(INPUT.buffer.data(), INPUT.bufend), "a\n\x07\tb\r\n");
   EXPECT_EQ(cells(5, 3, 5), "a\n\x07\tb");
-  EXPECT_EQ(SCREEN.cursor_y, 4);
+  EXPECT_EQ(screen.cursor_y, 4);
 }
 
 // The screen changes while the line is typed: the line is drawn again on a
@@ -209,16 +210,16 @@ TEST_F(LineEditor, ControlCharactersTakeOneCellEach) {
 TEST_F(LineEditor, AScreenChangeDrawsTheLineAgainWhereTheCursorIs) {
   type("abc");
   press(Key::left);
-  SCRIPT.later = {keys_of("X\r")};
-  SCREEN.change_later = console::ScreenInfo{30, 8, 7, 5, 0x1E};
+  script.later = {keys_of("X\r")};
+  screen.change_later = console::ScreenInfo{30, 8, 7, 5, 0x1E};
   EXPECT_EQ(read_line(), "abX\r\n");
-  EXPECT_EQ(console::WINDOW.right, 30);
-  EXPECT_EQ(console::WINDOW.bottom, 8);
+  EXPECT_EQ(console::text_window.right, 30);
+  EXPECT_EQ(console::text_window.bottom, 8);
   EXPECT_EQ(cells(0, 6, 4), "abX ");
-  EXPECT_EQ(SCREEN.cursor_y, 7);
+  EXPECT_EQ(screen.cursor_y, 7);
 
   attach(40, 10, 5, 3);
-  SCREEN.change_now = console::ScreenInfo{20, 5, 3, 2, 0x1E};
+  screen.change_now = console::ScreenInfo{20, 5, 3, 2, 0x1E};
   type("hi\r");
   EXPECT_EQ(read_line(), "hi\r\n");
   EXPECT_EQ(cells(3, 2, 3), "hi ");

@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 using testsupport::PtyOptions;
 using testsupport::PtyProcess;
 
-const std::string QUERY = "\x1b[6n";
+const std::string kQuery = "\x1b[6n";
 
 std::string probe() { return testsupport::build_path("tests/console/console_probe"); }
 
@@ -93,8 +93,8 @@ struct Screen {
 Screen screen_after_query(PtyProcess& p) {
   Screen s(24, 80);
   const std::string& out = p.output();
-  const auto at = out.find(QUERY);
-  if (at != std::string::npos) s.feed(out.substr(at + QUERY.size()));
+  const auto at = out.find(kQuery);
+  if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
   return s;
 }
 
@@ -113,7 +113,7 @@ struct Session {
       : p(probe(), PtyOptions{std::move(env), 24, 80, std::nullopt}) {
     before = p.terminal_settings();
     p.type("go\n" + early_keys + report);
-    EXPECT_TRUE(p.wait_for_output(QUERY, 10s));
+    EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
     EXPECT_TRUE(wait_until([&] { return p.terminal_settings() != before; }));
     keys = p.terminal_settings();
   }
@@ -144,8 +144,8 @@ char process_state(pid_t pid) {
 Screen screen_after_last_query(PtyProcess& p, int rows, int cols) {
   Screen s(rows, cols);
   const std::string& out = p.output();
-  const auto at = out.rfind(QUERY);
-  if (at != std::string::npos) s.feed(out.substr(at + QUERY.size()));
+  const auto at = out.rfind(kQuery);
+  if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
   return s;
 }
 
@@ -310,13 +310,13 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   s.p.type("fg\n\x1b[8;1R");
   EXPECT_TRUE(wait_until([&] { return s.p.terminal_settings() == s.keys; }));
   ASSERT_TRUE(s.p.wait_for_output("\x1b[8;1Ha", 10s));
-  EXPECT_NE(s.p.output().find(QUERY, seen), std::string::npos);
+  EXPECT_NE(s.p.output().find(kQuery, seen), std::string::npos);
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.terminal_settings(), s.before);
   const std::string& out = s.p.output();
   Screen screen(24, 80);
-  screen.feed(out.substr(out.find(QUERY)));
+  screen.feed(out.substr(out.find(kQuery)));
   EXPECT_EQ(screen.at(8, 1, 3), "ab ");
   EXPECT_EQ(screen.y, 8);  // the line end follows the line
 }
@@ -341,7 +341,7 @@ TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   const std::size_t seen = s.p.output().size();
   s.p.type("\x1b[6;1R");
   s.p.signal(SIGCONT);
-  ASSERT_TRUE(wait_until([&] { return s.p.output().find(QUERY, seen) != std::string::npos; }));
+  ASSERT_TRUE(wait_until([&] { return s.p.output().find(kQuery, seen) != std::string::npos; }));
   s.p.type("klmnopqrstuvw\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_last_query(s.p, 24, 20);
@@ -369,7 +369,7 @@ TEST(ConsolePty, ClosedStandardInputAndOutputEndAtOnce) {
   PtyProcess p(probe(), PtyOptions{{"PROBE_CLOSE_STD=1"}, 24, 80, std::nullopt});
   const std::string before = p.terminal_settings();
   EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
-  EXPECT_EQ(p.output().find(QUERY), std::string::npos);
+  EXPECT_EQ(p.output().find(kQuery), std::string::npos);
   EXPECT_EQ(p.terminal_settings(), before);
 }
 
@@ -398,7 +398,7 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
     const std::string before = p.terminal_settings();
     EXPECT_TRUE(exited_with(p.wait_exit(10s), 0)) << content;
     EXPECT_EQ(p.output().find("line"), std::string::npos);
-    EXPECT_EQ(p.output().find(QUERY), std::string::npos);
+    EXPECT_EQ(p.output().find(kQuery), std::string::npos);
     EXPECT_EQ(p.terminal_settings(), before);
   }
   PtyProcess null(probe(), PtyOptions{{}, 24, 80, "/dev/null"});

@@ -22,7 +22,7 @@ namespace {
 std::string_view mode;
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT,
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
                                  graphics::kGraphUnit};
   runtime::INITIALIZEUNITS(units);
   plotter::GRAFIKA();

@@ -35,7 +35,7 @@ void prepare(std::uint16_t meret, std::uint32_t seed) {
   runtime::reset_random();
   runtime::RANDSEED = seed;
   plotter::MERET = meret;
-  console::ATTACH(silent_keyboard, no_screen);
+  console::attach(silent_keyboard, no_screen);
   console::SCANCODE = 0;
   console::SPECIALKEY = false;
   recorder() = Recorder{};

@@ -8,7 +8,7 @@
 namespace {
 
 [[gnu::noinline]] void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::CONSOLE_UNIT};
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
 }
 

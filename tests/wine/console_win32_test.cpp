@@ -70,7 +70,7 @@ class WinConsole : public ::testing::Test {
   }
 
   void TearDown() override {
-    console::CONSOLE_UNIT.fini();
+    console::kConsoleUnit.fini();
     CloseHandle(in_);
     CloseHandle(out_);
   }
@@ -79,7 +79,7 @@ class WinConsole : public ::testing::Test {
   void attach(int x, int y, WORD attribute = 0x07) {
     SetConsoleCursorPosition(out_, COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)});
     SetConsoleTextAttribute(out_, attribute);
-    console::CONSOLE_UNIT.init();
+    console::kConsoleUnit.init();
   }
 
   void type(std::initializer_list<INPUT_RECORD> records) {
@@ -227,7 +227,7 @@ TEST_F(WinConsole, RedirectedOutputEchoesOnTheConsolesOwnBuffer) {
   ASSERT_TRUE(CreatePipe(&r, &w, nullptr, 0));
   SetConsoleCursorPosition(out_, COORD{0, 4});
   SetStdHandle(STD_OUTPUT_HANDLE, w);
-  console::CONSOLE_UNIT.init();
+  console::kConsoleUnit.init();
   type_text("ok\r");
   runtime::READLN_END(runtime::INPUT);
   EXPECT_EQ(row(4), "ok");

@@ -7,12 +7,19 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "services/console/posix.hpp"
+#include "services/console/keydecode_posix.hpp"
+#include "services/console/backend_posix.hpp"
 
 namespace console::posix {
 namespace {
 
-StreamInput& S = STREAM;
+struct StreamInput {
+  int fd = -1;
+  bool eof = false;
+  RecordQueue queue;
+};
+
+StreamInput stream;
 
 void queue_key(std::uint8_t c) {
   keydecode::Item item;
@@ -20,43 +27,48 @@ void queue_key(std::uint8_t c) {
   item.key = keydecode::key_for_char(c == 10 ? 13 : c);
   InputRecord records[3];
   const int n = keydecode::make_records(item, records);
-  for (int i = 0; i < n; ++i) S.queue.push(records[i]);
+  for (int i = 0; i < n; ++i) stream.queue.push(records[i]);
 }
 
 void read_one() {
   unsigned char c;
-  const ssize_t n = read(S.fd, &c, 1);
+  const ssize_t n = read(stream.fd, &c, 1);
   if (n == 1) {
     queue_key(c);
   } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-    S.eof = true;
+    stream.eof = true;
   }
 }
 
 bool has_pending() {
-  if (!S.queue.empty() || S.eof) return true;
-  pollfd p{S.fd, POLLIN, 0};
+  if (!stream.queue.empty() || stream.eof) return true;
+  pollfd p{stream.fd, POLLIN, 0};
   if (poll(&p, 1, 0) > 0) read_one();  // data, end of input or an error
-  return !S.queue.empty() || S.eof;
+  return !stream.queue.empty() || stream.eof;
 }
 
 bool read_record(InputRecord& r) {
-  if (S.queue.empty() && !has_pending()) return false;
-  if (S.queue.empty()) queue_key(13);  // at the end
-  r = S.queue.pop();
+  if (stream.queue.empty() && !has_pending()) return false;
+  if (stream.queue.empty()) queue_key(13);  // at the end
+  r = stream.queue.pop();
   return true;
 }
 
 void wait_input(std::uint32_t ms) {
-  if (!S.queue.empty() || S.eof) return;
-  pollfd p{S.fd, POLLIN, 0};
+  if (!stream.queue.empty() || stream.eof) return;
+  pollfd p{stream.fd, POLLIN, 0};
   poll(&p, 1, static_cast<int>(ms));
 }
 
-constexpr EventSource EVENTS_STREAM{has_pending, read_record, wait_input};
+constexpr EventSource kStreamEvents{has_pending, read_record, wait_input};
 
 }  // namespace
 
-const EventSource& stream_events() { return EVENTS_STREAM; }
+const EventSource& open_stream_input(int fd) {
+  stream = StreamInput{};
+  stream.fd = fd;
+  stream.eof = fd < 0;
+  return kStreamEvents;
+}
 
 }  // namespace console::posix

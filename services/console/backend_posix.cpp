@@ -8,11 +8,32 @@
 // standard input is an input at its end. The screen is the terminal's size.
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "services/console/posix.hpp"
+#include "services/console/backend_posix.hpp"
 
-namespace console::backend {
+namespace console {
+
+namespace posix {
+
+int open_high(const char* path, int flags) {
+  const int fd = ::open(path, flags | O_CLOEXEC);
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int high = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return high;
+}
+
+bool same_terminal(int a, int b) {
+  struct stat sa {}, sb {};
+  return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) &&
+         sa.st_rdev == sb.st_rdev;
+}
+
+}  // namespace posix
+
+namespace backend {
 
 using namespace console::posix;
 
@@ -37,68 +58,58 @@ int open_input_terminal() {
 }  // namespace
 
 OpenResult open(Console& console) {
-  TerminalScreen& s = TERMSCREEN;
-  s = TerminalScreen{};
   const bool input_open = is_open(STDIN_FILENO);
   const bool key_terminal = input_open && isatty(STDIN_FILENO);
   winsize ws{};
-  s.fd = key_terminal ? open_input_terminal() : -1;
-  s.own_fd = s.fd > STDERR_FILENO;
-  if (s.fd < 0 || ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
-    if (s.own_fd) ::close(s.fd);
-    s.own_fd = false;
-    s.fd = STDOUT_FILENO;
+  int fd = key_terminal ? open_input_terminal() : -1;
+  bool own_fd = fd > STDERR_FILENO;
+  if (fd < 0 || ioctl(fd, TIOCGWINSZ, &ws) != 0) {
+    if (own_fd) ::close(fd);
+    own_fd = false;
+    fd = STDOUT_FILENO;
   }
-  if (ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
-    s.fd = open_high("/dev/tty", O_RDWR | O_NOCTTY);
-    if (s.fd < 0) return OpenResult::no_handle;
-    s.own_fd = true;
-    if (ioctl(s.fd, TIOCGWINSZ, &ws) != 0) {
-      ::close(s.fd);
-      s = TerminalScreen{};
+  if (ioctl(fd, TIOCGWINSZ, &ws) != 0) {
+    fd = open_high("/dev/tty", O_RDWR | O_NOCTTY);
+    if (fd < 0) return OpenResult::no_handle;
+    own_fd = true;
+    if (ioctl(fd, TIOCGWINSZ, &ws) != 0) {
+      ::close(fd);
       return OpenResult::no_info;
     }
   }
-  s.width = ws.ws_col > 0 ? ws.ws_col : 80;
-  s.height = ws.ws_row > 0 ? ws.ws_row : 25;
+  ScreenInfo start;
+  start.width = ws.ws_col > 0 ? ws.ws_col : 80;
+  start.height = ws.ws_row > 0 ? ws.ws_row : 25;
 
   bool keys = false;
   if (key_terminal) {
-    open_terminal_input();
-    keys = enter_key_mode(TERMINAL.fd);
+    keys = enter_key_mode(open_terminal_input());
     if (!keys) close_terminal_input();
   }
   if (keys) {
     int row = 0, col = 0;
-    if (query_cursor(s.fd, row, col)) {
-      s.cursor_x = col < 1 ? 0 : (col > s.width ? s.width : col) - 1;
-      s.cursor_y = row < 1 ? 0 : (row > s.height ? s.height : row) - 1;
+    if (query_cursor(fd, row, col)) {
+      start.cursor_x = col < 1 ? 0 : (col > start.width ? start.width : col) - 1;
+      start.cursor_y = row < 1 ? 0 : (row > start.height ? start.height : row) - 1;
     } else {
       // No answer: the bottom row is where a shell leaves the cursor most
       // often, and writing there overwrites the least.
-      s.cursor_x = 0;
-      s.cursor_y = s.height - 1;
+      start.cursor_x = 0;
+      start.cursor_y = start.height - 1;
     }
     console.events = &terminal_events();
   } else {
-    STREAM = StreamInput{};
-    STREAM.fd = input_open ? STDIN_FILENO : -1;
-    STREAM.eof = !input_open;
-    s.silent = true;
-    console.events = &stream_events();
+    console.events = &open_stream_input(input_open ? STDIN_FILENO : -1);
   }
-  console.screen = &terminal_screen();
+  console.screen = &open_terminal_screen(fd, own_fd, !keys, start);
   return OpenResult::ok;
 }
 
 void close() {
-  TerminalScreen& s = TERMSCREEN;
-  if (s.fd >= 0) flush_screen();
+  close_terminal_screen();
   leave_key_mode();
   close_terminal_input();
-  if (s.own_fd) ::close(s.fd);
-  s.own_fd = false;
-  s.fd = -1;
 }
 
-}  // namespace console::backend
+}  // namespace backend
+}  // namespace console

@@ -8,7 +8,7 @@
 // Output processing is left as found.
 //
 // TtyState::mode tells the signal handlers who holds the terminal; a
-// handler that changes the settings marks it TTY_BUSY meanwhile, so that a
+// handler that changes the settings marks it busy meanwhile, so that a
 // handler on another thread or the exit sequence never interleaves its own
 // change with it. The handlers block one another on their own thread and
 // never wait without limit for a change in progress, so that no burst of
@@ -20,43 +20,65 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "services/console/posix.hpp"
+#include <atomic>
+
+#include "services/console/backend_posix.hpp"
 #include "services/runtime/fatal_posix.hpp"
+#include "services/runtime/platform.hpp"
 
 namespace console::posix {
 namespace {
 
+using runtime::platform::tick_count_ms;
+
+// Who holds the terminal's settings. Read by signal handlers.
+enum class TtyMode : int { off, keys, suspended, busy };
+static_assert(std::atomic<TtyMode>::is_always_lock_free, "signal handlers need a lock-free mode");
+
+struct TtyState {
+  int fd = -1;
+  termios saved{};  // as found at start-up
+  termios keys{};   // key by key, no echo
+  std::atomic<TtyMode> mode{TtyMode::off};
+};
+
+TtyState tty;
+
 // Signals whose default action ends the process, but for the processor
 // faults (the fault filter's) and SIGIO (ours): the terminal comes back
 // first. Real-time signals are added at run time.
-constexpr int FATAL_SIGNALS[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGABRT, SIGUSR1,
+constexpr int kFatalSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGABRT, SIGUSR1,
                                  SIGUSR2, SIGALRM, SIGPIPE, SIGXCPU,   SIGXFSZ, SIGSYS,
                                  SIGVTALRM, SIGPROF, SIGSTKFLT, SIGPWR};
 
 // How long a handler waits for a change in progress on another thread.
-constexpr std::uint64_t BUSY_WAIT_MS = 500;
+constexpr std::uint32_t kBusyWaitMs = 500;
 
 template <class F>
 void for_each_fatal(F f) {
-  for (int s : FATAL_SIGNALS) f(s);
+  for (int s : kFatalSignals) f(s);
   for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) f(s);
 }
 
 // Takes the terminal when it is in state `from`, once a change in progress
 // elsewhere is done; false when it is in another state, or the change does
 // not end in time.
-bool take(int from) {
-  std::uint64_t deadline = 0;
+bool take(TtyMode from) {
+  bool waiting = false;
+  std::uint32_t since = 0;
   for (;;) {
-    int m = TTY.mode.load();
-    if (m == TTY_BUSY) {
-      const std::uint64_t now = now_ms();
-      if (deadline == 0) deadline = now + BUSY_WAIT_MS;
-      if (now > deadline) return false;
+    TtyMode m = tty.mode.load();
+    if (m == TtyMode::busy) {
+      const std::uint32_t now = tick_count_ms();
+      if (!waiting) {
+        waiting = true;
+        since = now;
+      }
+      if (now - since > kBusyWaitMs) return false;
       continue;
     }
     if (m != from) return false;
-    if (TTY.mode.compare_exchange_weak(m, TTY_BUSY)) return true;
+    if (tty.mode.compare_exchange_weak(m, TtyMode::busy)) return true;
   }
 }
 
@@ -78,18 +100,18 @@ void mask(int how, int sig) {
 // Another process group is in the terminal's foreground: the settings are
 // its business.
 bool others_in_front() {
-  const pid_t front = tcgetpgrp(TTY.fd);
+  const pid_t front = tcgetpgrp(tty.fd);
   return front > 0 && front != getpgrp();
 }
 
 void set_keys_again() {
-  CURSOR_MOVED.store(true);
+  cursor_moved.store(true);
   // In the background (continued by bg, or to be ended by kill) key mode
   // waits for the SIGCONT that brings the process to the front.
   if (others_in_front()) return;
-  if (take(TTY_SUSPENDED) || take(TTY_KEYS)) {
-    tcsetattr(TTY.fd, TCSANOW, &TTY.keys);
-    TTY.mode.store(TTY_KEYS);
+  if (take(TtyMode::suspended) || take(TtyMode::keys)) {
+    tcsetattr(tty.fd, TCSANOW, &tty.keys);
+    tty.mode.store(TtyMode::keys);
   }
 }
 
@@ -97,12 +119,12 @@ void set_keys_again() {
 // handler. Once a change in progress is done (or has had its time): while
 // suspended the settings are back already.
 void give_back_for_good() {
-  const std::uint64_t deadline = now_ms() + BUSY_WAIT_MS;
-  while (TTY.mode.load() == TTY_BUSY && now_ms() <= deadline) {
+  const std::uint32_t since = tick_count_ms();
+  while (tty.mode.load() == TtyMode::busy && tick_count_ms() - since <= kBusyWaitMs) {
   }
-  const int was = TTY.mode.exchange(TTY_OFF);
-  if (was == TTY_OFF || was == TTY_SUSPENDED || TTY.fd < 0 || others_in_front()) return;
-  tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
+  const TtyMode was = tty.mode.exchange(TtyMode::off);
+  if (was == TtyMode::off || was == TtyMode::suspended || tty.fd < 0 || others_in_front()) return;
+  tcsetattr(tty.fd, TCSANOW, &tty.saved);
 }
 
 void set_action(int sig, void (*handler)(int)) {
@@ -126,9 +148,9 @@ void on_fatal(int sig) {
 
 // Ctrl+Z: the terminal goes back as found while the process is stopped.
 void on_stop(int) {
-  if (take(TTY_KEYS)) {
-    if (!others_in_front()) tcsetattr(TTY.fd, TCSANOW, &TTY.saved);
-    TTY.mode.store(TTY_SUSPENDED);
+  if (take(TtyMode::keys)) {
+    if (!others_in_front()) tcsetattr(tty.fd, TCSANOW, &tty.saved);
+    tty.mode.store(TtyMode::suspended);
   }
   signal(SIGTSTP, SIG_DFL);
   mask(SIG_UNBLOCK, SIGTSTP);
@@ -142,12 +164,12 @@ void on_stop(int) {
 
 // SIGHUP ignored when the program started (nohup): the program goes on,
 // but looks at its input, where it finds the terminal gone.
-void on_hangup_ignored(int) { INPUT_MAY_BE_PENDING.store(true); }
+void on_hangup_ignored(int) { input_may_be_pending.store(true); }
 
 // Continued (after Ctrl+Z, or a stop we did not see): key mode again.
 void on_continue(int) { set_keys_again(); }
 
-void on_resize(int) { SIZE_CHANGED.store(true); }
+void on_resize(int) { size_changed.store(true); }
 
 bool disposition_is(int sig, void (*what)(int)) {
   struct sigaction old {};
@@ -162,13 +184,13 @@ bool is_default(int sig) { return disposition_is(sig, SIG_DFL); }
 bool enter_key_mode(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
-  TTY.fd = fd;
-  TTY.saved = t;
+  tty.fd = fd;
+  tty.saved = t;
   t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
   t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  TTY.keys = t;
+  tty.keys = t;
 
   // Signals ignored at start-up (nohup, background jobs) stay ignored.
   for_each_fatal([](int s) {
@@ -178,22 +200,22 @@ bool enter_key_mode(int fd) {
   if (is_default(SIGTSTP)) set_action(SIGTSTP, on_stop);
   if (is_default(SIGCONT)) set_action(SIGCONT, on_continue);
   if (is_default(SIGWINCH)) set_action(SIGWINCH, on_resize);
-  runtime::platform::FATAL_SIGNAL_HOOK.store(give_back_for_good);
+  runtime::platform::fatal_signal_hook.store(give_back_for_good);
 
   // No handler of ours may run on this thread while it holds the terminal.
   sigset_t ours, old;
   our_signals(ours);
   pthread_sigmask(SIG_BLOCK, &ours, &old);
-  TTY.mode.store(TTY_BUSY);
-  const bool ok = tcsetattr(fd, TCSANOW, &TTY.keys) == 0;
-  TTY.mode.store(ok ? TTY_KEYS : TTY_OFF);
+  tty.mode.store(TtyMode::busy);
+  const bool ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
+  tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return ok;
 }
 
 void leave_key_mode() {
-  if (TTY.fd < 0) return;
-  runtime::platform::FATAL_SIGNAL_HOOK.store(nullptr);
+  if (tty.fd < 0) return;
+  runtime::platform::fatal_signal_hook.store(nullptr);
   give_back_for_good();
 }
 

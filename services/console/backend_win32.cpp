@@ -3,7 +3,7 @@
 // Key input comes straight from the console's input event queue: the
 // records of ReadConsoleInputA are the ones the keyboard logic reads.
 // Asking the console whether input is pending is a round trip to it, so a
-// watcher thread waits on the input handle and raises INPUT_MAY_BE_PENDING
+// watcher thread waits on the input handle and raises input_may_be_pending
 // when input arrives. While the flag is down, asking costs a load and no
 // call into the system; while it is up, the console is asked. The flag is
 // lowered, and the watcher sent to wait again, only when the console
@@ -17,6 +17,7 @@
 #include <atomic>
 
 #include "services/console/backend.hpp"
+#include "services/console/keycodes.hpp"
 
 namespace console::backend {
 namespace {
@@ -38,7 +39,7 @@ struct WinConsole {
   StreamInput stream;
 };
 
-WinConsole C;
+WinConsole con;
 
 // The watcher of the input handle. `rearm` sends it to wait on the handle
 // once more; `stop` ends it.
@@ -49,10 +50,10 @@ struct Watcher {
   HANDLE input = nullptr;
 };
 
-Watcher W;
+Watcher watcher;
 
 // Up: the console may hold input (and at start-up, when nothing is known).
-std::atomic<bool> INPUT_MAY_BE_PENDING{true};
+std::atomic<bool> input_may_be_pending{true};
 
 // --- the console's input event queue
 
@@ -62,36 +63,36 @@ DWORD WINAPI watch_input(void*) {
   for (;;) {
     // Waits on the input handle, until it is signalled (input is queued)
     // or the watcher is stopped.
-    const HANDLE input_or_stop[2] = {W.input, W.stop};
+    const HANDLE input_or_stop[2] = {watcher.input, watcher.stop};
     if (WaitForMultipleObjects(2, input_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
-    INPUT_MAY_BE_PENDING.store(true, std::memory_order_release);
+    input_may_be_pending.store(true, std::memory_order_release);
     // Until the poll has found the queue empty.
-    const HANDLE rearm_or_stop[2] = {W.rearm, W.stop};
+    const HANDLE rearm_or_stop[2] = {watcher.rearm, watcher.stop};
     if (WaitForMultipleObjects(2, rearm_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
   }
 }
 
 void stop_watcher() {
-  if (W.thread != nullptr) {
-    SetEvent(W.stop);
-    WaitForSingleObject(W.thread, INFINITE);
-    CloseHandle(W.thread);
+  if (watcher.thread != nullptr) {
+    SetEvent(watcher.stop);
+    WaitForSingleObject(watcher.thread, INFINITE);
+    CloseHandle(watcher.thread);
   }
-  if (W.rearm != nullptr) CloseHandle(W.rearm);
-  if (W.stop != nullptr) CloseHandle(W.stop);
-  W = Watcher{};
-  INPUT_MAY_BE_PENDING.store(true);
+  if (watcher.rearm != nullptr) CloseHandle(watcher.rearm);
+  if (watcher.stop != nullptr) CloseHandle(watcher.stop);
+  watcher = Watcher{};
+  input_may_be_pending.store(true);
 }
 
 // Without a watcher the flag stays up and every query asks the console.
 void start_watcher() {
   stop_watcher();
-  W.input = C.input;
-  W.rearm = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  W.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (W.rearm != nullptr && W.stop != nullptr)
-    W.thread = CreateThread(nullptr, 0, watch_input, nullptr, 0, nullptr);
-  if (W.thread == nullptr) stop_watcher();
+  watcher.input = con.input;
+  watcher.rearm = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  watcher.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (watcher.rearm != nullptr && watcher.stop != nullptr)
+    watcher.thread = CreateThread(nullptr, 0, watch_input, nullptr, 0, nullptr);
+  if (watcher.thread == nullptr) stop_watcher();
 }
 
 // The query KEYPRESSED makes. With the flag up it is the console's own
@@ -99,12 +100,12 @@ void start_watcher() {
 // watcher back to the handle, which is signalled again by input that came
 // in the meantime.
 bool console_has_pending() {
-  if (!INPUT_MAY_BE_PENDING.load(std::memory_order_acquire)) return false;
+  if (!input_may_be_pending.load(std::memory_order_acquire)) return false;
   DWORD n = 0;
-  if (!GetNumberOfConsoleInputEvents(C.input, &n)) return false;
-  if (n > 0 || W.thread == nullptr) return n > 0;
-  INPUT_MAY_BE_PENDING.store(false, std::memory_order_relaxed);
-  SetEvent(W.rearm);
+  if (!GetNumberOfConsoleInputEvents(con.input, &n)) return false;
+  if (n > 0 || watcher.thread == nullptr) return n > 0;
+  input_may_be_pending.store(false, std::memory_order_relaxed);
+  SetEvent(watcher.rearm);
   return false;
 }
 
@@ -121,7 +122,7 @@ EventKind kind_of(WORD event_type) {
 bool console_read(InputRecord& r) {
   INPUT_RECORD rec;
   DWORD got = 0;
-  if (!ReadConsoleInputA(C.input, &rec, 1, &got) || got != 1) return false;
+  if (!ReadConsoleInputA(con.input, &rec, 1, &got) || got != 1) return false;
   r = InputRecord{};
   r.kind = kind_of(rec.EventType);
   if (rec.EventType == KEY_EVENT) {
@@ -138,11 +139,11 @@ bool console_read(InputRecord& r) {
 // The handle signalled means input is queued; the following query looks,
 // whether or not the watcher has woken yet.
 void console_wait(std::uint32_t ms) {
-  if (WaitForSingleObject(C.input, ms) == WAIT_OBJECT_0)
-    INPUT_MAY_BE_PENDING.store(true, std::memory_order_relaxed);
+  if (WaitForSingleObject(con.input, ms) == WAIT_OBJECT_0)
+    input_may_be_pending.store(true, std::memory_order_relaxed);
 }
 
-constexpr EventSource CONSOLE_EVENTS{console_has_pending, console_read, console_wait};
+constexpr EventSource kConsoleEvents{console_has_pending, console_read, console_wait};
 
 // --- one key per byte from a file or pipe. A line feed or a carriage
 // return is Enter; at the end of the input every further key is Enter, so
@@ -151,20 +152,20 @@ constexpr EventSource CONSOLE_EVENTS{console_has_pending, console_read, console_
 void stream_read_one() {
   char c;
   DWORD got = 0;
-  if (ReadFile(C.input, &c, 1, &got, nullptr) && got == 1) {
-    C.stream.byte = static_cast<std::uint8_t>(c == 10 ? 13 : c);
-    C.stream.have = true;
+  if (ReadFile(con.input, &c, 1, &got, nullptr) && got == 1) {
+    con.stream.byte = static_cast<std::uint8_t>(c == 10 ? 13 : c);
+    con.stream.have = true;
   } else {
-    C.stream.eof = true;
+    con.stream.eof = true;
   }
 }
 
 bool stream_has_pending() {
-  StreamInput& s = C.stream;
+  StreamInput& s = con.stream;
   if (s.have || s.eof) return true;
   if (s.pipe) {
     DWORD available = 0;
-    if (!PeekNamedPipe(C.input, nullptr, 0, nullptr, &available, nullptr)) {
+    if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr)) {
       s.eof = true;  // the writer has gone
       return true;
     }
@@ -176,7 +177,7 @@ bool stream_has_pending() {
 
 bool stream_read(InputRecord& r) {
   if (!stream_has_pending()) return false;
-  StreamInput& s = C.stream;
+  StreamInput& s = con.stream;
   const std::uint8_t c = s.have ? s.byte : 13;
   s.have = false;
   r = InputRecord{};
@@ -184,8 +185,8 @@ bool stream_read(InputRecord& r) {
   r.key_down = true;
   r.character = c;
   if (c == 13) {
-    r.virtual_key = vk::RETURN;
-    r.scan_code = 0x1C;
+    r.virtual_key = vk::kReturn;
+    r.scan_code = scan::kEnter;
   }
   return true;
 }
@@ -195,13 +196,13 @@ void stream_wait(std::uint32_t ms) {
   for (std::uint32_t waited = 0; waited < ms && !stream_has_pending(); waited += 10) Sleep(10);
 }
 
-constexpr EventSource STREAM_EVENTS{stream_has_pending, stream_read, stream_wait};
+constexpr EventSource kStreamEvents{stream_has_pending, stream_read, stream_wait};
 
 // --- the screen buffer
 
 bool screen_info(ScreenInfo& info) {
   CONSOLE_SCREEN_BUFFER_INFO csbi;
-  if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) return false;
+  if (!GetConsoleScreenBufferInfo(con.screen, &csbi)) return false;
   info.width = csbi.dwSize.X;
   info.height = csbi.dwSize.Y;
   info.cursor_x = csbi.dwCursorPosition.X;
@@ -213,71 +214,71 @@ bool screen_info(ScreenInfo& info) {
 COORD at(int x, int y) { return COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}; }
 
 void screen_set_cursor(int x, int y) {
-  if (!C.silent) SetConsoleCursorPosition(C.screen, at(x, y));
+  if (!con.silent) SetConsoleCursorPosition(con.screen, at(x, y));
 }
 
 void screen_write_cell(int x, int y, std::uint8_t ch, std::uint16_t attribute) {
-  if (C.silent) return;
+  if (con.silent) return;
   CHAR_INFO cell;
   cell.Char.AsciiChar = static_cast<CHAR>(ch);
   cell.Attributes = attribute;
   SMALL_RECT region{static_cast<SHORT>(x), static_cast<SHORT>(y), static_cast<SHORT>(x),
                     static_cast<SHORT>(y)};
-  WriteConsoleOutputA(C.screen, &cell, at(1, 1), at(0, 0), &region);
+  WriteConsoleOutputA(con.screen, &cell, at(1, 1), at(0, 0), &region);
 }
 
 void screen_scroll_up(int left, int top, int right, int bottom, std::uint16_t attribute) {
-  if (C.silent) return;
+  if (con.silent) return;
   const auto s = [](int v) { return static_cast<SHORT>(v); };
   SMALL_RECT rows_below{s(left), s(top + 1), s(right), s(bottom)};
   SMALL_RECT window{s(left), s(top), s(right), s(bottom)};
   CHAR_INFO fill;
   fill.Char.AsciiChar = ' ';
   fill.Attributes = attribute;
-  ScrollConsoleScreenBufferA(C.screen, &rows_below, &window, at(left, top), &fill);
+  ScrollConsoleScreenBufferA(con.screen, &rows_below, &window, at(left, top), &fill);
 }
 
-constexpr Screen CONSOLE_SCREEN{screen_info, screen_set_cursor, screen_write_cell,
+constexpr Screen kConsoleScreen{screen_info, screen_set_cursor, screen_write_cell,
                                 screen_scroll_up, nullptr};
 
 }  // namespace
 
 OpenResult open(Console& console) {
   close();
-  C = WinConsole{};
-  C.screen = GetStdHandle(STD_OUTPUT_HANDLE);
-  C.input = GetStdHandle(STD_INPUT_HANDLE);
+  con = WinConsole{};
+  con.screen = GetStdHandle(STD_OUTPUT_HANDLE);
+  con.input = GetStdHandle(STD_INPUT_HANDLE);
 
   CONSOLE_SCREEN_BUFFER_INFO csbi;
-  if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) {
-    C.screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+  if (!GetConsoleScreenBufferInfo(con.screen, &csbi)) {
+    con.screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (C.screen == INVALID_HANDLE_VALUE) return OpenResult::no_handle;
-    C.own_screen = true;
-    if (!GetConsoleScreenBufferInfo(C.screen, &csbi)) {
+    if (con.screen == INVALID_HANDLE_VALUE) return OpenResult::no_handle;
+    con.own_screen = true;
+    if (!GetConsoleScreenBufferInfo(con.screen, &csbi)) {
       close();
       return OpenResult::no_info;
     }
   }
 
   DWORD mode = 0;
-  if (GetConsoleMode(C.input, &mode)) {
-    console.events = &CONSOLE_EVENTS;
+  if (GetConsoleMode(con.input, &mode)) {
+    console.events = &kConsoleEvents;
     start_watcher();
   } else {
-    C.stream.pipe = GetFileType(C.input) == FILE_TYPE_PIPE;
-    C.silent = true;
-    console.events = &STREAM_EVENTS;
+    con.stream.pipe = GetFileType(con.input) == FILE_TYPE_PIPE;
+    con.silent = true;
+    console.events = &kStreamEvents;
   }
-  console.screen = &CONSOLE_SCREEN;
+  console.screen = &kConsoleScreen;
   return OpenResult::ok;
 }
 
 void close() {
   stop_watcher();
-  if (C.own_screen) CloseHandle(C.screen);
-  C.own_screen = false;
-  C.screen = INVALID_HANDLE_VALUE;
+  if (con.own_screen) CloseHandle(con.screen);
+  con.own_screen = false;
+  con.screen = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace console::backend

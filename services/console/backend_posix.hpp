@@ -1,0 +1,74 @@
+#pragma once
+// The POSIX console backend's own interface: the terminal found at
+// start-up (backend_posix.cpp), its key mode and signal handling
+// (keymode_posix.cpp), key input from the terminal (terminal_input_posix.cpp)
+// or from a file or pipe (stream_input_posix.cpp), and the echo on the
+// terminal (terminal_screen_posix.cpp). Each file keeps its own state; the
+// flags below, which signal handlers raise for other files, are defined in
+// state_posix.cpp.
+#include <atomic>
+#include <cstdint>
+
+#include "services/console/backend.hpp"
+
+namespace console::posix {
+
+// Records decoded but not yet taken.
+struct RecordQueue {
+  static constexpr unsigned kCapacity = 16;
+  InputRecord items[kCapacity];
+  unsigned head = 0, count = 0;
+
+  bool empty() const { return count == 0; }
+  unsigned room() const { return kCapacity - count; }
+  void push(const InputRecord& r) { items[(head + count++) % kCapacity] = r; }
+  InputRecord pop() {
+    InputRecord r = items[head];
+    head = (head + 1) % kCapacity;
+    --count;
+    return r;
+  }
+};
+
+// Raised by SIGIO when terminal input arrives; cleared before reading.
+extern std::atomic<bool> input_may_be_pending;
+// Raised when the process continues after a stop: others have written to
+// the terminal meanwhile, so where its cursor is is no longer known.
+extern std::atomic<bool> cursor_moved;
+// Raised by SIGWINCH: the terminal's size has changed.
+extern std::atomic<bool> size_changed;
+
+// backend_posix.cpp.
+// Opens `path` on a descriptor above the standard ones, so that it never
+// stands in for a closed standard input or output.
+int open_high(const char* path, int flags);
+// True when both descriptors are the same terminal.
+bool same_terminal(int a, int b);
+
+// keymode_posix.cpp: key mode from start-up to the end, through stops and
+// fatal signals.
+bool enter_key_mode(int fd);
+void leave_key_mode();
+
+// terminal_input_posix.cpp.
+// Starts reading the terminal of standard input; returns the descriptor
+// it reads, the one whose settings key mode changes.
+int open_terminal_input();
+void close_terminal_input();
+const EventSource& terminal_events();
+// Asks the terminal where its cursor is (1-based); input that comes with
+// the answer is kept for the decoder. An answer that comes too late is
+// taken for what it is when it comes.
+bool query_cursor(int out_fd, int& row, int& col);
+
+// stream_input_posix.cpp: one key per byte of `fd`; -1 is an input at its end.
+const EventSource& open_stream_input(int fd);
+
+// terminal_screen_posix.cpp: the echo on `fd` (none when `silent`), a
+// screen of the size and with the cursor of `start`. The descriptor is
+// closed at the end when `own_fd`.
+const Screen& open_terminal_screen(int fd, bool own_fd, bool silent, const ScreenInfo& start);
+// Writes out what is pending and lets the descriptor go.
+void close_terminal_screen();
+
+}  // namespace console::posix

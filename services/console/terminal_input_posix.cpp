@@ -1,0 +1,204 @@
+// Key input from the terminal: its bytes, decoded into console records.
+//
+// The terminal is read through an open file description of our own, so
+// that making it non-blocking and signal-driven leaves the shell's standard
+// input as it was. SIGIO, sent to the main thread only, raises
+// input_may_be_pending when bytes arrive; while it is down and nothing
+// waits in the decoder, asking for pending input is a few loads and no
+// system call. Without SIGIO every query polls the terminal. The answer to
+// the cursor question is found by the decoder among the keys typed before it.
+//
+// Bytes are read one at a time and no further than the end of the next
+// key: what is typed after the final line's Enter stays in the terminal
+// for whoever reads it next (the shell).
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "services/console/keydecode_posix.hpp"
+#include "services/console/backend_posix.hpp"
+#include "services/runtime/platform.hpp"
+
+namespace console::posix {
+namespace {
+
+using runtime::platform::tick_count_ms;
+
+// How long the terminal has to answer the cursor question.
+constexpr std::uint32_t kAnswerWaitMs = 200;
+
+struct TerminalInput {
+  int fd = -1;            // our own open file description of the terminal, or 0
+  bool own_fd = false;
+  bool async = false;     // SIGIO raises input_may_be_pending
+  bool eof = false;       // the terminal hung up
+  keydecode::Decoder decoder;
+  RecordQueue queue;
+};
+
+TerminalInput terminal;
+
+void on_input(int) { input_may_be_pending.store(true, std::memory_order_relaxed); }
+
+int open_own_description() {
+  char name[256];
+  int fd = -1;
+  if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0)
+    fd = open_high(name, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) fd = open_high("/proc/self/fd/0", O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
+    close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+bool enable_sigio(int fd) {
+  struct sigaction sa {};
+  sa.sa_handler = on_input;
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  if (sigaction(SIGIO, &sa, nullptr) != 0) return false;
+  f_owner_ex owner{F_OWNER_TID, gettid()};
+  if (fcntl(fd, F_SETOWN_EX, &owner) != 0) return false;
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags | O_ASYNC | O_NONBLOCK) == 0;
+}
+
+bool readable_now(int fd, int timeout_ms) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, timeout_ms) > 0;
+}
+
+void decode_into_queue() {
+  if (terminal.decoder.size == 0) return;
+  const std::uint32_t now = tick_count_ms();
+  keydecode::Item item;
+  InputRecord records[3];
+  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item)) {
+    const int n = keydecode::make_records(item, records);
+    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
+  }
+}
+
+// Reads byte by byte until a key is decoded or the terminal has no more.
+void read_key_bytes() {
+  for (;;) {
+    decode_into_queue();
+    if (!terminal.queue.empty()) {
+      input_may_be_pending.store(true);  // more may be there: look again next time
+      return;
+    }
+    if (keydecode::room(terminal.decoder) == 0) return;  // decided once the input is quiet
+    if (!terminal.async && !readable_now(terminal.fd, 0)) return;
+    unsigned char c;
+    const ssize_t n = read(terminal.fd, &c, 1);
+    if (n == 1) {
+      keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return;
+    terminal.eof = true;  // hung up (0 or EIO): nothing more will come
+    return;
+  }
+}
+
+void refill() {
+  // Cleared before reading: a byte that comes after the read raises it again.
+  if (!terminal.async || input_may_be_pending.exchange(false)) read_key_bytes();
+  decode_into_queue();
+  if (terminal.eof && terminal.queue.empty() && terminal.decoder.size == 0) {
+    // The terminal is gone: every further key is Enter, so a line read ends.
+    InputRecord records[3];
+    keydecode::Item enter;
+    enter.kind = keydecode::Item::Kind::key;
+    enter.key = keydecode::key_for_char(13);
+    const int n = keydecode::make_records(enter, records);
+    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
+  }
+}
+
+bool has_pending() {
+  if (!terminal.queue.empty()) return true;
+  if (terminal.async && !input_may_be_pending.load(std::memory_order_relaxed) &&
+      terminal.decoder.size == 0 && !terminal.eof)
+    return false;
+  refill();
+  return !terminal.queue.empty();
+}
+
+bool read_record(InputRecord& r) {
+  if (terminal.queue.empty()) refill();
+  if (terminal.queue.empty()) return false;
+  r = terminal.queue.pop();
+  return true;
+}
+
+void wait_input(std::uint32_t ms) {
+  if (!terminal.queue.empty() || terminal.eof) return;
+  if (terminal.async && input_may_be_pending.load()) return;
+  std::uint32_t timeout = ms;
+  // Undecided bytes (a lone Esc) are decided once the input is quiet.
+  if (terminal.decoder.size > 0)
+    timeout = std::min(timeout, keydecode::ms_until_decided(terminal.decoder, tick_count_ms()));
+  if (readable_now(terminal.fd, static_cast<int>(timeout))) input_may_be_pending.store(true);
+}
+
+constexpr EventSource kTerminalEvents{has_pending, read_record, wait_input};
+
+}  // namespace
+
+const EventSource& terminal_events() { return kTerminalEvents; }
+
+int open_terminal_input() {
+  terminal = TerminalInput{};
+  terminal.fd = open_own_description();
+  terminal.own_fd = terminal.fd >= 0;
+  if (!terminal.own_fd) terminal.fd = STDIN_FILENO;  // flags of a shared description stay untouched
+  terminal.async = terminal.own_fd && enable_sigio(terminal.fd);
+  input_may_be_pending.store(true);
+  return terminal.fd;
+}
+
+void close_terminal_input() {
+  if (!terminal.own_fd) return;
+  const int flags = fcntl(terminal.fd, F_GETFL);
+  if (flags >= 0) fcntl(terminal.fd, F_SETFL, flags & ~O_ASYNC);
+  close(terminal.fd);
+  terminal.own_fd = false;
+  terminal.async = false;
+  terminal.fd = STDIN_FILENO;
+}
+
+bool query_cursor(int out_fd, int& row, int& col) {
+  static constexpr char kQuery[] = "\x1b[6n";
+  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
+  if (write(out_fd, kQuery, kQueryLength) != kQueryLength) return false;
+  // Byte by byte, and no further than the answer: keys typed meanwhile are
+  // the first keys of the input, and what follows them stays unread.
+  keydecode::Decoder& d = terminal.decoder;
+  bool found = false;
+  const std::uint32_t asked = tick_count_ms();
+  while (!found && keydecode::room(d) > 0) {
+    const std::uint32_t waited = tick_count_ms() - asked;
+    if (waited >= kAnswerWaitMs) break;
+    if (!readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited))) break;
+    unsigned char c;
+    const ssize_t n = read(terminal.fd, &c, 1);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    keydecode::push(d, &c, 1, tick_count_ms());
+    if (c == 'R') found = keydecode::take_position_report(d, row, col);
+  }
+  // The answer may still come: the decoder then takes it as one.
+  if (!found) keydecode::expect_position_report(d);
+  input_may_be_pending.store(true);
+  return found;
+}
+
+}  // namespace console::posix
