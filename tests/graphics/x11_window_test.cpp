@@ -70,7 +70,7 @@ TEST_F(XWindow, PixelAppearsWithoutExposure) {
 TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 200000, 7, width(), height());
   // Overwriting with the same colour changes nothing.
   x11test::plot_scatter(picture, 1000, 7, width(), height());
@@ -80,12 +80,12 @@ TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
 TEST_F(XWindow, CoveredPixelsSurvive) {
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 3000, 1, width(), height());
   ASSERT_TRUE(shows(w, picture));
 
   const Window cover = client->cover(100, 50, 400, 300, 0x00FF00);
-  ASSERT_TRUE(xprobe::wait_until([&] {
+  ASSERT_TRUE(testsupport::wait_until([&] {
     auto p = client->pixels(w, 200, 200, 1, 1);
     return !p.empty() && p[0] == 0x00FF00;
   }));
@@ -99,7 +99,7 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
   client->cover(0, 0, 1000, 700, 0xFFFFFF);
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 2000, 3, width(), height());
   PUTPIXEL(639, 479, 15);
   picture[{639, 479}] = WHITE;
@@ -107,12 +107,12 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
 
   XResizeWindow(client->display(), w, 760, 560);
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 760; }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return client->attributes(w).width == 760; }));
   EXPECT_TRUE(shows(w, picture, 760, 560));
   // Back to a smaller size and out again: the picture is repainted.
   XResizeWindow(client->display(), w, 300, 200);
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 300; }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return client->attributes(w).width == 300; }));
   XResizeWindow(client->display(), w, 640, 480);
   client->sync();
   EXPECT_TRUE(shows(w, picture));
@@ -121,11 +121,11 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
 TEST_F(XWindow, ClosedWindowMakesLaterPixelsQuietNoOps) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
-  const int threads = xprobe::thread_count();
+  const int threads = testsupport::thread_count();
   client->send_delete(w);
-  ASSERT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
-  EXPECT_TRUE(xprobe::wait_until([&] { return client->find(x11test::TITLE) == 0; }));
-  EXPECT_TRUE(xprobe::wait_until([&] { return xprobe::thread_count() == threads - 1; }));
+  ASSERT_TRUE(testsupport::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(testsupport::wait_until([&] { return client->find(x11test::TITLE) == 0; }));
+  EXPECT_TRUE(testsupport::wait_until([&] { return testsupport::thread_count() == threads - 1; }));
   for (int i = 0; i < 1000; ++i) PUTPIXEL(static_cast<std::int16_t>(i), 5, 15);
   EXPECT_TRUE(ISGRAPHMODE);  // the window is gone, the mode stays set
   EXPECT_EQ(_GRAPHRESULT, grOk);
@@ -247,11 +247,11 @@ TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
   });
   const auto goes_on = [&] {
     const long now = rounds;
-    return xprobe::wait_until([&] { return rounds > now + 1000; });
+    return testsupport::wait_until([&] { return rounds > now + 1000; });
   };
   EXPECT_TRUE(goes_on());
   client->send_delete(w);
-  EXPECT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(testsupport::wait_until([] { return !GRAPHRUNNING; }));
   EXPECT_TRUE(goes_on());
   stop = true;
   plotter.join();
@@ -262,12 +262,12 @@ TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
 }
 
 TEST_F(XWindow, CloseGraphEndsTheWindowThread) {
-  const int before = xprobe::thread_count();
+  const int before = testsupport::thread_count();
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  EXPECT_EQ(xprobe::thread_count(), before + 1);
+  EXPECT_EQ(testsupport::thread_count(), before + 1);
   CLOSEGRAPH();
-  EXPECT_EQ(xprobe::thread_count(), before);
+  EXPECT_EQ(testsupport::thread_count(), before);
   EXPECT_FALSE(GRAPHRUNNING);
   EXPECT_FALSE(ISGRAPHMODE);
   client->sync();

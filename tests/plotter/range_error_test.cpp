@@ -2,7 +2,6 @@
 // error reported at XKOORD or YKOORD, called from the main program.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include "services/runtime/startup.hpp"
 #include "services/runtime/units.hpp"
 #include "tests/plotter/recorder.hpp"
+#include "tests/support/process.hpp"
 
 namespace {
 
@@ -48,24 +48,11 @@ struct Outcome {
 // Runs the main program under the real process entry in a child process
 // and collects its standard output.
 Outcome run(runtime::MainProgram program) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], 1);
-    runtime::RUN_PROGRAM(program);
-  }
-  close(fds[1]);
-  std::string out;
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  const testsupport::Finished f = testsupport::run(
+      {.out = {testsupport::Redirect::pipe}, .child = [program] { runtime::RUN_PROGRAM(program); }});
   Outcome o;
-  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::istringstream in(out);
+  o.status = testsupport::exit_code(f.status);
+  std::istringstream in(f.out);
   for (std::string line; std::getline(in, line);) o.lines.push_back(line);
   return o;
 }

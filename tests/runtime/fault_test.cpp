@@ -49,7 +49,7 @@ std::string probe_line(std::string_view marker) {
 // build types with -g have; without it the report's shape is still checked.
 void expect_source_line(const std::string& address, const std::string& expected) {
 #if GRAIN_DEBUG_INFO
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, address), expected) << "at 0x" << address;
+  EXPECT_EQ(probe::source_line(probe::path(), address), expected) << "at 0x" << address;
 #else
   (void)address;
   (void)expected;
