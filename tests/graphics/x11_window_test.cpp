@@ -1,6 +1,5 @@
 // The X11 window without a window manager: what it shows, and when.
 #include <atomic>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -162,8 +161,7 @@ TEST_F(XWindow, MeasuringIgnoresADesktopNumberOutsideTheWorkAreas) {
 // the same extent on all four sides.
 class ExtentsAnswerer {
  public:
-  ExtentsAnswerer(const std::string& display, long extent) : d_(XOpenDisplay(display.c_str())) {
-    if (d_ == nullptr) throw std::runtime_error("cannot open " + display);
+  ExtentsAnswerer(const std::string& display, long extent) : x_(display), d_(x_.display()) {
     const Window root = DefaultRootWindow(d_);
     XSelectInput(d_, root, SubstructureRedirectMask);
     const long check[1] = {static_cast<long>(root)};
@@ -176,7 +174,6 @@ class ExtentsAnswerer {
     stop_ = true;
     thread_.join();
     XDeleteProperty(d_, DefaultRootWindow(d_), XInternAtom(d_, "_NET_SUPPORTING_WM_CHECK", False));
-    XCloseDisplay(d_);
   }
 
  private:
@@ -196,6 +193,7 @@ class ExtentsAnswerer {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
+  testsupport::XClient x_;
   Display* d_;
   std::atomic<bool> stop_{false};
   std::thread thread_;

@@ -79,18 +79,15 @@ std::uint32_t routine_size(std::uint32_t start) {
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (n <= 0) return 0;
   exe[n] = 0;
-  const std::string command = std::string("nm -S --defined-only '") + exe + "'";
-  FILE* f = popen(command.c_str(), "r");
-  if (f == nullptr) return 0;
-  std::uint32_t size = 0;
-  char line[8192];
-  while (size == 0 && std::fgets(line, sizeof line, f) != nullptr) {
+  const testsupport::Finished nm = testsupport::run(
+      {.argv = {"nm", "-S", "--defined-only", exe}, .out = {testsupport::Redirect::pipe}});
+  std::istringstream in(nm.out);
+  for (std::string line; std::getline(in, line);) {
     unsigned long long address = 0, length = 0;
-    if (std::sscanf(line, "%llx %llx", &address, &length) == 2 && address == start)
-      size = static_cast<std::uint32_t>(length);
+    if (std::sscanf(line.c_str(), "%llx %llx", &address, &length) == 2 && address == start)
+      return static_cast<std::uint32_t>(length);
   }
-  pclose(f);
-  return size;
+  return 0;
 }
 
 // True when `address` lies inside `function`, past its first byte.

@@ -1,6 +1,5 @@
 #include "tests/runtime/probe.hpp"
 
-#include <cstdio>
 #include <fstream>
 
 #include "tests/support/programs.hpp"
@@ -43,14 +42,14 @@ Result run(const std::vector<std::string>& args, Output output) {
 std::string source_line(const std::string& object, const std::string& hex_address) {
   // With -i, inlined code is followed by the lines it was inlined into; the
   // last names the routine that holds the address.
-  const std::string command = "addr2line -i -e '" + object + "' 0x" + hex_address;
-  FILE* f = popen(command.c_str(), "r");
-  if (f == nullptr) return {};
-  char buffer[1024] = {};
-  std::string line;
-  while (fgets(buffer, sizeof buffer, f) != nullptr) line = buffer;
-  pclose(f);
-  line = line.substr(0, line.find_first_of(" \n"));  // drops " (discriminator N)"
+  using testsupport::Redirect;
+  const std::vector<std::string> lines = split_lines(
+      testsupport::run({.argv = {"addr2line", "-i", "-e", object, "0x" + hex_address},
+                        .out = {Redirect::pipe}})
+          .out);
+  if (lines.empty()) return {};
+  std::string line = lines.back();
+  line = line.substr(0, line.find(' '));  // drops " (discriminator N)"
   if (line.find("??") != std::string::npos) return {};
   return base_name(line);
 }

@@ -69,6 +69,9 @@ struct Finished {
 // Runs a program to its end, killing it at the deadline.
 Finished run(const Spawn& spawn, std::chrono::milliseconds timeout = std::chrono::seconds(120));
 
+// POSIX: "NAME=value" set, "NAME" removed, in this process.
+void change_environment(const std::vector<std::string>& env);
+
 // An exit status as a shell gives it: the exit code, or 128 + the signal.
 int exit_code(int wait_status);
 

@@ -67,11 +67,7 @@ void place(const Redirect& r, const Ends& e, int fd) {
   if (!s.child)
     for (int fd = 3; fd < 1024; ++fd)
       if (fd != s.keep_fd) close(fd);
-  for (const std::string& e : s.env) {
-    const auto eq = e.find('=');
-    if (eq == std::string::npos) unsetenv(e.c_str());
-    else setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
-  }
+  change_environment(s.env);
   if (s.child) {
     s.child();
     _exit(0);
@@ -84,6 +80,14 @@ void place(const Redirect& r, const Ends& e, int fd) {
 }
 
 }  // namespace
+
+void change_environment(const std::vector<std::string>& env) {
+  for (const std::string& e : env) {
+    const auto eq = e.find('=');
+    if (eq == std::string::npos) unsetenv(e.c_str());
+    else setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+  }
+}
 
 Process::Process(const Spawn& s) {
   const Ends ends[3] = {open_ends(s.in, true), open_ends(s.out, false), open_ends(s.err, false)};

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "tests/support/process.hpp"
 #include "tests/support/terminal.hpp"
 #include "tests/support/wait.hpp"
 
@@ -24,11 +25,7 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
   pid_ = forkpty(&master_, nullptr, nullptr, &ws);
   if (pid_ < 0) throw std::runtime_error("forkpty failed");
   if (pid_ == 0) {
-    for (const std::string& e : options.env) {
-      const auto eq = e.find('=');
-      if (eq == std::string::npos) unsetenv(e.c_str());
-      else setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
-    }
+    change_environment(options.env);
     if (options.stdin_path) {
       const int fd = open(options.stdin_path->c_str(), O_RDONLY);
       if (fd < 0) _exit(126);

@@ -15,15 +15,6 @@ namespace {
 
 int ignore(Display*, XErrorEvent*) { return 0; }
 
-int shift_of(unsigned long mask) {
-  int s = 0;
-  while (mask != 0 && (mask & 1) == 0) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-
 }  // namespace
 
 XClient::XClient(const std::string& display, bool ignore_errors) {
@@ -129,33 +120,12 @@ std::optional<Size> XClient::size(Window w) {
   return Size{a.width, a.height};
 }
 
-std::optional<Image> XClient::capture(Window window) {
-  Display* d = d_;
-  XWindowAttributes a;
-  if (XGetWindowAttributes(d, window, &a) == 0 || a.map_state != IsViewable) return std::nullopt;
-  XImage* xi = XGetImage(d, window, 0, 0, static_cast<unsigned>(a.width),
-                         static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
-  if (xi == nullptr) return std::nullopt;
-  Image img;
-  img.width = a.width;
-  img.height = a.height;
-  img.rgb.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
-  const int rs = shift_of(a.visual->red_mask), gs = shift_of(a.visual->green_mask),
-            bs = shift_of(a.visual->blue_mask);
-  const unsigned long rm = a.visual->red_mask >> rs, gm = a.visual->green_mask >> gs,
-                      bm = a.visual->blue_mask >> bs;
-  std::size_t i = 0;
-  for (int y = 0; y < a.height; ++y)
-    for (int x = 0; x < a.width; ++x) {
-      const unsigned long p = XGetPixel(xi, x, y);
-      // Scale each channel to 8 bits (Xvfb's 24-bit visual needs no scaling).
-      const auto chan = [p](int s, unsigned long m) {
-        return static_cast<std::uint32_t>(((p >> s) & m) * 255 / m);
-      };
-      img.rgb[i++] = chan(rs, rm) << 16 | chan(gs, gm) << 8 | chan(bs, bm);
-    }
-  XDestroyImage(xi);
-  return img;
+std::optional<Image> XClient::capture(Window w) {
+  const XWindowAttributes a = attributes(w);
+  if (a.map_state != IsViewable) return std::nullopt;
+  Image image{a.width, a.height, shown(w, a.width, a.height)};
+  if (image.rgb.empty()) return std::nullopt;
+  return image;
 }
 
 std::vector<long> XClient::long_property(Window w, const char* name, Atom type) {

@@ -56,8 +56,8 @@ class XClient {
   // Size of the window's drawing area; nullopt once it is gone.
   std::optional<Size> size(Window w);
 
-  // The window's pixels through its visual's masks; nullopt when they
-  // cannot be read (gone, unmapped).
+  // The window's pixels as shown; nullopt when they cannot be read (gone,
+  // unmapped).
   std::optional<Image> capture(Window w);
   // What the screen shows of a window's area (x, y, w, h), as 0xRRGGBB,
   // row by row; empty on failure. Read from the root window: a window's own
