@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/process.hpp"
 #include "tests/support/screen.hpp"
 
 namespace testsupport {
@@ -32,7 +33,7 @@ class Terminal {
   Terminal(const Terminal&) = delete;
   Terminal& operator=(const Terminal&) = delete;
 
-  int pid() const { return pid_; }
+  int pid() const { return process_->pid(); }
   void type(const std::string& keys);
   // Everything the program wrote so far.
   std::string output();
@@ -51,10 +52,10 @@ class Terminal {
   void pump(int wait_ms);
 
   std::mutex lock_;
-  int pid_ = -1;
   int master_ = -1;
-  int slave_ = -1;  // held open to read the settings the program leaves
+  int slave_ = -1;
   bool answer_;
+  std::optional<Process> process_;
   std::string output_;
   Screen screen_;
   std::optional<int> status_;

@@ -4,9 +4,9 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -22,10 +22,13 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
   winsize ws{};
   ws.ws_row = static_cast<unsigned short>(options.rows);
   ws.ws_col = static_cast<unsigned short>(options.cols);
-  pid_ = forkpty(&master_, nullptr, nullptr, &ws);
-  if (pid_ < 0) throw std::runtime_error("forkpty failed");
-  if (pid_ == 0) {
-    change_environment(options.env);
+  // The test keeps the terminal's other side open to read the settings the
+  // program leaves.
+  if (openpty(&master_, &slave_, nullptr, nullptr, &ws) != 0) throw std::runtime_error("openpty");
+  fcntl(master_, F_SETFD, FD_CLOEXEC);
+  fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  process_.emplace(Spawn{.env = std::move(options.env), .child = [&] {
+    login_tty(slave_);  // a session of its own, with this terminal controlling it
     if (options.stdin_path) {
       const int fd = open(options.stdin_path->c_str(), O_RDONLY);
       if (fd < 0) _exit(126);
@@ -34,9 +37,8 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
     }
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
-  }
+  }});
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-  slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
   reader_ = std::jthread([this](std::stop_token stop) {
     while (!stop.stop_requested()) pump(10);
   });
@@ -45,12 +47,9 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
 Terminal::~Terminal() {
   reader_.request_stop();
   reader_.join();
-  if (!status_) {
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  if (slave_ >= 0) close(slave_);
-  if (master_ >= 0) close(master_);
+  process_.reset();  // killed if still running
+  close(slave_);
+  close(master_);
 }
 
 // Takes in new output (waiting up to `wait_ms` for some), answers the
@@ -65,8 +64,7 @@ void Terminal::pump(int wait_ms) {
     output_.append(buf, static_cast<std::size_t>(n));
     if (answer_ && !replies.empty() && write(master_, replies.data(), replies.size()) < 0) break;
   }
-  int st = 0;
-  if (!status_ && waitpid(pid_, &st, WNOHANG) == pid_) status_ = st;
+  if (!status_) status_ = process_->wait(std::chrono::milliseconds(0));
 }
 
 void Terminal::type(const std::string& keys) {
@@ -117,7 +115,7 @@ std::string Terminal::row(int r) {
 
 void Terminal::signal(int signo) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (!status_) ::kill(pid_, signo);
+  process_->signal(signo);
 }
 
 void Terminal::resize(int rows, int cols) {
