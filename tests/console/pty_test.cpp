@@ -18,6 +18,7 @@
 
 #include "tests/support/process.hpp"
 #include "tests/support/programs.hpp"
+#include "tests/support/scratch.hpp"
 #include "tests/support/terminal.hpp"
 #include "tests/support/wait.hpp"
 
@@ -330,28 +331,9 @@ TEST(ConsolePty, ClosedStandardInputAndOutputEndAtOnce) {
   EXPECT_EQ(p.settings(), before);
 }
 
-class TempFile {
- public:
-  explicit TempFile(const std::string& content) {
-    char name[] = "/tmp/console_stdin_XXXXXX";
-    const int fd = mkstemp(name);
-    path_ = name;
-    if (fd >= 0) {
-      if (write(fd, content.data(), content.size()) < 0) path_.clear();
-      close(fd);
-    }
-  }
-  ~TempFile() { unlink(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
   for (const std::string content : {"line one\nline two\n", "", "no line end"}) {
-    TempFile file(content);
-    Terminal p(probe(), typed_answers({}, file.path()));
+    Terminal p(probe(), typed_answers({}, testsupport::scratch_file(content)));
     const std::string before = p.settings();
     EXPECT_TRUE(exited_with(p.wait_exit(10s), 0)) << content;
     EXPECT_EQ(p.output().find("line"), std::string::npos);

@@ -3,16 +3,15 @@
 #include <stdlib.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
-#include <stdexcept>
 
 #include "services/graphics/graph.hpp"
 #include "services/graphics/modes.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/programs.hpp"
+#include "tests/support/scratch.hpp"
 
 namespace e2e {
 
@@ -113,38 +112,12 @@ FigureCheck wait_for_dense_figure(XClient& x, unsigned long window, const Figure
 void PrintTo(const Figure* figure, std::ostream* os) { *os << figure->program; }
 
 std::string ProgramName::operator()(const ::testing::TestParamInfo<const Figure*>& info) const {
-  const std::string& p = info.param->program;
-  return p.substr(p.rfind('/') + 1);
-}
-
-namespace {
-
-// Scripts and files live in one directory per test process, removed at its end.
-struct ScratchDir {
-  std::string path;
-  std::vector<std::string> files;
-  ScratchDir() {
-    char dir[] = "/tmp/grain-e2e-XXXXXX";
-    if (mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp");
-    path = dir;
-  }
-  ~ScratchDir() {
-    for (const auto& f : files) unlink(f.c_str());
-    rmdir(path.c_str());
-  }
-};
-
-}  // namespace
-
-std::string scratch_path() {
-  static ScratchDir dir;
-  dir.files.push_back(dir.path + "/f" + std::to_string(dir.files.size()));
-  return dir.files.back();
+  return info.param->program;
 }
 
 std::string launcher(const std::string& program, const std::string& prompt,
                      const std::string& stderr_path) {
-  const std::string path = scratch_path();
+  const std::string path = testsupport::scratch_path();
   std::ofstream script(path);
   script << "#!/bin/sh\n";
   if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
@@ -158,6 +131,5 @@ std::string launcher(const std::string& program, const std::string& prompt,
   chmod(path.c_str(), 0755);
   return path;
 }
-
 
 }  // namespace e2e

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/e2e/figures.hpp"
+#include "tests/support/scratch.hpp"
 #include "tests/support/terminal.hpp"
 #include "tests/support/wait.hpp"
 #include "tests/support/x_client.hpp"
@@ -19,6 +20,7 @@ namespace e2e {
 using namespace std::chrono_literals;
 using testsupport::fresh_terminal_settings;
 using testsupport::Image;
+using testsupport::scratch_path;
 using testsupport::Size;
 using testsupport::Terminal;
 using testsupport::wait_until;
@@ -75,9 +77,6 @@ bool keeps_running(Terminal& terminal, std::chrono::milliseconds for_at_least);
 // standard error sent to `stderr_path` unless that is empty ("&-": closed).
 std::string launcher(const std::string& program, const std::string& prompt,
                      const std::string& stderr_path);
-
-// A fresh path in a directory of this test process, removed at its end.
-std::string scratch_path();
 
 // What a window shows of a figure.
 struct FigureCheck {
