@@ -31,7 +31,7 @@ struct Spawn {
   std::function<void()> child{};
   bool new_session = false;      // POSIX: setsid, no controlling terminal
   bool die_with_test = false;    // POSIX: killed when the test process dies
-  int keep_fd = -1;              // POSIX: inherited by argv's program, as no other above 2 is
+  int keep_fd = -1;              // POSIX: the one descriptor above 2 argv's program inherits
   unsigned creation_flags = 0;   // Windows: for CreateProcess (DETACHED_PROCESS: no console)
 };
 
