@@ -44,10 +44,7 @@
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/units.hpp"
-
-#ifndef GRAIN_TRIGRAIN_PATH
-#define GRAIN_TRIGRAIN_PATH "trigrain"
-#endif
+#include "tests/support/programs.hpp"
 
 namespace bench {
 namespace {
@@ -65,7 +62,7 @@ constexpr int KEY_TRIALS = 100;
 constexpr std::uint32_t FILL_SEED = 1;
 
 struct Options {
-  std::string program = GRAIN_TRIGRAIN_PATH;
+  std::string program = testsupport::program("trigrain");
   double program_seconds = 3;
   long poll_probe = -1;  // -1: the full benchmark
   std::uint64_t fill_steps = 200'000'000;

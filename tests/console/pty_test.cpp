@@ -1,8 +1,6 @@
 // The whole console path on a real pseudo-terminal: start-up, KEYPRESSED,
 // the line read with its echo, and the terminal settings given back however
 // the program ends or stops.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,30 +13,32 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "tests/support/pty_process.hpp"
+#include "tests/support/process.hpp"
+#include "tests/support/programs.hpp"
+#include "tests/support/scratch.hpp"
+#include "tests/support/terminal.hpp"
+#include "tests/support/wait.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testsupport::PtyOptions;
-using testsupport::PtyProcess;
+using testsupport::Screen;
+using testsupport::Terminal;
+using testsupport::TerminalOptions;
+using testsupport::wait_until;
 
 const std::string kQuery = "\x1b[6n";
 
-std::string probe() { return testsupport::build_path("tests/console/console_probe"); }
+std::string probe() { return testsupport::program("console_probe"); }
 
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
+// The probe on a terminal that leaves the answers to cursor queries to the
+// test: it types them ahead, so that no time-out can miss them.
+TerminalOptions typed_answers(std::vector<std::string> env,
+                              std::optional<std::string> stdin_path = std::nullopt) {
+  return {.env = std::move(env), .stdin_path = std::move(stdin_path), .answer_cursor_queries = false};
 }
 
 termios as_termios(const std::string& s) {
@@ -47,52 +47,10 @@ termios as_termios(const std::string& s) {
   return t;
 }
 
-// Just enough of a terminal to see where text lands: cursor positioning,
-// CR, LF (scrolling at the bottom), BS and printable characters.
-struct Screen {
-  int rows, cols, y = 0, x = 0;
-  std::vector<std::string> cells;
-  Screen(int r, int c) : rows(r), cols(c), cells(static_cast<std::size_t>(r), std::string(static_cast<std::size_t>(c), ' ')) {}
-
-  void feed(const std::string& s) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(s[i]);
-      if (c == 0x1B && i + 1 < s.size() && s[i + 1] == '[') {
-        std::size_t j = i + 2;
-        while (j < s.size() && ((s[j] >= '0' && s[j] <= '9') || s[j] == ';' || s[j] == '?')) ++j;
-        if (j < s.size() && s[j] == 'H') {
-          int r = 1, col = 1;
-          std::sscanf(s.substr(i + 2, j - i - 2).c_str(), "%d;%d", &r, &col);
-          y = r - 1;
-          x = col - 1;
-        }
-        i = j;
-      } else if (c == 0x1B) {
-        ++i;
-      } else if (c == '\r') {
-        x = 0;
-      } else if (c == '\n') {
-        if (++y == rows) {
-          cells.erase(cells.begin());
-          cells.emplace_back(static_cast<std::size_t>(cols), ' ');
-          y = rows - 1;
-        }
-      } else if (c == '\b') {
-        if (x > 0) --x;
-      } else if (c >= 0x20 && c < 0x80 && x < cols && y < rows) {
-        cells[static_cast<std::size_t>(y)][static_cast<std::size_t>(x++)] = static_cast<char>(c);
-      }
-    }
-  }
-  std::string at(int row, int col, int n) const {  // 1-based
-    return cells[static_cast<std::size_t>(row - 1)].substr(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(n));
-  }
-};
-
 // The screen as drawn after the cursor query.
-Screen screen_after_query(PtyProcess& p) {
+Screen screen_after_query(Terminal& p) {
   Screen s(24, 80);
-  const std::string& out = p.output();
+  const std::string out = p.output();
   const auto at = out.find(kQuery);
   if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
   return s;
@@ -106,24 +64,24 @@ bool exited_with(const std::optional<int>& st, int code) {
 // is in key mode. The terminal's answer to the cursor query is typed ahead,
 // so no time-out can miss it; `early_keys` come before that answer.
 struct Session {
-  PtyProcess p;
+  Terminal p;
   std::string before, keys;
   explicit Session(std::vector<std::string> env, const std::string& early_keys = "",
                    const char* report = "\x1b[5;3R")
-      : p(probe(), PtyOptions{std::move(env), 24, 80, std::nullopt}) {
-    before = p.terminal_settings();
+      : p(probe(), typed_answers(std::move(env))) {
+    before = p.settings();
     p.type("go\n" + early_keys + report);
     EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
-    EXPECT_TRUE(wait_until([&] { return p.terminal_settings() != before; }));
-    keys = p.terminal_settings();
+    EXPECT_TRUE(wait_until([&] { return p.settings() != before; }));
+    keys = p.settings();
   }
 };
 
 // The job's process id, as the probe's job-control shell tells it.
-pid_t job_of(PtyProcess& p) {
+pid_t job_of(Terminal& p) {
   pid_t job = -1;
   wait_until([&] {
-    const std::string& out = p.output();
+    const std::string out = p.output();
     const auto at = out.find("[job ");
     if (at == std::string::npos || out.find(']', at) == std::string::npos) return false;
     job = static_cast<pid_t>(std::atol(out.c_str() + at + 5));
@@ -141,9 +99,9 @@ char process_state(pid_t pid) {
 }
 
 // The screen after the last cursor query, `rows` x `cols`.
-Screen screen_after_last_query(PtyProcess& p, int rows, int cols) {
+Screen screen_after_last_query(Terminal& p, int rows, int cols) {
   Screen s(rows, cols);
-  const std::string& out = p.output();
+  const std::string out = p.output();
   const auto at = out.rfind(kQuery);
   if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
   return s;
@@ -164,11 +122,11 @@ TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
   Session s({"PROBE_WAIT_GO=1"});
   s.p.type("hello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  EXPECT_EQ(s.p.settings(), s.before);
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(5, 1, 10), "  helLp   ");
-  EXPECT_EQ(screen.y, 5);  // the start of the next row
-  EXPECT_EQ(screen.x, 0);
+  EXPECT_EQ(screen.cursor_row(), 5);  // the start of the next row
+  EXPECT_EQ(screen.cursor_col(), 0);
 }
 
 TEST(ConsolePty, KeysTypedBeforeTheCursorReportAreKept) {
@@ -193,8 +151,8 @@ TEST(ConsolePty, WithoutCursorReportTheEchoStartsBottomLeft) {
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(23, 1, 2), "z ");  // scrolled up by the line end
-  EXPECT_EQ(screen.y, 23);
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  EXPECT_EQ(screen.cursor_row(), 23);
+  EXPECT_EQ(s.p.settings(), s.before);
 }
 
 // Standard output elsewhere (/dev/null, or another terminal): the cursor
@@ -206,7 +164,7 @@ TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheKeyTerminal) {
     s.p.type("hi\r");
     EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
     EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
-    EXPECT_EQ(s.p.terminal_settings(), s.before);
+    EXPECT_EQ(s.p.settings(), s.before);
   }
 }
 
@@ -219,7 +177,7 @@ TEST(ConsolePty, FatalSignalsGiveTheSettingsBack) {
     const auto st = s.p.wait_exit(10s);
     ASSERT_TRUE(st.has_value()) << w.sig;
     EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == w.sig) << w.sig;
-    EXPECT_EQ(s.p.terminal_settings(), s.before) << w.sig;
+    EXPECT_EQ(s.p.settings(), s.before) << w.sig;
   }
 }
 
@@ -235,7 +193,7 @@ TEST(ConsolePty, EveryEndingSignalGivesTheSettingsBackAndEndsByItself) {
     const auto st = s.p.wait_exit(10s);
     ASSERT_TRUE(st.has_value()) << sig;
     EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == sig) << sig << " status " << *st;
-    EXPECT_EQ(s.p.terminal_settings(), s.before) << sig;
+    EXPECT_EQ(s.p.settings(), s.before) << sig;
   }
 }
 
@@ -255,7 +213,7 @@ TEST(ConsolePty, StoppedJobEndsOnTermOrHangup) {
     const auto st = s.p.wait_exit(10s);
     ASSERT_TRUE(st.has_value()) << sig;
     EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == sig) << sig;
-    EXPECT_EQ(s.p.terminal_settings(), s.before) << sig;
+    EXPECT_EQ(s.p.settings(), s.before) << sig;
   }
 }
 
@@ -286,14 +244,14 @@ TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
   EXPECT_TRUE(wait_until(
       [&] {
         kill(job, SIGCONT);
-        return s.p.terminal_settings() == s.keys && process_state(job) != 'T';
+        return s.p.settings() == s.keys && process_state(job) != 'T';
       },
       60s));
   s.p.type("\x03");
   const auto st = s.p.wait_exit(60s);
   ASSERT_TRUE(st.has_value()) << "state " << process_state(job);
   EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == SIGINT);
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  EXPECT_EQ(s.p.settings(), s.before);
 }
 
 TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
@@ -303,22 +261,22 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
   s.p.type("\x1a");  // Ctrl+Z
   ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
+  EXPECT_EQ(s.p.settings(), s.before);
   // Others have written meanwhile: the program asks where the cursor is
   // now (the answer typed ahead) and draws the line again there.
   const std::size_t seen = s.p.output().size();
   s.p.type("fg\n\x1b[8;1R");
-  EXPECT_TRUE(wait_until([&] { return s.p.terminal_settings() == s.keys; }));
+  EXPECT_TRUE(wait_until([&] { return s.p.settings() == s.keys; }));
   ASSERT_TRUE(s.p.wait_for_output("\x1b[8;1Ha", 10s));
   EXPECT_NE(s.p.output().find(kQuery, seen), std::string::npos);
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(s.p.terminal_settings(), s.before);
-  const std::string& out = s.p.output();
+  EXPECT_EQ(s.p.settings(), s.before);
+  const std::string out = s.p.output();
   Screen screen(24, 80);
   screen.feed(out.substr(out.find(kQuery)));
   EXPECT_EQ(screen.at(8, 1, 3), "ab ");
-  EXPECT_EQ(screen.y, 8);  // the line end follows the line
+  EXPECT_EQ(screen.cursor_row(), 8);  // the line end follows the line
 }
 
 // What is typed after the final line's Enter is left for the shell.
@@ -347,8 +305,8 @@ TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   const Screen screen = screen_after_last_query(s.p, 24, 20);
   EXPECT_EQ(screen.at(6, 1, 20), "abcdefghijklmnopqrst");
   EXPECT_EQ(screen.at(7, 1, 4), "uvw ");
-  EXPECT_EQ(screen.y, 7);  // the line end follows the line
-  EXPECT_EQ(screen.x, 0);
+  EXPECT_EQ(screen.cursor_row(), 7);  // the line end follows the line
+  EXPECT_EQ(screen.cursor_col(), 0);
 }
 
 // A character of the line takes one cell, shown as '?' when it is a
@@ -366,108 +324,53 @@ TEST(ConsolePty, ControlCharactersShowAsOneQuestionMarkEach) {
 // <&- >&- : no terminal is opened in their place; closed input is input at
 // its end, so the program ends at once without asking the terminal.
 TEST(ConsolePty, ClosedStandardInputAndOutputEndAtOnce) {
-  PtyProcess p(probe(), PtyOptions{{"PROBE_CLOSE_STD=1"}, 24, 80, std::nullopt});
-  const std::string before = p.terminal_settings();
+  Terminal p(probe(), typed_answers({"PROBE_CLOSE_STD=1"}));
+  const std::string before = p.settings();
   EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
   EXPECT_EQ(p.output().find(kQuery), std::string::npos);
-  EXPECT_EQ(p.terminal_settings(), before);
+  EXPECT_EQ(p.settings(), before);
 }
-
-class TempFile {
- public:
-  explicit TempFile(const std::string& content) {
-    char name[] = "/tmp/console_stdin_XXXXXX";
-    const int fd = mkstemp(name);
-    path_ = name;
-    if (fd >= 0) {
-      if (write(fd, content.data(), content.size()) < 0) path_.clear();
-      close(fd);
-    }
-  }
-  ~TempFile() { unlink(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
   for (const std::string content : {"line one\nline two\n", "", "no line end"}) {
-    TempFile file(content);
-    PtyProcess p(probe(), PtyOptions{{}, 24, 80, file.path()});
-    const std::string before = p.terminal_settings();
+    Terminal p(probe(), typed_answers({}, testsupport::scratch_file(content)));
+    const std::string before = p.settings();
     EXPECT_TRUE(exited_with(p.wait_exit(10s), 0)) << content;
     EXPECT_EQ(p.output().find("line"), std::string::npos);
     EXPECT_EQ(p.output().find(kQuery), std::string::npos);
-    EXPECT_EQ(p.terminal_settings(), before);
+    EXPECT_EQ(p.settings(), before);
   }
-  PtyProcess null(probe(), PtyOptions{{}, 24, 80, "/dev/null"});
+  Terminal null(probe(), typed_answers({}, "/dev/null"));
   EXPECT_TRUE(exited_with(null.wait_exit(10s), 0));
 }
 
 // What the probe wrote and how it ended when started with no controlling
-// terminal, standard input /dev/null and standard error as `stderr_mode`
-// says: "pipe" (read back), "/dev/full", or "closed".
-struct Headless {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string read_all(int fd) {
-  std::string text;
-  pollfd p{fd, POLLIN, 0};
-  char buf[256];
-  while (poll(&p, 1, 10000) > 0) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    text.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return text;
-}
-
-Headless run_without_terminal(const std::string& stderr_mode) {
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return {};
-  const pid_t pid = fork();
-  if (pid < 0) return {};
-  if (pid == 0) {
-    setsid();  // no controlling terminal
-    dup2(open("/dev/null", O_RDWR), STDIN_FILENO);
-    dup2(out[1], STDOUT_FILENO);
-    if (stderr_mode == "pipe") dup2(err[1], STDERR_FILENO);
-    if (stderr_mode == "/dev/full") dup2(open("/dev/full", O_WRONLY), STDERR_FILENO);
-    if (stderr_mode == "closed") close(STDERR_FILENO);
-    const std::string path = probe();
-    execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  Headless h;
-  h.err = read_all(err[0]);
-  h.out = read_all(out[0]);
-  kill(pid, SIGKILL);  // in case it hangs; a no-op once it has ended
-  int st = 0;
-  waitpid(pid, &st, 0);
-  h.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return h;
+// terminal, standard input /dev/null and standard error as `err` says.
+testsupport::Finished run_without_terminal(testsupport::Redirect err) {
+  using testsupport::Redirect;
+  return testsupport::run({.argv = {probe()},
+                           .in = {Redirect::file, "/dev/null"},
+                           .out = {Redirect::pipe},
+                           .err = err,
+                           .new_session = true},
+                          10s);
 }
 
 // Without any terminal the console cannot start.
 TEST(ConsoleStartup, NoTerminalEndsWithStatusOneAndAMessage) {
-  const Headless h = run_without_terminal("pipe");
-  EXPECT_EQ(h.status, 1);
+  const auto h = run_without_terminal({testsupport::Redirect::pipe});
+  EXPECT_EQ(testsupport::exit_code(h.status), 1);
   EXPECT_EQ(h.err, "No way to get the console handle\n");
   EXPECT_EQ(h.out, "");
 }
 
 // The message cannot be written: still status 1, and no run-time error.
 TEST(ConsoleStartup, NoTerminalWithUnwritableStandardErrorStillEndsWithStatusOne) {
-  for (const char* mode : {"/dev/full", "closed"}) {
-    SCOPED_TRACE(mode);
-    const Headless h = run_without_terminal(mode);
-    EXPECT_EQ(h.status, 1);
+  using testsupport::Redirect;
+  for (const Redirect& err : {Redirect{Redirect::file, "/dev/full"}, Redirect{Redirect::closed}}) {
+    SCOPED_TRACE(err.path);
+    const auto h = run_without_terminal(err);
+    EXPECT_EQ(testsupport::exit_code(h.status), 1);
     EXPECT_EQ(h.out, "");
   }
 }

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 
 #include "tests/e2e/run.hpp"
-#include "tests/support/pty_process.hpp"
+#include "tests/support/programs.hpp"
 
 namespace e2e {
 namespace {
@@ -13,10 +13,8 @@ namespace {
 Terminal start_probe(const testsupport::XServer& server, const std::string& mode) {
   unsetenv("DISPLAY");
   fresh_terminal_settings();
-  testsupport::PtyOptions options;
-  options.env.push_back("DISPLAY=" + server.display());
-  options.env.push_back("ERROR_PROBE_MODE=" + mode);
-  return Terminal(testsupport::build_path("tests/e2e/error_probe"), options);
+  return Terminal(testsupport::program("error_probe"),
+                  {.env = {"DISPLAY=" + server.display(), "ERROR_PROBE_MODE=" + mode}});
 }
 
 void expect_report(Terminal& terminal) {

@@ -50,7 +50,7 @@ std::size_t PixelSet::count() const {
 
 // Large triangle (apex up) and small inverted triangle; size 1600.
 const Figure& six_point() {
-  static const Figure f{"programs/trigrain", 192, 107, 832, 661,
+  static const Figure f{"trigrain", 192, 107, 832, 661,
                         {{0, -1600 * kSqrt3 / 2},
                          {-1600, 1600 * kSqrt3 / 2},
                          {1600, 1600 * kSqrt3 / 2},
@@ -63,7 +63,7 @@ const Figure& six_point() {
 
 // Centre and corners of a square; size 640.
 const Figure& five_point() {
-  static const Figure f{"programs/quintgrain", 195, 67, 829, 701,
+  static const Figure f{"quintgrain", 195, 67, 829, 701,
                         {{0, 0}, {-640, -640}, {-640, 640}, {640, -640}, {640, 640}},
                         3.02L};
   return f;

@@ -9,7 +9,7 @@
 namespace e2e {
 
 struct Figure {
-  std::string program;  // under the build directory
+  std::string program;  // its build target
   int left, top, right, bottom;  // every plotted pixel lies in this box
   std::vector<std::pair<long double, long double>> targets;
   long double divisor;

@@ -28,12 +28,12 @@ class Keys : public ::testing::TestWithParam<const Figure*> {
     x_.emplace(server_.display());
     window_ = wait_for_window(*x_);
     ASSERT_NE(window_, 0u) << terminal().output();
-    ASSERT_TRUE(terminal().wait_until([&] { return terminal().row(0) == shown(); }, 5s))
+    ASSERT_TRUE(wait_until([&] { return terminal().row(0) == shown(); }, 5s))
         << "screen row: " << terminal().row(0) << "\noutput: " << ::testing::PrintToString(terminal().output());
   }
   Terminal& terminal() { return run_->terminal; }
   bool line_is(const std::string& text) {
-    return terminal().wait_until([&] { return terminal().row(0) == shown(text); }, 10s);
+    return wait_until([&] { return terminal().row(0) == shown(text); }, 10s);
   }
 
   testsupport::XServer server_;

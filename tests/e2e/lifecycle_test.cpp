@@ -30,8 +30,8 @@ TEST_P(Lifecycle, ClosingTheWindowWhilePlotting) {
   const unsigned long window = wait_for_window(x);
   ASSERT_NE(window, 0u) << run.terminal.output();
   ASSERT_TRUE(wait_for_plotting(x, window));
-  x.request_close(window);
-  EXPECT_TRUE(run.terminal.wait_until([&] { return x.find_window(kTitle) == 0; }, 10s));
+  x.send_delete(window);
+  EXPECT_TRUE(wait_until([&] { return x.find(kTitle, true) == 0; }, 10s));
   expect_quiet_normal_end(run.terminal);
 }
 

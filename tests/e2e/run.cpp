@@ -2,26 +2,24 @@
 
 #include <stdlib.h>
 
-#include <cstdlib>
-#include <thread>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
 
 #include "services/graphics/graph.hpp"
 #include "services/graphics/modes.hpp"
-#include "tests/support/pty_process.hpp"
+#include "tests/support/process.hpp"
+#include "tests/support/programs.hpp"
+#include "tests/support/scratch.hpp"
 
 namespace e2e {
 
-std::string program_path(const Figure& figure) {
-  // GRAIN_PROGRAM_DIR: the programs found there (an installed copy) instead
-  // of the build's.
-  if (const char* dir = std::getenv("GRAIN_PROGRAM_DIR"))
-    return std::string(dir) + figure.program.substr(figure.program.rfind('/'));
-  return testsupport::build_path(figure.program);
-}
+std::string program_path(const Figure& figure) { return testsupport::program(figure.program); }
 
 namespace {
 
-testsupport::PtyOptions with_display(testsupport::PtyOptions options, const std::string& display) {
+testsupport::TerminalOptions with_display(testsupport::TerminalOptions options, const std::string& display) {
   // The child inherits this process's environment; tests never use the
   // machine's own display.
   unsetenv("DISPLAY");
@@ -55,21 +53,18 @@ Size detected_mode_size(const std::string& display) {
 unsigned long wait_for_window(XClient& x) { return x.wait_for_window(kTitle, kStartTimeout); }
 
 bool wait_for_plotting(XClient& x, unsigned long window) {
-  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  for (;;) {
-    if (auto image = x.capture(window)) {
-      for (std::uint32_t p : image->rgb)
-        if (p != 0) return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
+  return wait_until(
+      [&] {
+        const auto image = x.capture(window);
+        return image && std::ranges::any_of(image->rgb, [](std::uint32_t p) { return p != 0; });
+      },
+      kStartTimeout, 10ms);
 }
 
 void expect_end(Terminal& terminal, int status) {
   const auto ended = terminal.wait_exit(kExitTimeout);
   ASSERT_TRUE(ended.has_value()) << "still running; output: " << terminal.output();
-  EXPECT_EQ(*ended, status) << "output: " << terminal.output();
+  EXPECT_EQ(testsupport::exit_code(*ended), status) << "output: " << terminal.output();
   EXPECT_EQ(terminal.settings(), fresh_terminal_settings())
       << "terminal settings not restored";
 }
@@ -104,20 +99,37 @@ FigureCheck check_figure(const Image& image, const Figure& figure) {
 
 FigureCheck wait_for_dense_figure(XClient& x, unsigned long window, const Figure& figure,
                                   double share, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
   FigureCheck last;
-  for (;;) {
-    if (auto image = x.capture(window)) last = check_figure(*image, figure);
-    if (last.share() >= share || std::chrono::steady_clock::now() >= deadline) return last;
-    std::this_thread::sleep_for(100ms);
-  }
+  wait_until(
+      [&] {
+        if (auto image = x.capture(window)) last = check_figure(*image, figure);
+        return last.share() >= share;
+      },
+      timeout, 100ms);
+  return last;
 }
 
 void PrintTo(const Figure* figure, std::ostream* os) { *os << figure->program; }
 
 std::string ProgramName::operator()(const ::testing::TestParamInfo<const Figure*>& info) const {
-  const std::string& p = info.param->program;
-  return p.substr(p.rfind('/') + 1);
+  return info.param->program;
+}
+
+std::string launcher(const std::string& program, const std::string& prompt,
+                     const std::string& stderr_path) {
+  const std::string path = testsupport::scratch_path();
+  std::ofstream script(path);
+  script << "#!/bin/sh\n";
+  if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
+  script << "exec '" << program << "'";
+  if (stderr_path == "&-")
+    script << " 2>&-";
+  else if (!stderr_path.empty())
+    script << " 2>'" << stderr_path << "'";
+  script << "\n";
+  script.close();
+  chmod(path.c_str(), 0755);
+  return path;
 }
 
 }  // namespace e2e

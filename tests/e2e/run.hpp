@@ -9,13 +9,26 @@
 #include <string>
 
 #include "tests/e2e/figures.hpp"
-#include "tests/e2e/terminal.hpp"
-#include "tests/e2e/x_client.hpp"
+#include "tests/support/scratch.hpp"
+#include "tests/support/terminal.hpp"
+#include "tests/support/wait.hpp"
+#include "tests/support/x_client.hpp"
 #include "tests/support/xserver.hpp"
 
 namespace e2e {
 
 using namespace std::chrono_literals;
+using testsupport::fresh_terminal_settings;
+using testsupport::Image;
+using testsupport::scratch_path;
+using testsupport::Size;
+using testsupport::Terminal;
+using testsupport::wait_until;
+
+// The test's X connection; windows may vanish between two of its requests.
+struct XClient : testsupport::XClient {
+  explicit XClient(const std::string& display) : testsupport::XClient(display, true) {}
+};
 
 inline const std::string kTitle = "Graph window application";
 inline const std::string kNotInGraphicsMode =
@@ -28,7 +41,7 @@ inline constexpr auto kExitTimeout = 15s;
 std::string program_path(const Figure& figure);
 
 struct Launch {
-  testsupport::PtyOptions pty;
+  testsupport::TerminalOptions pty;
   std::string prompt;       // printed on the terminal before the program starts
   std::string stderr_path;  // where standard error goes; empty: the terminal
 };
@@ -58,6 +71,12 @@ void end_with_enter(Terminal& terminal);
 
 // True while the program runs `for_at_least` longer without ending.
 bool keeps_running(Terminal& terminal, std::chrono::milliseconds for_at_least);
+
+// A shell script that prints `prompt` and then runs `program` (so that the
+// program starts with the cursor away from the terminal's corner), with its
+// standard error sent to `stderr_path` unless that is empty ("&-": closed).
+std::string launcher(const std::string& program, const std::string& prompt,
+                     const std::string& stderr_path);
 
 // What a window shows of a figure.
 struct FigureCheck {

@@ -31,7 +31,7 @@ TEST_P(Window, OpensAtTheDetectedModeSizeAndShowsTheFigure) {
 
   end_with_enter(run.terminal);
   // Nothing closes the window on a normal end; it goes with the process.
-  EXPECT_TRUE(run.terminal.wait_until([&] { return x.find_window(kTitle) == 0; }, 10s));
+  EXPECT_TRUE(wait_until([&] { return x.find(kTitle, true) == 0; }, 10s));
 }
 
 TEST_P(Window, OpensMaximisedUnderAWindowManager) {
@@ -43,7 +43,7 @@ TEST_P(Window, OpensMaximisedUnderAWindowManager) {
   // Measured once the manager is surely settled: one that has only just
   // started may not yet tell a new client its frame sizes.
   const Size mode = detected_mode_size(server.display());
-  EXPECT_TRUE(run.terminal.wait_until([&] { return x.size(window) == mode; }, 10s))
+  EXPECT_TRUE(wait_until([&] { return x.size(window) == mode; }, 10s))
       << "window " << x.size(window)->width << "x" << x.size(window)->height << ", mode "
       << mode.width << "x" << mode.height;
   expect_figure(x, window, *GetParam());

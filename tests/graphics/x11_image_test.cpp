@@ -64,7 +64,7 @@ TEST_F(LargeScreen, EveryPixelComesBackAndTheImageIsTheOnlyCopy) {
   constexpr int STRIP = 64;
   for (int top = 0; top < SIDE; top += STRIP) {
     std::string diff;
-    const bool shown = xprobe::wait_until([&] {
+    const bool shown = testsupport::wait_until([&] {
       const std::vector<std::uint32_t> p = client->pixels(w, 0, top, SIDE, STRIP);
       if (p.size() != static_cast<std::size_t>(SIDE) * STRIP) return false;
       for (int y = 0; y < STRIP; ++y)

@@ -77,14 +77,14 @@ class XLoss : public x11test::OnXServer<false> {
     }
     bool goes_on() {
       const long now = plotted;
-      return xprobe::wait_until([&] { return plotted > now + 1000; });
+      return testsupport::wait_until([&] { return plotted > now + 1000; });
     }
   };
 
   void expect_window_gone_quietly(Plotter& plotter, int threads_before) {
-    EXPECT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+    EXPECT_TRUE(testsupport::wait_until([] { return !GRAPHRUNNING; }));
     EXPECT_TRUE(plotter.goes_on());
-    EXPECT_TRUE(xprobe::wait_until([&] { return xprobe::thread_count() == threads_before; }));
+    EXPECT_TRUE(testsupport::wait_until([&] { return testsupport::thread_count() == threads_before; }));
     EXPECT_TRUE(ISGRAPHMODE);
   }
 };
@@ -93,7 +93,7 @@ TEST_F(XLoss, ServerKilledWhilePlotting) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
   ASSERT_TRUE(gc_live_for(w));
-  const int threads = xprobe::thread_count();  // with the window thread
+  const int threads = testsupport::thread_count();  // with the window thread
   Plotter plotter;
   ASSERT_TRUE(plotter.goes_on());
   server->kill();
@@ -106,7 +106,7 @@ TEST_F(XLoss, ClientKilledByTheServerWhilePlotting) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
   ASSERT_TRUE(gc_live_for(w));
-  const int threads = xprobe::thread_count();
+  const int threads = testsupport::thread_count();
   Plotter plotter;
   ASSERT_TRUE(plotter.goes_on());
   XKillClient(client->display(), w);
@@ -144,7 +144,7 @@ TEST_F(NoDisplay, StartUpMeasuresAFallbackScreen) {
 
 TEST_F(NoDisplay, OpeningFailsWithTheMessage) {
   QUERYADAPTERINFO();
-  const int threads = xprobe::thread_count();
+  const int threads = testsupport::thread_count();
   std::int16_t driver = 0, mode = 0;
   ::testing::internal::CaptureStderr();
   INITGRAPH(driver, mode, "");
@@ -153,7 +153,7 @@ TEST_F(NoDisplay, OpeningFailsWithTheMessage) {
   EXPECT_EQ(_GRAPHRESULT, grError);
   EXPECT_EQ(PUTPIXEL, PUTPIXELDEFAULT);
   EXPECT_FALSE(ISGRAPHMODE);
-  EXPECT_EQ(xprobe::thread_count(), threads);
+  EXPECT_EQ(testsupport::thread_count(), threads);
 }
 
 using NoDisplayDeathTest = NoDisplay;

@@ -2,11 +2,7 @@
 // started by xvfb-run does: measuring the screen and opening the window must
 // not lose their connections to such a reset.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
@@ -25,25 +21,13 @@ int starts() {
 
 // Keeps a core busy, so that the server and the window thread are
 // preempted at unlucky moments.
-class BusyChild {
- public:
-  BusyChild() : pid_(fork()) {
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      volatile unsigned long n = 0;
-      for (;;) n = n + 1;
-    }
-  }
-  ~BusyChild() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  BusyChild(const BusyChild&) = delete;
-  BusyChild& operator=(const BusyChild&) = delete;
-
- private:
-  pid_t pid_;
-};
+testsupport::Spawn busy_child() {
+  return {.child = [] {
+            volatile unsigned long n = 0;
+            for (;;) n = n + 1;
+          },
+          .die_with_test = true};
+}
 
 // Each round does what a program's start does, with the program as the
 // server's only client: measure, detect, open. The window must be there, at
@@ -56,7 +40,7 @@ TEST(ResettingServer, EveryStartGetsItsWindowAtTheScreenSize) {
   testsupport::XServer server(options);
   setenv("DISPLAY", server.display().c_str(), 1);
   runtime::kSystemUnit.init();
-  BusyChild busy;
+  testsupport::Process busy(busy_child());
   const int rounds = starts();
   for (int i = 0; i < rounds; ++i) {
     SCOPED_TRACE("start " + std::to_string(i + 1));

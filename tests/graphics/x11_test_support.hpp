@@ -9,7 +9,8 @@
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/units.hpp"
-#include "tests/graphics/xprobe.hpp"
+#include "tests/support/wait.hpp"
+#include "tests/support/x_client.hpp"
 #include "tests/support/xserver.hpp"
 
 namespace x11test {
@@ -20,7 +21,7 @@ inline constexpr std::uint32_t BLUE = 0x0000A8;   // colour 1
 
 // Plots `count` scattered pixels in colours 15 and 1 inside w x h, records
 // them in `picture`.
-inline void plot_scatter(xprobe::Picture& picture, int count, std::uint32_t seed, int w, int h) {
+inline void plot_scatter(testsupport::Picture& picture, int count, std::uint32_t seed, int w, int h) {
   for (int i = 0; i < count; ++i) {
     seed = seed * 1103515245u + 12345u;
     const int x = static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(w));
@@ -45,7 +46,7 @@ class OnXServer : public ::testing::Test {
       // The manager answers frame-extent requests only once it has settled,
       // a while after it announces itself.
       setenv("DISPLAY", server->display().c_str(), 1);
-      ASSERT_TRUE(xprobe::wait_until(
+      ASSERT_TRUE(testsupport::wait_until(
           [] { return graphics::window::measure_screen().caption_height > 0; },
           std::chrono::seconds(30)));
     }
@@ -60,7 +61,7 @@ class OnXServer : public ::testing::Test {
     runtime::kSystemUnit.init();
     graphics::release_mode_lists();
     graphics::QUERYADAPTERINFO();  // also installs the backend's X error handlers
-    client = std::make_unique<xprobe::Client>(server->display());
+    client = std::make_unique<testsupport::XClient>(server->display());
   }
   void TearDown() override {
     if (graphics::ISGRAPHMODE) graphics::CLOSEGRAPH();
@@ -74,28 +75,28 @@ class OnXServer : public ::testing::Test {
     if (graphics::_GRAPHRESULT != graphics::grOk) return 0;
     const Window w = client->find(TITLE);
     EXPECT_NE(w, 0u);
-    EXPECT_TRUE(xprobe::wait_until([&] { return client->viewable(w); }));
+    EXPECT_TRUE(testsupport::wait_until([&] { return client->viewable(w); }));
     return w;
   }
   int width() const { return graphics::GETMAXX() + 1; }
   int height() const { return graphics::GETMAXY() + 1; }
 
   // Waits until the window shows `picture` (black elsewhere) over w x h.
-  ::testing::AssertionResult shows(Window w, const xprobe::Picture& picture, int pw, int ph) {
+  ::testing::AssertionResult shows(Window w, const testsupport::Picture& picture, int pw, int ph) {
     std::string diff;
-    if (xprobe::wait_until([&] {
-          diff = xprobe::compare(client->pixels(w, 0, 0, pw, ph), pw, ph, picture);
+    if (testsupport::wait_until([&] {
+          diff = testsupport::compare(client->pixels(w, 0, 0, pw, ph), pw, ph, picture);
           return diff.empty();
         }))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << diff;
   }
-  ::testing::AssertionResult shows(Window w, const xprobe::Picture& picture) {
+  ::testing::AssertionResult shows(Window w, const testsupport::Picture& picture) {
     return shows(w, picture, width(), height());
   }
 
   static inline testsupport::XServer* server = nullptr;
-  std::unique_ptr<xprobe::Client> client;
+  std::unique_ptr<testsupport::XClient> client;
 };
 
 }  // namespace x11test

@@ -22,11 +22,11 @@ TEST_F(DirectColorDefault, PlottedPixelsShowInTheirColours) {
   ASSERT_EQ(DefaultVisual(d, DefaultScreen(d))->c_class, DirectColor);
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 300, 11, width(), height());
   std::string diff;
-  EXPECT_TRUE(xprobe::wait_until([&] {
-    diff = xprobe::compare(client->shown(w, width(), height()), width(), height(), picture);
+  EXPECT_TRUE(testsupport::wait_until([&] {
+    diff = testsupport::compare(client->shown(w, width(), height()), width(), height(), picture);
     return diff.empty();
   })) << diff;
   // And read back through the service.

@@ -1,6 +1,5 @@
 // The X11 window without a window manager: what it shows, and when.
 #include <atomic>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -74,7 +73,7 @@ TEST_F(XWindow, PixelAppearsWithoutExposure) {
 TEST_F(XWindow, PixelsPlottedAsTheWindowThreadLooksAllShow) {
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   for (int run = 0; run < 60; ++run) {
     for (int i = 0; i < 1 + run % 3; ++i) {
       const auto x = static_cast<std::int16_t>((run * 37 + i * 211) % 640);
@@ -91,7 +90,7 @@ TEST_F(XWindow, PixelsPlottedAsTheWindowThreadLooksAllShow) {
 TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 200000, 7, width(), height());
   // Overwriting with the same colour changes nothing.
   x11test::plot_scatter(picture, 1000, 7, width(), height());
@@ -101,12 +100,12 @@ TEST_F(XWindow, BurstOfPixelsArrivesComplete) {
 TEST_F(XWindow, CoveredPixelsSurvive) {
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 3000, 1, width(), height());
   ASSERT_TRUE(shows(w, picture));
 
   const Window cover = client->cover(100, 50, 400, 300, 0x00FF00);
-  ASSERT_TRUE(xprobe::wait_until([&] {
+  ASSERT_TRUE(testsupport::wait_until([&] {
     auto p = client->pixels(w, 200, 200, 1, 1);
     return !p.empty() && p[0] == 0x00FF00;
   }));
@@ -120,7 +119,7 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
   client->cover(0, 0, 1000, 700, 0xFFFFFF);
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 2000, 3, width(), height());
   PUTPIXEL(639, 479, 15);
   picture[{639, 479}] = WHITE;
@@ -128,12 +127,12 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
 
   XResizeWindow(client->display(), w, 760, 560);
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 760; }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return client->attributes(w).width == 760; }));
   EXPECT_TRUE(shows(w, picture, 760, 560));
   // Back to a smaller size and out again: the picture is repainted.
   XResizeWindow(client->display(), w, 300, 200);
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return client->attributes(w).width == 300; }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return client->attributes(w).width == 300; }));
   XResizeWindow(client->display(), w, 640, 480);
   client->sync();
   EXPECT_TRUE(shows(w, picture));
@@ -142,11 +141,11 @@ TEST_F(XWindow, LargerWindowShowsBlackAround) {
 TEST_F(XWindow, ClosedWindowMakesLaterPixelsQuietNoOps) {
   const Window w = open(15, 4);
   ASSERT_NE(w, 0u);
-  const int threads = xprobe::thread_count();
+  const int threads = testsupport::thread_count();
   client->send_delete(w);
-  ASSERT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
-  EXPECT_TRUE(xprobe::wait_until([&] { return client->find(x11test::TITLE) == 0; }));
-  EXPECT_TRUE(xprobe::wait_until([&] { return xprobe::thread_count() == threads - 1; }));
+  ASSERT_TRUE(testsupport::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(testsupport::wait_until([&] { return client->find(x11test::TITLE) == 0; }));
+  EXPECT_TRUE(testsupport::wait_until([&] { return testsupport::thread_count() == threads - 1; }));
   for (int i = 0; i < 1000; ++i) PUTPIXEL(static_cast<std::int16_t>(i), 5, 15);
   EXPECT_TRUE(ISGRAPHMODE);  // the window is gone, the mode stays set
   EXPECT_EQ(_GRAPHRESULT, grOk);
@@ -183,8 +182,7 @@ TEST_F(XWindow, MeasuringIgnoresADesktopNumberOutsideTheWorkAreas) {
 // the same extent on all four sides.
 class ExtentsAnswerer {
  public:
-  ExtentsAnswerer(const std::string& display, long extent) : d_(XOpenDisplay(display.c_str())) {
-    if (d_ == nullptr) throw std::runtime_error("cannot open " + display);
+  ExtentsAnswerer(const std::string& display, long extent) : x_(display), d_(x_.display()) {
     const Window root = DefaultRootWindow(d_);
     XSelectInput(d_, root, SubstructureRedirectMask);
     const long check[1] = {static_cast<long>(root)};
@@ -197,7 +195,6 @@ class ExtentsAnswerer {
     stop_ = true;
     thread_.join();
     XDeleteProperty(d_, DefaultRootWindow(d_), XInternAtom(d_, "_NET_SUPPORTING_WM_CHECK", False));
-    XCloseDisplay(d_);
   }
 
  private:
@@ -217,6 +214,7 @@ class ExtentsAnswerer {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
+  testsupport::XClient x_;
   Display* d_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
@@ -268,11 +266,11 @@ TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
   });
   const auto goes_on = [&] {
     const long now = rounds;
-    return xprobe::wait_until([&] { return rounds > now + 1000; });
+    return testsupport::wait_until([&] { return rounds > now + 1000; });
   };
   EXPECT_TRUE(goes_on());
   client->send_delete(w);
-  EXPECT_TRUE(xprobe::wait_until([] { return !GRAPHRUNNING; }));
+  EXPECT_TRUE(testsupport::wait_until([] { return !GRAPHRUNNING; }));
   EXPECT_TRUE(goes_on());
   stop = true;
   plotter.join();
@@ -283,12 +281,12 @@ TEST_F(XWindow, ClosedWhileAnotherThreadDraws) {
 }
 
 TEST_F(XWindow, CloseGraphEndsTheWindowThread) {
-  const int before = xprobe::thread_count();
+  const int before = testsupport::thread_count();
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  EXPECT_EQ(xprobe::thread_count(), before + 1);
+  EXPECT_EQ(testsupport::thread_count(), before + 1);
   CLOSEGRAPH();
-  EXPECT_EQ(xprobe::thread_count(), before);
+  EXPECT_EQ(testsupport::thread_count(), before);
   EXPECT_FALSE(GRAPHRUNNING);
   EXPECT_FALSE(ISGRAPHMODE);
   client->sync();

@@ -14,11 +14,11 @@ using namespace graphics;
 using XManaged = x11test::OnXServer<true>;
 
 // The window's frame extents as the manager set them: left, right, top, bottom.
-std::vector<long> extents(xprobe::Client& c, Window w) {
+std::vector<long> extents(testsupport::XClient& c, Window w) {
   return c.long_property(w, "_NET_FRAME_EXTENTS", XA_CARDINAL);
 }
 
-bool has_state(xprobe::Client& c, Window w, const char* state) {
+bool has_state(testsupport::XClient& c, Window w, const char* state) {
   const std::vector<long> s = c.long_property(w, "_NET_WM_STATE", XA_ATOM);
   return std::count(s.begin(), s.end(), static_cast<long>(c.atom(state))) == 1;
 }
@@ -40,7 +40,7 @@ TEST_F(XManaged, StartsMaximisedWithTheDetectedModeAsClientArea) {
   // The manager has it maximised: the frame fills the screen, and the client
   // area is exactly the mode's size.
   std::vector<long> e;
-  EXPECT_TRUE(xprobe::wait_until([&] {
+  EXPECT_TRUE(testsupport::wait_until([&] {
     e = extents(*client, w);
     const XWindowAttributes a = client->attributes(w);
     return e.size() == 4 && has_state(*client, w, "_NET_WM_STATE_MAXIMIZED_VERT") &&
@@ -56,7 +56,7 @@ TEST_F(XManaged, LargestWindowHasTheScreensOuterSize) {
   ASSERT_NE(w, 0u);
   EXPECT_LT(width(), 1024);
   std::vector<long> e;
-  ASSERT_TRUE(xprobe::wait_until([&] { return (e = extents(*client, w)).size() == 4; }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return (e = extents(*client, w)).size() == 4; }));
   const XWindowAttributes a = client->attributes(w);
   EXPECT_EQ(a.width, width());
   EXPECT_EQ(a.height, height());
@@ -68,17 +68,17 @@ TEST_F(XManaged, LargestWindowHasTheScreensOuterSize) {
 TEST_F(XManaged, MinimisedAndRestoredKeepsEveryPixel) {
   const Window w = open(9, 2);
   ASSERT_NE(w, 0u);
-  xprobe::Picture picture;
+  testsupport::Picture picture;
   x11test::plot_scatter(picture, 3000, 11, width(), height());
   ASSERT_TRUE(shows(w, picture));
 
   XIconifyWindow(client->display(), w, DefaultScreen(client->display()));
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return !client->viewable(w); }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return !client->viewable(w); }));
   x11test::plot_scatter(picture, 3000, 12, width(), height());  // while minimised
   XMapWindow(client->display(), w);
   client->sync();
-  ASSERT_TRUE(xprobe::wait_until([&] { return client->viewable(w); }));
+  ASSERT_TRUE(testsupport::wait_until([&] { return client->viewable(w); }));
   EXPECT_TRUE(shows(w, picture));
 }
 

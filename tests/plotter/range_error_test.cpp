@@ -2,7 +2,6 @@
 // error reported at XKOORD or YKOORD, called from the main program.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include "services/runtime/startup.hpp"
 #include "services/runtime/units.hpp"
 #include "tests/plotter/recorder.hpp"
+#include "tests/support/process.hpp"
 
 namespace {
 
@@ -48,24 +48,11 @@ struct Outcome {
 // Runs the main program under the real process entry in a child process
 // and collects its standard output.
 Outcome run(runtime::MainProgram program) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], 1);
-    runtime::run_program(program);
-  }
-  close(fds[1]);
-  std::string out;
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  const testsupport::Finished f = testsupport::run(
+      {.out = {testsupport::Redirect::pipe}, .child = [program] { runtime::run_program(program); }});
   Outcome o;
-  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::istringstream in(out);
+  o.status = testsupport::exit_code(f.status);
+  std::istringstream in(f.out);
   for (std::string line; std::getline(in, line);) o.lines.push_back(line);
   return o;
 }
@@ -92,18 +79,15 @@ std::uint32_t routine_size(std::uint32_t start) {
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (n <= 0) return 0;
   exe[n] = 0;
-  const std::string command = std::string("nm -S --defined-only '") + exe + "'";
-  FILE* f = popen(command.c_str(), "r");
-  if (f == nullptr) return 0;
-  std::uint32_t size = 0;
-  char line[8192];
-  while (size == 0 && std::fgets(line, sizeof line, f) != nullptr) {
+  const testsupport::Finished nm = testsupport::run(
+      {.argv = {"nm", "-S", "--defined-only", exe}, .out = {testsupport::Redirect::pipe}});
+  std::istringstream in(nm.out);
+  for (std::string line; std::getline(in, line);) {
     unsigned long long address = 0, length = 0;
-    if (std::sscanf(line, "%llx %llx", &address, &length) == 2 && address == start)
-      size = static_cast<std::uint32_t>(length);
+    if (std::sscanf(line.c_str(), "%llx %llx", &address, &length) == 2 && address == start)
+      return static_cast<std::uint32_t>(length);
   }
-  pclose(f);
-  return size;
+  return 0;
 }
 
 // True when `address` lies inside `function`, past its first byte.

@@ -1,47 +1,59 @@
-// Test-only program: runs one failure scenario under run_program, as the
-// plotter runs, so that the exit status and the report on standard output
-// can be checked from outside. Usage: fault_probe <mode> [argument].
+// Test-only program: starts like the real programs, then ends in the way
+// named by its argument (a failed check, a processor or floating-point
+// fault, an exit sequence), so that the exit status and the report on
+// standard output can be checked from outside. Usage: fault_probe <mode>
+// [argument]. Before the start it writes "case=ADDR main=ADDR" to standard
+// error: where the routine that fails and the main program lie.
 //
 // Lines marked "LINE:<name>" are looked up by the tests to check that the
 // report's addresses name them.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <thread>
+#endif
+
 #include <atomic>
 #include <cfloat>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <vector>
 
 #include "services/runtime/checks.hpp"
+#include "services/runtime/fpu.hpp"
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
 #include "services/runtime/threads.hpp"
+#include "services/runtime/types.hpp"
 #include "services/runtime/units.hpp"
 
 namespace {
 
 using namespace runtime;
 
-std::string_view mode;
+// A routine that keeps nothing on the stack gets no frame of its own even
+// with frame pointers kept; the report's walk would then skip its caller.
+#define FRAME_ANCHOR       \
+  volatile int anchor = 0; \
+  (void)anchor
+
 long double coordinate = 0;  // parsed before start-up, while faults are masked
 int depth = 0;
 
-volatile long double zero = 0.0L, one = 1.0L, big = LDBL_MAX;
-volatile long double fp_result;
-volatile int int_zero = 0, int_seven = 7, int_result;
-int* volatile null_pointer = nullptr;
-volatile int never = -1;
-volatile std::int16_t sink;
+volatile Extended sink;
+volatile int int_sink;
+volatile std::int16_t coordinate_sink;
+volatile int last_depth;
 
 void say(std::string_view text) {
   write_str(STDOUT, text);
@@ -49,73 +61,108 @@ void say(std::string_view text) {
 }
 
 // The shape of the plotter's coordinate routines: round, then range-check.
-[[gnu::noinline]] std::int16_t XKOORD() {
+[[gnu::noinline]] void XKOORD() {
   const std::int32_t v = ROUND(coordinate);  // LINE:round
   INT_BOUNDCHECK(v, -32768, 32767);  // LINE:range-check
-  return static_cast<std::int16_t>(v);
+  coordinate_sink = static_cast<std::int16_t>(v);
 }
 
-volatile int last_depth;
-[[gnu::noinline]] int nested_xkoord(int n) {
-  if (n == 0) return XKOORD();
-  const int r = nested_xkoord(n - 1);
-  last_depth = n;  // keeps the call from becoming a loop
-  return r;
+// `depth` routines deep, then XKOORD.
+[[gnu::noinline]] void nested() {
+  if (depth-- == 0) XKOORD();
+  else nested();
+  last_depth = depth;  // keeps the call from becoming a jump
 }
 
-[[gnu::noinline]] int overflow_stack(int n) {
-  volatile char pad[256];
-  pad[0] = static_cast<char>(n);
-  if (n == never) return 0;
-  return overflow_stack(n + 1) + pad[0];
+[[gnu::noinline]] void float_divide_by_zero() {
+  volatile Extended one = 1, zero = 0;
+  sink = one / zero;  // LINE:fdiv
+}
+
+[[gnu::noinline]] void float_overflow() {
+  volatile Extended big = LDBL_MAX;
+  sink = big * big;
+}
+
+[[gnu::noinline]] void float_invalid() {
+  volatile Extended zero = 0;
+  sink = zero / zero;
+}
+
+[[gnu::noinline]] void integer_divide_by_zero() {
+  volatile int one = 1, zero = 0;
+  int_sink = one / zero;
 }
 
 [[gnu::noinline]] void access_violation() {
-  *null_pointer = 1;  // LINE:segv
+  volatile int* volatile nowhere = nullptr;
+  *nowhere = 1;  // LINE:segv
 }
 
-[[gnu::noinline]] void float_fault(char op) {
-  switch (op) {
-    case '/': fp_result = one / zero; break;  // LINE:fdiv
-    case '*': fp_result = big * big; break;
-    case '?': fp_result = zero / zero; break;
-  }
+[[gnu::noinline]] void illegal_instruction() {
+  FRAME_ANCHOR;
+  __asm__ volatile("ud2");
+}
+
+// Instructions only the kernel may run.
+[[gnu::noinline]] void privileged_instruction() {
+  FRAME_ANCHOR;
+  __asm__ volatile("hlt");
 }
 
 [[gnu::noinline]] void single_step() {
-  // Sets the trap flag; the trap follows the next instruction.
+  FRAME_ANCHOR;
+  // Sets the trap flag; the trap follows the next instruction. The stack
+  // pointer steps over the red zone first.
+#if defined(__x86_64__)
   __asm__ volatile(
-      "sub $128, %%rsp\n\t"
-      "pushfq\n\t"
-      "orq $0x100, (%%rsp)\n\t"
-      "popfq\n\t"
-      "nop\n\t"
-      "add $128, %%rsp" ::: "memory", "cc");
+      "sub $128, %%rsp\n\tpushfq\n\torq $0x100, (%%rsp)\n\tpopfq\n\tnop\n\tadd $128, %%rsp" ::
+          : "memory", "cc");
+#else
+  __asm__ volatile("pushfl\n\torl $0x100, (%%esp)\n\tpopfl\n\tnop\n\tnop" ::: "cc", "memory");
+#endif
 }
 
-[[gnu::noinline]] void bus_error() {
-  // A shared mapping beyond the end of an empty file.
-  const int fd = memfd_create("probe", 0);
-  auto* p = static_cast<volatile char*>(
-      mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
-  p[0] = 1;
+volatile int depth_limit = 1 << 30;  // never reached: the stack runs out first
+
+[[gnu::noinline]] int recurse(int n) {
+  volatile char pad[512];
+  pad[0] = static_cast<char>(n);
+  if (n >= depth_limit) return pad[0];
+  return recurse(n + 1) + pad[0];
 }
 
-// Instructions only the kernel may run, and an address no process can have.
-[[gnu::noinline]] void privileged(char which) {
-  switch (which) {
-    case 'h': __asm__ volatile("hlt"); break;
-    case 'c': __asm__ volatile("cli"); break;
-    case 'o': __asm__ volatile("outb %%al, $0x80" ::"a"(0)); break;
-  }
-}
+[[gnu::noinline]] void stack_overflow() { int_sink = recurse(0); }
 
-[[gnu::noinline]] void non_canonical_access() {
-  *reinterpret_cast<volatile int*>(0x8000000000000000ull) = 1;
+// The frame link is cleared before the fault: the filter leaves it alone.
+[[gnu::noinline]] void fault_without_frame() {
+  __asm__ volatile("xorl %%ebp, %%ebp\n\tmovl 0, %%eax" ::: "eax", "memory");
 }
 
 [[gnu::noinline]] void raise_runerror() {
   RUNERROR(123);  // LINE:runerror
+}
+
+[[gnu::noinline]] void read_from_output() {
+  READLN_END(OUTPUT);
+  INT_IOCHECK();
+}
+
+[[gnu::noinline]] void halt() { HALT(42); }
+
+ExitProc displaced;
+void install_exit(ExitProc p) {
+  displaced = EXITPROC;
+  EXITPROC = p;
+}
+
+void exit_halts() {
+  EXITPROC = displaced;
+  HALT(5);
+}
+void exit_faults() {
+  EXITPROC = displaced;
+  access_violation();
 }
 
 // Exit procedures and units that say what they do.
@@ -131,9 +178,120 @@ void fini_b() { say("fini B"); }
 void fini_c() { say("fini C"); }
 void fini_d() { say("fini D"); }
 
-ExitProc displaced;
-void exit_halts() { EXITPROC = displaced; HALT(5); }
-void exit_faults() { EXITPROC = displaced; access_violation(); }
+void exit_chain() {
+  static const Unit units[] = {kSystemUnit,
+                               {"a", init_a, fini_a},
+                               {"b", init_b, fini_b},
+                               {"c", init_c, fini_c},
+                               {"d", init_d, fini_d}};
+  INITIALIZEUNITS(units);
+}
+
+#ifdef _WIN32
+
+// Nine values on the eight-register stack.
+[[gnu::noinline]] void float_stack_check() {
+  FRAME_ANCHOR;
+  __asm__ volatile(
+      "fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\t"
+      "fwait\n\tfninit");
+}
+
+// `into` and `bound` do not exist in 64-bit code: there the two faults can
+// only be raised as exceptions, which come from inside the system's
+// RaiseException.
+[[gnu::noinline]] void integer_overflow() {
+  FRAME_ANCHOR;
+#if defined(__x86_64__)
+  RaiseException(EXCEPTION_INT_OVERFLOW, 0, 0, nullptr);
+#else
+  __asm__ volatile("movl $0x7fffffff, %%eax\n\taddl $1, %%eax\n\tinto" ::: "eax", "cc");
+#endif
+}
+
+[[gnu::noinline]] void array_bounds() {
+  static const int bounds[2] = {0, 9};
+  FRAME_ANCHOR;
+#if defined(__x86_64__)
+  (void)bounds;
+  RaiseException(EXCEPTION_ARRAY_BOUNDS_EXCEEDED, 0, 0, nullptr);
+#else
+  __asm__ volatile("movl $10, %%eax\n\tboundl %%eax, %0" : : "m"(bounds) : "eax");
+#endif
+}
+
+DWORD WINAPI faulting_thread(void*) {
+  access_violation();
+  return 0;
+}
+
+[[gnu::noinline]] void other_thread() {
+  HANDLE t = CreateThread(nullptr, 0, faulting_thread, nullptr, 0, nullptr);
+  WaitForSingleObject(t, INFINITE);  // the process ends before this returns
+}
+
+void report_control_word() {
+  volatile Extended one = 1, three = 3;
+  sink = one / three;  // would fault if a fault were still pending
+  std::fprintf(stderr, "cw=%04X\n", fpu::control_word());
+  std::fflush(stderr);
+}
+
+void prepare_control_word_report() { EXITPROC = report_control_word; }
+
+#else
+
+[[gnu::noinline]] void privileged_interrupt_flag() {
+  FRAME_ANCHOR;
+  __asm__ volatile("cli");
+}
+
+[[gnu::noinline]] void privileged_port_output() {
+  FRAME_ANCHOR;
+  __asm__ volatile("outb %%al, $0x80" ::"a"(0));
+}
+
+// An address no process can have.
+[[gnu::noinline]] void non_canonical_address() {
+  *reinterpret_cast<volatile int*>(0x8000000000000000ull) = 1;
+}
+
+// A shared mapping beyond the end of an empty file.
+[[gnu::noinline]] void bus_error() {
+  const int fd = memfd_create("probe", 0);
+  auto* p = static_cast<volatile char*>(
+      mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  p[0] = 1;
+}
+
+void fault_on_thread(bool prepare) {
+  std::thread([prepare] {
+    if (prepare) prepare_thread();
+    access_violation();
+    last_depth = 0;
+  }).join();
+}
+[[gnu::noinline]] void other_thread() { fault_on_thread(true); }
+[[gnu::noinline]] void unprepared_thread() { fault_on_thread(false); }
+
+void* thread_overflows(void*) {
+  prepare_thread();
+  stack_overflow();
+  return nullptr;
+}
+
+[[gnu::noinline]] void thread_stack_overflow() {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
+  pthread_t t;
+  pthread_create(&t, &attr, thread_overflows, nullptr);
+  pthread_join(t, nullptr);
+}
+
+[[gnu::noinline]] void sent_signal() { kill(getpid(), SIGSEGV); }
+
+void stale_inoutres() { INOUTRES = 105; }
 
 // A thread that fails while the main thread runs the exit sequence; the exit
 // procedure waits until that thread has gone to sleep.
@@ -157,126 +315,89 @@ void exit_meets_failing_thread() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-void install_exit(ExitProc p) {
-  displaced = EXITPROC;
-  EXITPROC = p;
-}
+#endif
 
-void* thread_overflows(void*) {
-  prepare_thread();
-  overflow_stack(0);
-  return nullptr;
-}
+struct Mode {
+  const char* name;
+  void (*fail)();              // called by the main program
+  void (*prepare)() = nullptr;  // called just before
+  bool units = true;           // the main program initializes the system unit
+  long double coordinate = 0;  // for XKOORD, instead of the argument
+};
 
-void run_thread(bool prepare) {
-  std::thread([prepare] {
-    if (prepare) prepare_thread();
-    access_violation();
-    last_depth = 0;
-  }).join();
-}
+const Mode kModes[] = {
+    {"xkoord", XKOORD},
+    {"before-units", XKOORD, nullptr, false},
+    {"nested", nested, nullptr, true, 40000},
+    {"runerror", raise_runerror},
+    {"iocheck", read_from_output},
+    {"halt", halt},
+    {"halt-after-error", XKOORD, [] { install_exit(exit_halts); }, true, 40000},
+    {"exit-chain", exit_chain, nullptr, false},
+    {"float-divide-by-zero", float_divide_by_zero},
+    {"float-overflow", float_overflow},
+    {"float-invalid", float_invalid},
+    {"integer-divide-by-zero", integer_divide_by_zero},
+    {"access-violation", access_violation},
+    {"illegal-instruction", illegal_instruction},
+    {"privileged-instruction", privileged_instruction},
+    {"single-step", single_step},
+    {"stack-overflow", stack_overflow},
+    {"other-thread", other_thread},
+    {"fault-without-frame", fault_without_frame},
+    // A fault while an earlier one is being turned into an error.
+    {"fault-in-exit-procedure", float_divide_by_zero, [] { install_exit(exit_faults); }},
+#ifdef _WIN32
+    {"float-stack-check", float_stack_check},
+    {"integer-overflow", integer_overflow},
+    {"array-bounds", array_bounds},
+    {"fpu-after-fault", float_divide_by_zero, prepare_control_word_report},
+#else
+    {"privileged-interrupt-flag", privileged_interrupt_flag},
+    {"privileged-port-output", privileged_port_output},
+    {"non-canonical-address", non_canonical_address},
+    {"bus-error", bus_error},
+    {"unprepared-thread", unprepared_thread},
+    {"thread-stack-overflow", thread_stack_overflow},
+    {"sent-signal", sent_signal},
+    {"stale-inoutres", XKOORD, stale_inoutres, true, 40000},
+    {"concurrent", XKOORD, [] { install_exit(exit_meets_failing_thread); }, true, 40000},
+#endif
+};
 
-// The plotter's call shape: the main program calls the coordinate routine.
-void xkoord_main() {
+const Mode* mode = nullptr;
+
+[[gnu::noinline]] void main_program() {
   static const Unit units[] = {kSystemUnit};
-  INITIALIZEUNITS(units);
-  sink = XKOORD();  // LINE:call-xkoord
-  last_depth = 0;
-}
-
-void main_program() {
-  if (mode == "exit-chain") {
-    static const Unit units[] = {kSystemUnit,
-                                 {"a", init_a, fini_a},
-                                 {"b", init_b, fini_b},
-                                 {"c", init_c, fini_c},
-                                 {"d", init_d, fini_d}};
-    INITIALIZEUNITS(units);
-    return;
-  }
-  static const Unit units[] = {kSystemUnit};
-  if (mode != "before-units") INITIALIZEUNITS(units);
-
-  if (mode == "before-units") {
-    sink = XKOORD();
-  } else if (mode == "nested") {
-    sink = static_cast<std::int16_t>(nested_xkoord(depth));
-  } else if (mode == "stale-inoutres") {
-    INOUTRES = 105;
-    sink = XKOORD();
-  } else if (mode == "halt") {
-    HALT(42);
-  } else if (mode == "halt-after-error") {
-    install_exit(exit_halts);
-    sink = XKOORD();
-  } else if (mode == "runerror") {
-    raise_runerror();
-  } else if (mode == "iocheck") {
-    READLN_END(OUTPUT);
-    INT_IOCHECK();
-  } else if (mode == "fdiv") {
-    float_fault('/');
-  } else if (mode == "fovf") {
-    float_fault('*');
-  } else if (mode == "finv") {
-    float_fault('?');
-  } else if (mode == "intdiv") {
-    int_result = int_seven / int_zero;
-  } else if (mode == "segv") {
-    access_violation();
-  } else if (mode == "stack") {
-    overflow_stack(0);
-  } else if (mode == "ill") {
-    __builtin_trap();
-  } else if (mode == "hlt") {
-    privileged('h');
-  } else if (mode == "cli") {
-    privileged('c');
-  } else if (mode == "out") {
-    privileged('o');
-  } else if (mode == "non-canonical") {
-    non_canonical_access();
-  } else if (mode == "bus") {
-    bus_error();
-  } else if (mode == "trap") {
-    single_step();
-  } else if (mode == "thread-segv") {
-    run_thread(true);
-  } else if (mode == "thread-unprepared") {
-    run_thread(false);
-  } else if (mode == "thread-stack") {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, 256 * 1024);
-    pthread_t t;
-    pthread_create(&t, &attr, thread_overflows, nullptr);
-    pthread_join(t, nullptr);
-  } else if (mode == "sent-signal") {
-    kill(getpid(), SIGSEGV);
-  } else if (mode == "frameless") {
-    // A fault with no frame to return into.
-    __asm__ volatile("xor %%ebp, %%ebp\n\tmovl $1, 0" ::: "memory");
-  } else if (mode == "second-fault") {
-    install_exit(exit_faults);
-    access_violation();
-  } else if (mode == "concurrent") {
-    install_exit(exit_meets_failing_thread);
-    sink = XKOORD();
-  }
-  last_depth = 0;  // no call above is a tail call: each keeps its frame
+  if (mode->units) INITIALIZEUNITS(units);
+  if (mode->prepare != nullptr) mode->prepare();
+  mode->fail();  // LINE:call-case
+  last_depth = 0;  // not a tail call: the main program keeps its frame
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return 2;
-  mode = argv[1];
+#ifdef _WIN32
+  // A fault left to the system ends the process at once, without a dialog.
+  SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);
+#endif
+  for (const Mode& m : kModes)
+    if (argc >= 2 && std::string_view(argv[1]) == m.name) mode = &m;
+  if (mode == nullptr) {
+    std::fprintf(stderr, "usage: fault_probe MODE [ARGUMENT]\n");
+    return 2;
+  }
   if (argc > 2) {
     coordinate = std::strtold(argv[2], nullptr);
     depth = std::atoi(argv[2]);
   }
-  if (mode == "nested") coordinate = 40000;
-  if (mode == "stale-inoutres" || mode == "halt-after-error" || mode == "concurrent")
-    coordinate = 40000;
-  run_program(mode == "xkoord" ? xkoord_main : main_program);
+  if (mode->coordinate != 0) coordinate = mode->coordinate;
+  const int digits = 2 * static_cast<int>(sizeof(void*));
+  std::fprintf(stderr, "case=%0*llX main=%0*llX\n", digits,
+               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(mode->fail)),
+               digits,
+               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&main_program)));
+  std::fflush(stderr);
+  run_program(main_program);
 }

@@ -49,7 +49,7 @@ std::string probe_line(std::string_view marker) {
 // build types with -g have; without it the report's shape is still checked.
 void expect_source_line(const std::string& address, const std::string& expected) {
 #if GRAIN_DEBUG_INFO
-  EXPECT_EQ(probe::source_line(FAULT_PROBE, address), expected) << "at 0x" << address;
+  EXPECT_EQ(probe::source_line(probe::path(), address), expected) << "at 0x" << address;
 #else
   (void)address;
   (void)expected;
@@ -65,7 +65,7 @@ TEST(RangeCheck, FailureReportHasFiveLinesNamingCheckCallerAndStartUp) {
     const auto a = report_addresses(r, 201);
     ASSERT_EQ(a.size(), 3u);
     expect_source_line(a[0], probe_line("range-check"));
-    expect_source_line(a[1], probe_line("call-xkoord"));
+    expect_source_line(a[1], probe_line("call-case"));
     expect_source_line(a[2], probe::line_of(STARTUP_SOURCE, "main_program();"));
   }
 }
@@ -89,13 +89,13 @@ TEST(Round, OutOfRangeOrNotANumberIsInvalidOperation) {
 }
 
 TEST(Faults, FloatingPointFaultsOfTheExtendedUnit) {
-  const probe::Result div = probe::run({"fdiv"});
+  const probe::Result div = probe::run({"float-divide-by-zero"});
   EXPECT_EQ(exit_status(div), 200);
   const auto a = report_addresses(div, 200);
   ASSERT_FALSE(a.empty());
   expect_source_line(a[0], probe_line("fdiv"));
 
-  for (const auto& [mode, error] : {std::pair{"fovf", 205}, std::pair{"finv", 207}}) {
+  for (const auto& [mode, error] : {std::pair{"float-overflow", 205}, std::pair{"float-invalid", 207}}) {
     const probe::Result r = probe::run({mode});
     EXPECT_EQ(exit_status(r), error) << mode;
     report_addresses(r, error);
@@ -103,7 +103,7 @@ TEST(Faults, FloatingPointFaultsOfTheExtendedUnit) {
 }
 
 TEST(Faults, ProcessorFaults) {
-  const probe::Result segv = probe::run({"segv"});
+  const probe::Result segv = probe::run({"access-violation"});
   EXPECT_EQ(exit_status(segv), 216);
   // The faulting routine keeps no frame of its own (a leaf that needs no
   // stack), so the walk starts in its caller and ends at the start-up code.
@@ -115,9 +115,11 @@ TEST(Faults, ProcessorFaults) {
   const struct {
     const char* mode;
     int error;
-  } cases[] = {{"intdiv", 200}, {"stack", 202}, {"ill", 217},          {"bus", 217},
-               {"trap", 217},   {"hlt", 217},   {"cli", 217},          {"out", 217},
-               {"non-canonical", 216}};
+  } cases[] = {{"integer-divide-by-zero", 200},   {"stack-overflow", 202},
+               {"illegal-instruction", 217},      {"bus-error", 217},
+               {"single-step", 217},              {"privileged-instruction", 217},
+               {"privileged-interrupt-flag", 217}, {"privileged-port-output", 217},
+               {"non-canonical-address", 216}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
     const probe::Result r = probe::run({c.mode});
@@ -127,10 +129,10 @@ TEST(Faults, ProcessorFaults) {
 }
 
 TEST(Faults, OnAPreparedThreadTheErrorIsRaisedThere) {
-  const probe::Result segv = probe::run({"thread-segv"});
+  const probe::Result segv = probe::run({"other-thread"});
   EXPECT_EQ(exit_status(segv), 216);
   report_addresses(segv, 216);
-  const probe::Result overflow = probe::run({"thread-stack"});
+  const probe::Result overflow = probe::run({"thread-stack-overflow"});
   EXPECT_EQ(exit_status(overflow), 202);
   report_addresses(overflow, 202);
 }
@@ -138,7 +140,8 @@ TEST(Faults, OnAPreparedThreadTheErrorIsRaisedThere) {
 TEST(Faults, OthersGetTheDefaultHandling) {
   // An unprepared thread, a signal sent by a process, a fault with no frame,
   // and a fault while an earlier one is being turned into an error.
-  for (const char* mode : {"thread-unprepared", "sent-signal", "frameless", "second-fault"}) {
+  for (const char* mode : {"unprepared-thread", "sent-signal", "fault-without-frame",
+                           "fault-in-exit-procedure"}) {
     const probe::Result r = probe::run({mode});
     EXPECT_EQ(killed_by(r), SIGSEGV) << mode;
     EXPECT_TRUE(r.lines.empty()) << mode;

@@ -5,14 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/process.hpp"
+
 namespace probe {
 
-enum class Output {
-  pipe,         // a pipe read by the test
-  terminal,     // a pseudo-terminal (a character device)
-  closed,       // no standard output at all
-  broken_pipe,  // a pipe whose reading end is already closed
-};
+// Where its standard output goes: pipe, terminal, closed or broken_pipe.
+using Output = testsupport::Redirect::Kind;
 
 struct Result {
   int status = -1;                 // wait status
@@ -21,6 +19,9 @@ struct Result {
 
 // Runs `fault_probe args...`; gives up (killing it) after a generous time-out.
 Result run(const std::vector<std::string>& args, Output output = Output::pipe);
+
+// Path of the fault probe.
+std::string path();
 
 // "file:line" of the routine holding a code address of `object` (after any
 // inlined lines), as addr2line -i gives it, file without its directory;

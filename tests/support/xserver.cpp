@@ -2,58 +2,24 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
+
+#include "tests/support/wait.hpp"
 
 namespace testsupport {
 namespace {
 
-int spawn(const std::vector<std::string>& argv, const std::string& display, int keep_fd = -1) {
-  int pid = fork();
-  if (pid == 0) {
-    // A test that dies abruptly must not leave its servers behind.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    for (int fd = 3; fd < 1024; ++fd)
-      if (fd != keep_fd) close(fd);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-void stop(int& pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  kill(pid, SIGCONT);  // a paused server ends too
-  for (int i = 0; i < 200; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) {
-      pid = -1;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  pid = -1;
+// A helper program of the server's, quiet, and gone with the test process
+// however it ends.
+Spawn quiet(std::vector<std::string> argv, const std::string& display, int keep_fd = -1) {
+  Spawn s{.argv = std::move(argv), .die_with_test = true, .keep_fd = keep_fd};
+  s.in = s.out = s.err = {Redirect::file, "/dev/null"};
+  if (!display.empty()) s.env.push_back("DISPLAY=" + display);
+  return s;
 }
 
 bool window_manager_ready(Display* d) {
@@ -69,6 +35,20 @@ bool window_manager_ready(Display* d) {
   return ok;
 }
 
+// The display number Xvfb writes to `fd` once it accepts clients.
+std::string display_number(int fd) {
+  std::string number;
+  pollfd p{fd, POLLIN, 0};
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (poll(&p, 1, 100) <= 0) continue;
+    char c;
+    if (read(fd, &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  return number;
+}
+
 }  // namespace
 
 XServer::XServer(const XServerOptions& options) {
@@ -82,52 +62,31 @@ XServer::XServer(const XServerOptions& options) {
     argv.push_back("-cc");
     argv.push_back(std::to_string(options.visual_class));
   }
-  xvfb_pid_ = spawn(argv, "", fds[1]);
+  xvfb_ = std::make_unique<Process>(quiet(argv, "", fds[1]));
   close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (poll(&p, 1, 100) <= 0) continue;
-    char c;
-    if (read(fds[0], &c, 1) != 1) break;
-    if (c == '\n') break;
-    number += c;
-  }
+  const std::string number = display_number(fds[0]);
   close(fds[0]);
-  if (number.empty()) {
-    stop(xvfb_pid_);
-    throw std::runtime_error("Xvfb did not start");
-  }
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
   display_ = ":" + number;
   if (!options.window_manager) return;
 
-  wm_pid_ = spawn({"openbox", "--sm-disable"}, display_);
+  wm_ = std::make_unique<Process>(quiet({"openbox", "--sm-disable"}, display_));
   Display* d = XOpenDisplay(display_.c_str());
   if (d == nullptr) throw std::runtime_error("cannot connect to Xvfb");
-  bool ready = false;
-  for (int i = 0; i < 300 && !(ready = window_manager_ready(d)); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const bool ready = wait_until([&] { return window_manager_ready(d); }, 6s, 20ms);
   XCloseDisplay(d);
   if (!ready) throw std::runtime_error("openbox did not start");
 }
 
-XServer::~XServer() {
-  stop(wm_pid_);
-  stop(xvfb_pid_);
-}
+XServer::~XServer() { kill(); }
 
 void XServer::kill() {
-  stop(wm_pid_);
-  stop(xvfb_pid_);
+  if (wm_) wm_->stop();
+  if (xvfb_) xvfb_->stop();
 }
 
-void XServer::pause() {
-  if (xvfb_pid_ > 0) ::kill(xvfb_pid_, SIGSTOP);
-}
+void XServer::pause() { xvfb_->signal(SIGSTOP); }
 
-void XServer::resume() {
-  if (xvfb_pid_ > 0) ::kill(xvfb_pid_, SIGCONT);
-}
+void XServer::resume() { xvfb_->signal(SIGCONT); }
 
 }  // namespace testsupport

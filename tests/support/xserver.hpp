@@ -1,6 +1,9 @@
 #pragma once
 // A private X server (Xvfb) for one test, optionally with a window manager.
+#include <memory>
 #include <string>
+
+#include "tests/support/process.hpp"
 
 namespace testsupport {
 
@@ -33,8 +36,8 @@ class XServer {
 
  private:
   std::string display_;
-  int xvfb_pid_ = -1;
-  int wm_pid_ = -1;
+  std::unique_ptr<Process> xvfb_;
+  std::unique_ptr<Process> wm_;
 };
 
 }  // namespace testsupport

@@ -10,7 +10,8 @@
 #include "services/console/console.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
-#include "tests/wine/child_process.hpp"
+#include "tests/support/process.hpp"
+#include "tests/support/programs.hpp"
 
 namespace {
 
@@ -260,10 +261,13 @@ TEST_F(WinConsole, InputFromAPipeGivesOneKeyPerByteWithoutEcho) {
 }
 
 TEST(WinConsoleStartUp, WithoutAConsoleTheProgramEndsWithStatusOne) {
-  const winetest::ChildResult r = winetest::run_child(
-      winetest::own_directory() + "wine_console_probe.exe", "", 120000, DETACHED_PROCESS);
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exit_code, 1u);
+  using testsupport::Redirect;
+  const testsupport::Finished r = testsupport::run({.argv = {testsupport::program("console_probe")},
+                                                    .out = {Redirect::pipe},
+                                                    .err = {Redirect::pipe},
+                                                    .creation_flags = DETACHED_PROCESS});
+  ASSERT_TRUE(r.ended);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "No way to get the console handle\r\n");
   EXPECT_EQ(r.out, "");  // no report
 }

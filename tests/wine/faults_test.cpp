@@ -1,6 +1,6 @@
 // The fault filter and the run-time error report on Windows: every fault of
 // the table that the processor can be made to raise is run in a child
-// program (wine_fault_probe), and its exit status and report are checked.
+// program (fault_probe), and its exit status and report are checked.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,21 +10,26 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/child_process.hpp"
+#include "tests/support/process.hpp"
+#include "tests/support/programs.hpp"
 
 namespace {
 
-using winetest::ChildResult;
-
 struct Probe {
-  ChildResult result;
+  testsupport::Finished result;
   std::uint64_t case_address = 0;  // the routine that fails
   std::uint64_t main_address = 0;  // the probe's main program
 };
 
-Probe run_probe(const std::string& name) {
+// `mode` and its argument, if any, as the probe takes them.
+Probe run_probe(const std::string& mode, const char* argument = nullptr) {
+  using testsupport::Redirect;
   Probe p;
-  p.result = winetest::run_child(winetest::own_directory() + "wine_fault_probe.exe", name);
+  testsupport::Spawn spawn{.argv = {testsupport::program("fault_probe"), mode},
+                           .out = {Redirect::pipe},
+                           .err = {Redirect::pipe}};
+  if (argument != nullptr) spawn.argv.push_back(argument);
+  p.result = testsupport::run(spawn);
   unsigned long long at_case = 0, at_main = 0;
   std::sscanf(p.result.err.c_str(), "case=%llx main=%llx", &at_case, &at_main);
   p.case_address = at_case;
@@ -66,8 +71,10 @@ enum class Walk {
 
 struct Row {
   const char* name;
-  unsigned error;
+  int error;
   Walk walk;
+  const char* mode = nullptr;      // the probe's mode when not `name`
+  const char* argument = nullptr;  // and its argument
 };
 
 // 64-bit code has no instruction that raises these two faults: the probe
@@ -101,9 +108,9 @@ TEST_P(ReportedFault, EndsWithItsErrorAndReport) {
   const Row row = GetParam();
   if (std::string(row.name) == "stack-overflow" && under_64_bit_wine())
     GTEST_SKIP() << "64-bit Wine cannot dispatch a stack overflow";
-  const Probe p = run_probe(row.name);
-  ASSERT_TRUE(p.result.finished) << row.name << " did not end";
-  EXPECT_EQ(p.result.exit_code, row.error) << "stderr: " << p.result.err;
+  const Probe p = run_probe(row.mode != nullptr ? row.mode : row.name, row.argument);
+  ASSERT_TRUE(p.result.ended) << row.name << " did not end";
+  EXPECT_EQ(p.result.status, row.error) << "stderr: " << p.result.err;
   const std::vector<std::string> lines = report_lines(p.result.out);
   ASSERT_GE(lines.size(), 3u) << p.result.out;
 
@@ -147,14 +154,14 @@ INSTANTIATE_TEST_SUITE_P(
     param_name);
 
 INSTANTIATE_TEST_SUITE_P(Checks, ReportedFault,
-                         testing::Values(Row{"round-nan", 207, Walk::from_main},
-                                         Row{"range-check", 201, Walk::from_main}),
+                         testing::Values(Row{"round-nan", 207, Walk::from_main, "xkoord", "nan"},
+                                         Row{"range-check", 201, Walk::from_main, "xkoord", "32768"}),
                          param_name);
 
 TEST(FaultFilter, FloatingPointUnitIsResetBeforeTheExitSequence) {
   const Probe p = run_probe("fpu-after-fault");
-  ASSERT_TRUE(p.result.finished);
-  EXPECT_EQ(p.result.exit_code, 200u);
+  ASSERT_TRUE(p.result.ended);
+  EXPECT_EQ(p.result.status, 200);
   const std::size_t at = p.result.err.find("cw=");
   ASSERT_NE(at, std::string::npos) << p.result.err;
   // Bit 6 is reserved and reads as set.
@@ -169,16 +176,16 @@ TEST(FaultFilter, FaultWithoutFrameIsLeftToTheSystem) {
   GTEST_SKIP() << "no 64-bit routine can fault without a frame and still be dispatched";
 #endif
   const Probe p = run_probe("fault-without-frame");
-  ASSERT_TRUE(p.result.finished);
-  EXPECT_EQ(p.result.exit_code, 0xC0000005u);
+  ASSERT_TRUE(p.result.ended);
+  EXPECT_EQ(static_cast<std::uint32_t>(p.result.status), 0xC0000005u);
   // The system's crash handler may write to the same output: no report.
   EXPECT_EQ(p.result.out.find("Runtime error"), std::string::npos) << p.result.out;
 }
 
 TEST(FaultFilter, FaultInAnExitProcedureIsReportedInstead) {
   const Probe p = run_probe("fault-in-exit-procedure");
-  ASSERT_TRUE(p.result.finished);
-  EXPECT_EQ(p.result.exit_code, 216u);
+  ASSERT_TRUE(p.result.ended);
+  EXPECT_EQ(p.result.status, 216);
   EXPECT_EQ(p.result.out.rfind("Runtime error 216 at 0x", 0), 0u) << p.result.out;
 }
 

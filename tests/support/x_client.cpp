@@ -1,59 +1,37 @@
-// The test's own X connection.
-#include "tests/graphics/xprobe.hpp"
+#include "tests/support/x_client.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <dirent.h>
 
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-namespace xprobe {
+#include "tests/support/wait.hpp"
 
-bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
+namespace testsupport {
+namespace {
 
-int thread_count() {
-#ifdef __SANITIZE_THREAD__
-  // ThreadSanitizer adds a thread of its own when the first thread is
-  // created; made to exist before the first count, it counts everywhere.
-  static const bool sanitizer_thread = [] {
-    std::thread([] {}).join();
-    return true;
-  }();
-  (void)sanitizer_thread;
-#endif
-  DIR* dir = opendir("/proc/self/task");
-  if (dir == nullptr) return -1;
-  int n = 0;
-  while (dirent* e = readdir(dir))
-    if (e->d_name[0] != '.') ++n;
-  closedir(dir);
-  return n;
-}
+int ignore(Display*, XErrorEvent*) { return 0; }
 
-Client::Client(const std::string& display) {
+}  // namespace
+
+XClient::XClient(const std::string& display, bool ignore_errors) {
+  if (ignore_errors) XSetErrorHandler(ignore);
   d_ = XOpenDisplay(display.c_str());
-  if (d_ == nullptr) throw std::runtime_error("cannot open " + display);
+  if (d_ == nullptr) throw std::runtime_error("cannot connect to " + display);
   XSetIOErrorExitHandler(
-      d_, [](Display*, void* self) { static_cast<Client*>(self)->lost_ = true; }, this);
+      d_, [](Display*, void* self) { static_cast<XClient*>(self)->lost_ = true; }, this);
 }
 
-Client::~Client() { XCloseDisplay(d_); }
+XClient::~XClient() { XCloseDisplay(d_); }
 
-void Client::sync() { XSync(d_, False); }
+void XClient::sync() { XSync(d_, False); }
 
-Atom Client::atom(const char* name) { return XInternAtom(d_, name, False); }
+Atom XClient::atom(const char* name) { return XInternAtom(d_, name, False); }
 
-Window Client::find(const std::string& title) {
+Window XClient::find(const std::string& title, bool viewable) {
   std::vector<Window> pending{DefaultRootWindow(d_)};
   while (!pending.empty() && !lost_) {
     const Window w = pending.back();
@@ -62,7 +40,7 @@ Window Client::find(const std::string& title) {
     if (XFetchName(d_, w, &name) != 0 && name != nullptr) {
       const bool match = title == name;
       XFree(name);
-      if (match) return w;
+      if (match && (!viewable || this->viewable(w))) return w;
     }
     Window root, parent, *children = nullptr;
     unsigned n = 0;
@@ -74,15 +52,21 @@ Window Client::find(const std::string& title) {
   return 0;
 }
 
-XWindowAttributes Client::attributes(Window w) {
+Window XClient::wait_for_window(const std::string& title, std::chrono::milliseconds timeout) {
+  Window w = 0;
+  wait_until([&] { return (w = find(title, true)) != 0; }, timeout, 20ms);
+  return w;
+}
+
+XWindowAttributes XClient::attributes(Window w) {
   XWindowAttributes a{};
   if (XGetWindowAttributes(d_, w, &a) == 0) a.map_state = IsUnmapped;
   return a;
 }
 
-bool Client::viewable(Window w) { return attributes(w).map_state == IsViewable; }
+bool XClient::viewable(Window w) { return attributes(w).map_state == IsViewable; }
 
-std::vector<std::uint32_t> Client::pixels(Window w, int x, int y, int width, int height) {
+std::vector<std::uint32_t> XClient::pixels(Window w, int x, int y, int width, int height) {
   const Window root = DefaultRootWindow(d_);
   int rx = 0, ry = 0;
   Window child;
@@ -102,7 +86,7 @@ std::vector<std::uint32_t> Client::pixels(Window w, int x, int y, int width, int
   return out;
 }
 
-std::vector<std::uint32_t> Client::shown(Window w, int width, int height) {
+std::vector<std::uint32_t> XClient::shown(Window w, int width, int height) {
   XWindowAttributes a;
   if (!XGetWindowAttributes(d_, w, &a)) return {};
   XImage* image = XGetImage(d_, w, 0, 0, static_cast<unsigned>(width),
@@ -130,7 +114,21 @@ std::vector<std::uint32_t> Client::shown(Window w, int width, int height) {
   return out;
 }
 
-std::vector<long> Client::long_property(Window w, const char* name, Atom type) {
+std::optional<Size> XClient::size(Window w) {
+  XWindowAttributes a;
+  if (XGetWindowAttributes(d_, w, &a) == 0) return std::nullopt;
+  return Size{a.width, a.height};
+}
+
+std::optional<Image> XClient::capture(Window w) {
+  const XWindowAttributes a = attributes(w);
+  if (a.map_state != IsViewable) return std::nullopt;
+  Image image{a.width, a.height, shown(w, a.width, a.height)};
+  if (image.rgb.empty()) return std::nullopt;
+  return image;
+}
+
+std::vector<long> XClient::long_property(Window w, const char* name, Atom type) {
   Atom actual;
   int format;
   unsigned long n, after;
@@ -144,7 +142,7 @@ std::vector<long> Client::long_property(Window w, const char* name, Atom type) {
   return v;
 }
 
-std::string Client::text_property(Window w, const char* name) {
+std::string XClient::text_property(Window w, const char* name) {
   Atom actual;
   int format;
   unsigned long n, after;
@@ -158,7 +156,7 @@ std::string Client::text_property(Window w, const char* name) {
   return s;
 }
 
-void Client::send_delete(Window w) {
+void XClient::send_delete(Window w) {
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = w;
@@ -167,10 +165,32 @@ void Client::send_delete(Window w) {
   e.xclient.data.l[0] = static_cast<long>(atom("WM_DELETE_WINDOW"));
   e.xclient.data.l[1] = CurrentTime;
   XSendEvent(d_, w, False, NoEventMask, &e);
-  XFlush(d_);
+  XSync(d_, False);
 }
 
-Window Client::cover(int x, int y, int width, int height, unsigned long pixel) {
+void XClient::send_key(Window window, const std::string& key) {
+  Display* d = d_;
+  XKeyEvent k{};
+  k.display = d;
+  k.window = window;
+  k.root = DefaultRootWindow(d);
+  k.same_screen = True;
+  k.keycode = XKeysymToKeycode(d, XStringToKeysym(key.c_str()));
+  for (int type : {KeyPress, KeyRelease}) {
+    k.type = type;
+    XEvent e{};
+    e.xkey = k;
+    XSendEvent(d, window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &e);
+  }
+  XSync(d, False);
+}
+
+void XClient::focus(Window w) {
+  XSetInputFocus(d_, w, RevertToParent, CurrentTime);
+  XSync(d_, False);
+}
+
+Window XClient::cover(int x, int y, int width, int height, unsigned long pixel) {
   XSetWindowAttributes a{};
   a.override_redirect = True;
   a.background_pixel = pixel;
@@ -199,4 +219,23 @@ std::string compare(const std::vector<std::uint32_t>& actual, int width, int hei
   return "";
 }
 
-}  // namespace xprobe
+int thread_count() {
+#ifdef __SANITIZE_THREAD__
+  // ThreadSanitizer adds a thread of its own when the first thread is
+  // created; made to exist before the first count, it counts everywhere.
+  static const bool sanitizer_thread = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)sanitizer_thread;
+#endif
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return -1;
+  int n = 0;
+  while (dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') ++n;
+  closedir(dir);
+  return n;
+}
+
+}  // namespace testsupport

@@ -1,18 +1,25 @@
-#include "tests/e2e/terminal.hpp"
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tests/support/screen.hpp"
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <stdexcept>
-#include <thread>
 
-namespace e2e {
+namespace testsupport {
+namespace {
 
-using namespace std::chrono;
+int param(const std::string& params, std::size_t index, int fallback) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < index; ++i) {
+    start = params.find(';', start);
+    if (start == std::string::npos) return fallback;
+    ++start;
+  }
+  const std::size_t end = params.find(';', start);
+  const std::string p = params.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (p.empty() || p.find_first_not_of("0123456789") != std::string::npos) return fallback;
+  return std::atoi(p.c_str());
+}
+
+}  // namespace
 
 Screen::Screen(int rows, int cols)
     : rows_(rows), cols_(cols), cells_(static_cast<std::size_t>(rows), std::string(static_cast<std::size_t>(cols), ' ')) {}
@@ -21,6 +28,11 @@ std::string Screen::row(int r) const {
   std::string s = cells_[static_cast<std::size_t>(r)];
   s.erase(s.find_last_not_of(' ') + 1);
   return s;
+}
+
+std::string Screen::at(int r, int c, int n) const {
+  return cells_[static_cast<std::size_t>(r - 1)].substr(static_cast<std::size_t>(c - 1),
+                                                        static_cast<std::size_t>(n));
 }
 
 void Screen::line_feed() {
@@ -41,19 +53,6 @@ void Screen::put(char c) {
   cells_[static_cast<std::size_t>(row_)][static_cast<std::size_t>(col_)] = c;
   if (col_ + 1 < cols_) ++col_;
   else wrap_pending_ = true;
-}
-
-int Screen::param(const std::string& params, std::size_t index, int fallback) const {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < index; ++i) {
-    start = params.find(';', start);
-    if (start == std::string::npos) return fallback;
-    ++start;
-  }
-  const std::size_t end = params.find(';', start);
-  const std::string p = params.substr(start, end == std::string::npos ? std::string::npos : end - start);
-  if (p.empty() || p.find_first_not_of("0123456789") != std::string::npos) return fallback;
-  return std::atoi(p.c_str());
 }
 
 std::string Screen::control(char f, const std::string& p) {
@@ -157,126 +156,4 @@ std::string Screen::feed(const std::string& bytes) {
   return replies;
 }
 
-Terminal::Terminal(const std::string& program, testsupport::PtyOptions options)
-    : pty_(program,
-           [&] {
-             options.rows = rows;
-             options.cols = cols;
-             return options;
-           }()),
-      reader_([this](std::stop_token stop) {
-        while (!stop.stop_requested()) {
-          {
-            std::lock_guard<std::mutex> hold(lock_);
-            pump();
-          }
-          std::this_thread::sleep_for(milliseconds(2));
-        }
-      }) {}
-
-void Terminal::pump() {
-  const std::string& out = pty_.output();
-  if (out.size() > seen_) {
-    const std::string replies = screen_.feed(out.substr(seen_));
-    seen_ = out.size();
-    if (!replies.empty()) pty_.type(replies);
-  }
-  if (!status_) status_ = pty_.wait_exit(milliseconds(0));
-}
-
-void Terminal::type(const std::string& keys) {
-  std::lock_guard<std::mutex> hold(lock_);
-  pump();
-  pty_.type(keys);
-}
-
-std::string Terminal::row(int r) {
-  std::lock_guard<std::mutex> hold(lock_);
-  return screen_.row(r);
-}
-
-std::string Terminal::output() {
-  std::lock_guard<std::mutex> hold(lock_);
-  return pty_.output();
-}
-
-std::string Terminal::settings() {
-  std::lock_guard<std::mutex> hold(lock_);
-  return pty_.terminal_settings();
-}
-
-bool Terminal::wait_until(const std::function<bool()>& condition, milliseconds timeout) {
-  const auto deadline = steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-}
-
-std::optional<int> Terminal::wait_exit(milliseconds timeout) {
-  std::optional<int> status;
-  wait_until(
-      [&] {
-        std::lock_guard<std::mutex> hold(lock_);
-        pump();
-        status = status_;
-        return status.has_value();
-      },
-      timeout);
-  if (!status) return std::nullopt;
-  if (WIFEXITED(*status)) return WEXITSTATUS(*status);
-  return 128 + WTERMSIG(*status);
-}
-
-const std::string& fresh_terminal_settings() {
-  static const std::string settings = [] {
-    testsupport::PtyProcess idle("/bin/cat");
-    return idle.terminal_settings();
-  }();
-  return settings;
-}
-
-namespace {
-
-// Scripts and files live in one directory per test process, removed at its end.
-struct ScratchDir {
-  std::string path;
-  std::vector<std::string> files;
-  ScratchDir() {
-    char dir[] = "/tmp/grain-e2e-XXXXXX";
-    if (mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp");
-    path = dir;
-  }
-  ~ScratchDir() {
-    for (const auto& f : files) unlink(f.c_str());
-    rmdir(path.c_str());
-  }
-};
-
-}  // namespace
-
-std::string scratch_path() {
-  static ScratchDir dir;
-  dir.files.push_back(dir.path + "/f" + std::to_string(dir.files.size()));
-  return dir.files.back();
-}
-
-std::string launcher(const std::string& program, const std::string& prompt,
-                     const std::string& stderr_path) {
-  const std::string path = scratch_path();
-  std::ofstream script(path);
-  script << "#!/bin/sh\n";
-  if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
-  script << "exec '" << program << "'";
-  if (stderr_path == "&-")
-    script << " 2>&-";
-  else if (!stderr_path.empty())
-    script << " 2>'" << stderr_path << "'";
-  script << "\n";
-  script.close();
-  chmod(path.c_str(), 0755);
-  return path;
-}
-
-}  // namespace e2e
+}  // namespace testsupport
