@@ -143,10 +143,10 @@ window_id() {
 # --- a terminal
 
 # start_terminal COMMAND: a new tmux server on a private socket in $work,
-# whose one 80x24 pane runs COMMAND (a shell command line, not ending in
-# exec) under a shell that then writes its exit status to a file: tmux was
-# seen leaving a process it ran unreaped now and then (the pane dead, the
-# process a zombie, no status). The pane stays when COMMAND ends, for
+# whose one 80x24 pane runs COMMAND (a shell command line) in a subshell of
+# a shell that then writes its exit status to a file: tmux was seen leaving
+# a process it ran unreaped now and then (the pane dead, the process a
+# zombie, no status). The pane stays when COMMAND ends, for
 # capture-pane. term ARGS runs tmux on that server; stop_terminal ends it
 # (also done at exit).
 grain_tmux_registered=''
@@ -154,7 +154,7 @@ start_terminal() {
   [ -n "$grain_tmux_registered" ] || { on_exit stop_terminal; grain_tmux_registered=1; }
   echo "set-option -g remain-on-exit on" >"$work/tmux.conf"
   rm -f "$work/terminal.status"
-  term -f "$work/tmux.conf" new-session -d -x 80 -y 24 "$1; echo \$? >'$work/terminal.status'"
+  term -f "$work/tmux.conf" new-session -d -x 80 -y 24 "($1); echo \$? >'$work/terminal.status'"
 }
 term() { tmux -S "$work/tmux" "$@"; }
 stop_terminal() { term kill-server 2>/dev/null || true; }
@@ -162,7 +162,8 @@ stop_terminal() { term kill-server 2>/dev/null || true; }
 terminal_ended() { [ -s "$work/terminal.status" ]; }
 # terminal_status: the exit status of COMMAND, once it ended.
 terminal_status() { cat "$work/terminal.status"; }
-# terminal_pid: the process id of COMMAND, the child of the pane's shell.
+# terminal_pid: the process id of COMMAND's subshell, the child of the pane's
+# shell (the program's own when COMMAND starts with exec).
 terminal_pid() {
   local shell
   shell=$(term display-message -p '#{pane_pid}')
