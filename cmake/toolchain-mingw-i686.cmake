@@ -1,8 +1,5 @@
 # Cross build for 32-bit Windows with Debian's mingw-w64 i686 compilers
-# (scripts/build-windows 32):
-#
-#   cmake -S . -B build-win32 -G Ninja \
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
+# (cmake --preset win32, into build-win32/; scripts/build-windows 32).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(GRAIN_MINGW_TRIPLET i686-w64-mingw32)
 set(GRAIN_WINE_ARCH 32)

@@ -1,8 +1,5 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 x86_64 compilers
-# (scripts/build-windows 64):
-#
-#   cmake -S . -B build-win64 -G Ninja \
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
+# (cmake --preset win64, into build-win64/; scripts/build-windows 64).
 #
 # long double is the x87 80-bit type here too, so the figures' arithmetic
 # is the same as in the 32-bit build.

@@ -1,0 +1,177 @@
+# Sourced by the scripts (and tests/wine/e2e-program) for what several of
+# them do: configure a build from CMakePresets.json (from the top of the
+# source tree, where the scripts run), a scratch directory, a
+# private X server with or without a window manager, a terminal (tmux on a
+# private socket), waiting with a deadline, and one clean-up at exit of
+# everything started here. Works with and without `set -e`.
+
+grain_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# --- clean-up: on_exit COMMAND registers a command; at exit they run last
+# registered first, each whatever the others did.
+grain_exit_actions=()
+on_exit() { grain_exit_actions+=("$1"); }
+grain_run_exit_actions() {
+  local i
+  for ((i = ${#grain_exit_actions[@]} - 1; i >= 0; i--)); do
+    eval "${grain_exit_actions[$i]}" || true
+  done
+}
+trap grain_run_exit_actions EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# make_work NAME: sets $work to a new scratch directory, removed at exit.
+make_work() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/grain-$1.XXXXXX")
+  on_exit "rm -rf '$work'"
+}
+
+# --- builds
+
+# build_dir PRESET: the build directory of a configure preset (its
+# binaryDir): build for default and programs, build-PRESET for the others.
+build_dir() {
+  case $1 in
+    default | programs) echo build ;;
+    *) echo "build-$1" ;;
+  esac
+}
+
+# configure PRESET [cmake options...]: configures the preset's build
+# directory and sets $build to it. A directory configured from another
+# source tree (as the fuzz targets' own project once made build-fuzz) is
+# configured afresh; what else it holds stays.
+configure() {
+  local preset=$1 home
+  shift
+  build=$(build_dir "$preset")
+  if [ -f "$build/CMakeCache.txt" ]; then
+    home=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+    if [ "$(cd "$home" 2>/dev/null && pwd -P)" != "$(pwd -P)" ]; then
+      rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+    fi
+  fi
+  cmake --preset "$preset" "$@"
+}
+
+# configured PRESET: as configure, but a build directory that has been
+# configured already is used as it is.
+configured() {
+  build=$(build_dir "$1")
+  [ -f "$build/build.ninja" ] || configure "$1"
+}
+
+# --- waiting
+
+# wait_for [-i SECONDS] SECONDS COMMAND...: runs COMMAND until it succeeds,
+# every 0.1 s (or -i SECONDS), for SECONDS at most; fails if it never did.
+wait_for() {
+  local every=0.1
+  if [ "$1" = -i ]; then
+    every=$2
+    shift 2
+  fi
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep "$every"
+  done
+}
+
+# --- a private X server
+
+# start_xvfb [-s WxHxD] [-n] [-w]: starts a private X server (one at a time)
+# on a display number it picks and sets $x_display (":N") once it accepts
+# clients. -s: its screen (default 1024x768x24); -n: no reset when its last
+# client leaves; -w: with a window manager (openbox), once that has taken
+# the screen. Needs $work (make_work). Stopped by stop_xvfb, or at exit.
+xvfb_pid='' wm_pid='' x_display='' grain_xvfb_registered=''
+start_xvfb() {
+  local screen=1024x768x24 reset=() wm=0 opt OPTIND=1 number=
+  while getopts s:nw opt; do
+    case $opt in
+      s) screen=$OPTARG ;;
+      n) reset=(-noreset) ;;
+      w) wm=1 ;;
+      *) return 2 ;;
+    esac
+  done
+  [ -n "$grain_xvfb_registered" ] || { on_exit stop_xvfb; grain_xvfb_registered=1; }
+  # Xvfb writes the number it took, and a line end, to the descriptor once
+  # it is ready; it writes nothing if it ends first.
+  rm -f "$work/displayfd"
+  mkfifo "$work/displayfd"
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp "${reset[@]}" 3>"$work/displayfd" \
+    >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  read -r -t 60 number <"$work/displayfd" || true
+  if [ -z "$number" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    return 1
+  fi
+  x_display=:$number
+  [ $wm = 1 ] || return 0
+  DISPLAY=$x_display openbox >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  if ! wait_for 30 grain_wm_ready; then
+    echo "openbox did not start:" >&2
+    cat "$work/openbox.log" >&2
+    return 1
+  fi
+}
+grain_wm_ready() { DISPLAY=$x_display xdotool get_num_desktops >/dev/null 2>&1; }
+
+# stop_xvfb: stops the X server (and window manager) that start_xvfb started.
+stop_xvfb() {
+  local pid
+  for pid in $wm_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wm_pid='' xvfb_pid='' x_display=''
+}
+
+# window_id TITLE: the id of the window of that title on $x_display; fails
+# while there is none.
+window_id() {
+  xwininfo -display "$x_display" -name "$1" 2>/dev/null | awk '/Window id:/ { print $4; f = 1 } END { exit !f }'
+}
+
+# --- a terminal
+
+# start_terminal COMMAND: a new tmux server on a private socket in $work,
+# whose one 80x24 pane runs COMMAND (a shell command line) in a subshell of
+# a shell that then writes its exit status to a file: tmux was seen leaving
+# a process it ran unreaped now and then (the pane dead, the process a
+# zombie, no status). The pane stays when COMMAND ends, for
+# capture-pane. term ARGS runs tmux on that server; stop_terminal ends it
+# (also done at exit).
+grain_tmux_registered=''
+start_terminal() {
+  [ -n "$grain_tmux_registered" ] || { on_exit stop_terminal; grain_tmux_registered=1; }
+  echo "set-option -g remain-on-exit on" >"$work/tmux.conf"
+  rm -f "$work/terminal.status"
+  term -f "$work/tmux.conf" new-session -d -x 80 -y 24 "($1); echo \$? >'$work/terminal.status'"
+}
+term() { tmux -S "$work/tmux" "$@"; }
+stop_terminal() { term kill-server 2>/dev/null || true; }
+# terminal_ended: true once COMMAND has ended.
+terminal_ended() { [ -s "$work/terminal.status" ]; }
+# terminal_status: the exit status of COMMAND, once it ended.
+terminal_status() { cat "$work/terminal.status"; }
+# terminal_pid: the process id of COMMAND's subshell, the child of the pane's
+# shell (the program's own when COMMAND starts with exec).
+terminal_pid() {
+  local shell
+  shell=$(term display-message -p '#{pane_pid}')
+  wait_for 10 grain_child_of "$shell" && echo "$grain_child"
+}
+grain_child_of() {
+  grain_child=''
+  [ -r "/proc/$1/task/$1/children" ] || return 1
+  { read -r grain_child _ || true; } <"/proc/$1/task/$1/children"
+  [ -n "$grain_child" ]
+}
