@@ -3,9 +3,11 @@
 // The window thread registers the class, creates the window and runs its
 // event loop; WINDOWPROC makes the off-screen image on creation, repaints
 // from it and releases it on destruction. The image is a 32-bit DIB section:
-// put_pixel, on the main thread under the drawing lock (a critical
-// section), writes the pixel into its memory and marks the 16 x 16 tile it
-// lies in, with no call into the system. The window thread sends the marked
+// put_pixel, on the main thread and without a lock (as on X11: a locked
+// instruction per point would cost more than the rest of the step), writes
+// the pixel into its memory and marks the 16 x 16 tile it lies in, both as
+// atomic words, with no call into the system. The images live until the
+// main thread releases the ended window thread. The window thread sends the marked
 // tiles to the window at most every kFlushPeriod, so a plotted pixel shows
 // within a few milliseconds; when it has nothing to send it waits for
 // messages only, and the first pixel plotted after that wakes it.
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "services/graphics/state.hpp"
@@ -34,6 +37,10 @@ using Clock = std::chrono::steady_clock;
 // Longest time a changed tile waits before it is sent (the system's timer
 // may stretch a wait to its tick; the sending itself is not held back).
 constexpr auto kFlushPeriod = std::chrono::milliseconds(6);
+// How long the thread keeps looking for marks after the last it found,
+// before it waits without a time limit: a mark made just as it lowered
+// `dirty` may not raise it again (see window_x11.cpp).
+constexpr auto kSettlePeriod = std::chrono::milliseconds(50);
 constexpr int kTileShift = 4;
 constexpr int kTile = 1 << kTileShift;
 
@@ -58,12 +65,12 @@ struct Backend {
   HANDLE wake = nullptr;        // wakes the idle window thread; exists from open to close
   Image savedscreen;            // SAVEDSCREEN and BITMAPDC
   int width = 0, height = 0;    // of the image; 0 while there is none
-  // Under the drawing lock: the marked tiles, whether any is marked, and
-  // whether the window thread waits without a time limit.
-  std::vector<std::uint8_t> tiles;
-  int tiles_x = 0;
-  bool dirty = false;
-  bool idle = false;
+  // The marked tiles, whether any may be marked, and whether the window
+  // thread may wait without a time limit.
+  std::unique_ptr<std::atomic<std::uint8_t>[]> tiles;
+  int tiles_x = 0, tiles_y = 0;
+  std::atomic<bool> dirty{false};
+  std::atomic<bool> idle{false};
   // The window thread's own: the copy of the marked tiles being sent, and
   // the runs of marked tiles (kept to avoid allocation).
   Image staging;
@@ -115,14 +122,17 @@ void on_create(HWND hwnd) {
   const int w = B.request.width, h = B.request.height;
   B.windc = GetDC(hwnd);
   if (make_image(B.windc, w, h, B.savedscreen) && make_image(B.windc, w, h, B.staging)) {
-    GdiFlush();  // the black is in memory before set_pixel writes there
+    GdiFlush();  // the black is in memory before put_pixel writes there
     B.width = w;
     B.height = h;
     B.tiles_x = (w + kTile - 1) >> kTileShift;
-    B.tiles.assign(static_cast<std::size_t>(B.tiles_x) * ((h + kTile - 1) >> kTileShift), 0);
-    B.runs.reserve(B.tiles.size());
+    B.tiles_y = (h + kTile - 1) >> kTileShift;
+    const auto count = static_cast<std::size_t>(B.tiles_x) * B.tiles_y;
+    B.tiles = std::make_unique<std::atomic<std::uint8_t>[]>(count);
+    B.runs.reserve(count);
   }
-  B.dirty = B.idle = false;
+  B.dirty = false;
+  B.idle = false;
   paint_black(B.windc, w, h);
   on_window_created();
   LeaveCriticalSection(&B.drawing);
@@ -141,15 +151,13 @@ void on_paint(HWND hwnd) {
   LeaveCriticalSection(&B.drawing);
 }
 
+// The images stay for the main thread to release: put_pixel may still be
+// writing there.
 void on_destroy(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
   on_window_destroyed();
   ReleaseDC(hwnd, B.windc);
   B.windc = nullptr;
-  release_image(B.savedscreen);
-  release_image(B.staging);
-  B.width = B.height = 0;
-  B.dirty = false;
   LeaveCriticalSection(&B.drawing);
   PostQuitMessage(0);
 }
@@ -207,44 +215,42 @@ HWND WINCREATE() {
   return hwnd;
 }
 
-// Sends the marked tiles to the window: they are copied to the staging
-// image under the lock, then drawn from there without it. False when none
-// was marked.
+// Sends the marked tiles to the window: each mark is taken with an
+// exchange (which makes the pixels written before it visible here), the
+// tiles are copied to the staging image word by word, then drawn from there.
+// `dirty` is lowered first, so a tile marked meanwhile raises it again.
+// False when none was marked.
 bool present() {
+  if (B.savedscreen.bits == nullptr) return false;
+  B.dirty.store(false);
   B.runs.clear();
-  EnterCriticalSection(&B.drawing);
-  if (!B.dirty || B.savedscreen.bits == nullptr) {
-    LeaveCriticalSection(&B.drawing);
-    return false;
-  }
-  const int tiles_y = static_cast<int>(B.tiles.size()) / B.tiles_x;
-  for (int ty = 0; ty < tiles_y; ++ty) {
-    std::uint8_t* row = &B.tiles[static_cast<std::size_t>(ty) * B.tiles_x];
+  for (int ty = 0; ty < B.tiles_y; ++ty) {
+    std::atomic<std::uint8_t>* row = &B.tiles[static_cast<std::size_t>(ty) * B.tiles_x];
     for (int tx = 0; tx < B.tiles_x;) {
-      if (row[tx] == 0) {
+      if (row[tx].load(std::memory_order_relaxed) == 0) {
         ++tx;
         continue;
       }
       const int first = tx;
-      while (tx < B.tiles_x && row[tx] != 0) row[tx++] = 0;
+      while (tx < B.tiles_x && row[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
+      if (tx == first) continue;
       const int x = first * kTile, y = ty * kTile;
       const int right = std::min(tx * kTile, B.width), bottom = std::min(y + kTile, B.height);
-      for (int line = y; line < bottom; ++line) {
-        const std::size_t at = static_cast<std::size_t>(line) * B.width + x;
-        std::memcpy(B.staging.bits + at, B.savedscreen.bits + at,
-                    static_cast<std::size_t>(right - x) * sizeof(std::uint32_t));
-      }
+      for (int line = y; line < bottom; ++line)
+        for (int col = x; col < right; ++col) {
+          const std::size_t at = static_cast<std::size_t>(line) * B.width + col;
+          B.staging.bits[at] =
+              std::atomic_ref<std::uint32_t>(B.savedscreen.bits[at]).load(std::memory_order_relaxed);
+        }
       B.runs.push_back(RECT{x, y, right, bottom});
     }
   }
-  B.dirty = false;
-  LeaveCriticalSection(&B.drawing);
   for (const RECT& r : B.runs)
     BitBlt(B.windc, r.left, r.top, r.right - r.left, r.bottom - r.top, B.staging.dc, r.left,
            r.top, SRCCOPY);
   // The staging memory is written again only after these have read it.
   GdiFlush();
-  return true;
+  return !B.runs.empty();
 }
 
 // Handles the queued messages; false once the quit message came, with its
@@ -269,20 +275,29 @@ bool dispatch_pending(DWORD& code) {
 // server. With nothing marked it waits for messages or the wake-up.
 DWORD run() {
   auto next_send = Clock::now();
+  auto last_found = next_send - kSettlePeriod;
   DWORD code = 0;
+  const auto ms_until = [](Clock::time_point when) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
+    return static_cast<DWORD>(std::max<long long>(0, left.count()));
+  };
   for (;;) {
     if (!dispatch_pending(code)) return code;
     const auto now = Clock::now();
-    if (now >= next_send && present()) next_send = now + kFlushPeriod;
-    EnterCriticalSection(&B.drawing);
-    const bool dirty = B.dirty;
-    B.idle = !dirty;
-    LeaveCriticalSection(&B.drawing);
-    if (dirty) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_send - Clock::now());
-      if (left.count() > 0) Sleep(static_cast<DWORD>(left.count()));
+    if (now >= next_send && present()) {
+      next_send = now + kFlushPeriod;
+      last_found = now;
+    }
+    // Idle is raised before `dirty` is read, and put_pixel raises `dirty`
+    // before it reads idle: one of the two sees the other.
+    B.idle.store(true);
+    if (B.dirty.load()) {
+      B.idle.store(false, std::memory_order_relaxed);
+      if (const DWORD left = ms_until(next_send); left > 0) Sleep(left);
     } else {
-      MsgWaitForMultipleObjectsEx(1, &B.wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      const DWORD limit = now - last_found < kSettlePeriod ? ms_until(last_found + kSettlePeriod)
+                                                           : INFINITE;
+      MsgWaitForMultipleObjectsEx(1, &B.wake, limit, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
   }
 }
@@ -315,7 +330,12 @@ bool thread_running() {
   return GetExitCodeThread(B.thread, &code) && code == STILL_ACTIVE;
 }
 
+// After the window thread has ended: nothing else uses what it leaves.
 void release_thread() {
+  release_image(B.savedscreen);
+  release_image(B.staging);
+  B.width = B.height = 0;
+  B.tiles.reset();
   CloseHandle(B.thread);
   B.thread = nullptr;
   B.thread_id.store(0);
@@ -325,23 +345,17 @@ void release_thread() {
   DeleteCriticalSection(&B.drawing);
 }
 
-// Under the drawing lock, while GRAPHRUNNING.
-void set_pixel(int x, int y, std::uint32_t rgb) {
-  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
-      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
-    return;
-  // COLORREF order (red lowest) to the DIB's (blue lowest).
-  const std::uint32_t pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
-  std::uint32_t& p = B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x];
-  if (p == pixel) return;  // already on the window, or about to be
-  p = pixel;
-  B.tiles[static_cast<std::size_t>(y >> kTileShift) * B.tiles_x + (x >> kTileShift)] = 1;
-  if (!B.dirty) {
-    B.dirty = true;
-    if (B.idle) {
-      B.idle = false;
-      SetEvent(B.wake);
-    }
+// After a changed pixel: marks its tile, and wakes the window thread if this
+// is the first mark since it last looked and it may be waiting without a
+// time limit. The mark is a release store, read by the exchange in present.
+void mark(int x, int y) {
+  B.tiles[static_cast<std::size_t>(y >> kTileShift) * B.tiles_x + (x >> kTileShift)].store(
+      1, std::memory_order_release);
+  if (B.dirty.load(std::memory_order_relaxed)) return;
+  B.dirty.store(true);  // ordered before the load of idle, as run() needs
+  if (B.idle.load()) {
+    B.idle.store(false, std::memory_order_relaxed);
+    SetEvent(B.wake);
   }
 }
 
@@ -415,12 +429,19 @@ void close() {
 void lock() { EnterCriticalSection(&B.drawing); }
 void unlock() { LeaveCriticalSection(&B.drawing); }
 
-// Under the lock: the image goes with the window, which its thread may
-// destroy meanwhile.
+// GRAPHRUNNING was seen set: the image is there until this thread releases
+// the window thread.
 void put_pixel(int x, int y, std::uint32_t rgb) {
-  lock();
-  if (GRAPHRUNNING.load(std::memory_order_relaxed)) set_pixel(x, y, rgb);
-  unlock();
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(B.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(B.height))
+    return;
+  // COLORREF order (red lowest) to the DIB's (blue lowest).
+  const std::uint32_t pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+  const std::atomic_ref<std::uint32_t> word(
+      B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x]);
+  if (word.load(std::memory_order_relaxed) == pixel) return;  // on the window, or about to be
+  word.store(pixel, std::memory_order_relaxed);
+  mark(x, y);
 }
 
 std::uint32_t get_pixel(int x, int y) {
