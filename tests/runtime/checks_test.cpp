@@ -7,22 +7,12 @@
 #include "services/runtime/checks.hpp"
 #include "services/runtime/fpu.hpp"
 #include "services/runtime/system.hpp"
+#include "tests/runtime/control_word.hpp"
 
 namespace {
 
 using runtime::ROUND;
 
-class UnderStartUpControlWord : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = runtime::fpu::control_word();
-    runtime::fpu::reset_and_load(runtime::FPUCW);
-  }
-  void TearDown() override { runtime::fpu::reset_and_load(saved_); }
-
- private:
-  std::uint16_t saved_ = 0;
-};
 
 TEST_F(UnderStartUpControlWord, RoundTiesGoToEven) {
   EXPECT_EQ(ROUND(512.5L), 512);

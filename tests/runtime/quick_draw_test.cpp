@@ -8,7 +8,7 @@
 
 #include "services/runtime/fpu.hpp"
 #include "services/runtime/random.hpp"
-#include "services/runtime/system.hpp"
+#include "tests/runtime/control_word.hpp"
 
 namespace {
 
@@ -22,17 +22,7 @@ std::int32_t plain_index(Extended sum, std::int32_t n) {
   return static_cast<std::int32_t>(static_cast<std::int64_t>(frac * static_cast<Extended>(n)));
 }
 
-class QuickDraw : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = runtime::fpu::control_word();
-    runtime::fpu::reset_and_load(runtime::FPUCW);
-  }
-  void TearDown() override { runtime::fpu::reset_and_load(saved_); }
-
- private:
-  std::uint16_t saved_ = 0;
-};
+class QuickDraw : public UnderStartUpControlWord {};
 
 // Words drawn at random, and the words at the ends of their ranges. The
 // double route must answer nearly always (else it saves nothing), and agree

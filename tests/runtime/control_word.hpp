@@ -1,0 +1,21 @@
+#pragma once
+// Runs each test under the control word the runtime loads at start-up, and
+// puts the caller's back afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "services/runtime/fpu.hpp"
+#include "services/runtime/system.hpp"
+
+class UnderStartUpControlWord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = runtime::fpu::control_word();
+    runtime::fpu::reset_and_load(runtime::FPUCW);
+  }
+  void TearDown() override { runtime::fpu::reset_and_load(saved_); }
+
+ private:
+  std::uint16_t saved_ = 0;
+};
