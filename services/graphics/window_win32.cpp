@@ -3,10 +3,9 @@
 // The window thread registers the class, creates the window and runs its
 // event loop; WINDOWPROC makes the off-screen image on creation, repaints
 // from it and releases it on destruction. The image is a 32-bit DIB section:
-// put_pixel, on the main thread and without a lock (as on X11: a locked
-// instruction per point would cost more than the rest of the step), writes
-// the pixel into its memory and marks the 16 x 16 tile it lies in, both as
-// atomic words, with no call into the system. The images live until the
+// put_pixel, on the main thread and without a lock, writes the pixel into
+// its memory as an atomic word and marks the 16 x 16 tile it lies in (see
+// tile_marks.hpp), with no call into the system. The images live until the
 // main thread releases the ended window thread. The window thread sends the marked
 // tiles to the window at most every kFlushPeriod, so a plotted pixel shows
 // within a few milliseconds; when it has nothing to send it waits for
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "services/graphics/state.hpp"
+#include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
 
 namespace graphics::window {
@@ -34,15 +34,6 @@ constexpr DWORD kCloseWaitMs = 1000;
 
 using Clock = std::chrono::steady_clock;
 
-// Longest time a changed tile waits before it is sent (the system's timer
-// may stretch a wait to its tick; the sending itself is not held back).
-constexpr auto kFlushPeriod = std::chrono::milliseconds(6);
-// How long the thread keeps looking for marks after the last it found,
-// before it waits without a time limit: a mark made just as it lowered
-// `dirty` may not raise it again (see window_x11.cpp).
-constexpr auto kSettlePeriod = std::chrono::milliseconds(50);
-constexpr int kTileShift = 4;
-constexpr int kTile = 1 << kTileShift;
 
 // A 32-bit top-down DIB section selected into a memory DC.
 struct Image {
@@ -65,12 +56,7 @@ struct Backend {
   HANDLE wake = nullptr;        // wakes the idle window thread; exists from open to close
   Image savedscreen;            // SAVEDSCREEN and BITMAPDC
   int width = 0, height = 0;    // of the image; 0 while there is none
-  // The marked tiles, whether any may be marked, and whether the window
-  // thread may wait without a time limit.
-  std::unique_ptr<std::atomic<std::uint8_t>[]> tiles;
-  int tiles_x = 0, tiles_y = 0;
-  std::atomic<bool> dirty{false};
-  std::atomic<bool> idle{false};
+  TileMarks tiles;
   // The window thread's own: the copy of the marked tiles being sent, and
   // the runs of marked tiles (kept to avoid allocation).
   Image staging;
@@ -125,14 +111,9 @@ void on_create(HWND hwnd) {
     GdiFlush();  // the black is in memory before put_pixel writes there
     B.width = w;
     B.height = h;
-    B.tiles_x = (w + kTile - 1) >> kTileShift;
-    B.tiles_y = (h + kTile - 1) >> kTileShift;
-    const auto count = static_cast<std::size_t>(B.tiles_x) * B.tiles_y;
-    B.tiles = std::make_unique<std::atomic<std::uint8_t>[]>(count);
-    B.runs.reserve(count);
+    B.tiles.size_for(w, h);
+    B.runs.reserve(static_cast<std::size_t>(B.tiles.columns()) * B.tiles.rows());
   }
-  B.dirty = false;
-  B.idle = false;
   paint_black(B.windc, w, h);
   on_window_created();
   LeaveCriticalSection(&B.drawing);
@@ -215,27 +196,16 @@ HWND WINCREATE() {
   return hwnd;
 }
 
-// Sends the marked tiles to the window: each mark is taken with an
-// exchange (which makes the pixels written before it visible here), the
-// tiles are copied to the staging image word by word, then drawn from there.
-// `dirty` is lowered first, so a tile marked meanwhile raises it again.
-// False when none was marked.
+// Sends the marked tiles to the window: they are copied to the staging
+// image word by word, then drawn from there. False when none was marked.
 bool present() {
   if (B.savedscreen.bits == nullptr) return false;
-  B.dirty.store(false);
+  B.tiles.begin_look();
   B.runs.clear();
-  for (int ty = 0; ty < B.tiles_y; ++ty) {
-    std::atomic<std::uint8_t>* row = &B.tiles[static_cast<std::size_t>(ty) * B.tiles_x];
-    for (int tx = 0; tx < B.tiles_x;) {
-      if (row[tx].load(std::memory_order_relaxed) == 0) {
-        ++tx;
-        continue;
-      }
-      const int first = tx;
-      while (tx < B.tiles_x && row[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
-      if (tx == first) continue;
+  for (int ty = 0; ty < B.tiles.rows(); ++ty)
+    B.tiles.take_row(ty, [&](int first, int end) {
       const int x = first * kTile, y = ty * kTile;
-      const int right = std::min(tx * kTile, B.width), bottom = std::min(y + kTile, B.height);
+      const int right = std::min(end * kTile, B.width), bottom = std::min(y + kTile, B.height);
       for (int line = y; line < bottom; ++line)
         for (int col = x; col < right; ++col) {
           const std::size_t at = static_cast<std::size_t>(line) * B.width + col;
@@ -243,8 +213,7 @@ bool present() {
               std::atomic_ref<std::uint32_t>(B.savedscreen.bits[at]).load(std::memory_order_relaxed);
         }
       B.runs.push_back(RECT{x, y, right, bottom});
-    }
-  }
+    });
   for (const RECT& r : B.runs)
     BitBlt(B.windc, r.left, r.top, r.right - r.left, r.bottom - r.top, B.staging.dc, r.left,
            r.top, SRCCOPY);
@@ -277,10 +246,6 @@ DWORD run() {
   auto next_send = Clock::now();
   auto last_found = next_send - kSettlePeriod;
   DWORD code = 0;
-  const auto ms_until = [](Clock::time_point when) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
-    return static_cast<DWORD>(std::max<long long>(0, left.count()));
-  };
   for (;;) {
     if (!dispatch_pending(code)) return code;
     const auto now = Clock::now();
@@ -288,16 +253,12 @@ DWORD run() {
       next_send = now + kFlushPeriod;
       last_found = now;
     }
-    // Idle is raised before `dirty` is read, and put_pixel raises `dirty`
-    // before it reads idle: one of the two sees the other.
-    B.idle.store(true);
-    if (B.dirty.load()) {
-      B.idle.store(false, std::memory_order_relaxed);
-      if (const DWORD left = ms_until(next_send); left > 0) Sleep(left);
+    const TileMarks::Wait w = B.tiles.idle_wait(now, next_send, last_found);
+    if (w.dirty) {
+      if (w.ms > 0) Sleep(static_cast<DWORD>(w.ms));
     } else {
-      const DWORD limit = now - last_found < kSettlePeriod ? ms_until(last_found + kSettlePeriod)
-                                                           : INFINITE;
-      MsgWaitForMultipleObjectsEx(1, &B.wake, limit, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      MsgWaitForMultipleObjectsEx(1, &B.wake, w.ms < 0 ? INFINITE : static_cast<DWORD>(w.ms),
+                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
   }
 }
@@ -335,7 +296,7 @@ void release_thread() {
   release_image(B.savedscreen);
   release_image(B.staging);
   B.width = B.height = 0;
-  B.tiles.reset();
+  B.tiles.clear();
   CloseHandle(B.thread);
   B.thread = nullptr;
   B.thread_id.store(0);
@@ -343,20 +304,6 @@ void release_thread() {
   CloseHandle(B.wake);
   B.wake = nullptr;
   DeleteCriticalSection(&B.drawing);
-}
-
-// After a changed pixel: marks its tile, and wakes the window thread if this
-// is the first mark since it last looked and it may be waiting without a
-// time limit. The mark is a release store, read by the exchange in present.
-void mark(int x, int y) {
-  B.tiles[static_cast<std::size_t>(y >> kTileShift) * B.tiles_x + (x >> kTileShift)].store(
-      1, std::memory_order_release);
-  if (B.dirty.load(std::memory_order_relaxed)) return;
-  B.dirty.store(true);  // ordered before the load of idle, as run() needs
-  if (B.idle.load()) {
-    B.idle.store(false, std::memory_order_relaxed);
-    SetEvent(B.wake);
-  }
 }
 
 }  // namespace
@@ -441,7 +388,7 @@ void put_pixel(int x, int y, std::uint32_t rgb) {
       B.savedscreen.bits[static_cast<std::size_t>(y) * B.width + x]);
   if (word.load(std::memory_order_relaxed) == pixel) return;  // on the window, or about to be
   word.store(pixel, std::memory_order_relaxed);
-  mark(x, y);
+  if (B.tiles.mark(x, y)) SetEvent(B.wake);
 }
 
 std::uint32_t get_pixel(int x, int y) {

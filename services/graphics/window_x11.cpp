@@ -9,13 +9,11 @@
 // from the same image. Both go through a band of 16 rows, copied out and
 // sent from there: the image is the only screen-sized copy.
 //
-// With 32-bit pixels (every usual screen) put_pixel takes no lock: a locked
-// instruction per point would wait for the point's own divisions to finish
-// and so cost more than the rest of the step. Pixels and tile marks are
-// atomic words; the window thread takes each mark with an exchange before
-// it copies the tile. The image lives until the main thread closes the
-// window, so a pixel put while the window goes away lands in live memory.
-// Other pixel sizes are written with Xlib's routines under the drawing lock.
+// With 32-bit pixels (every usual screen) put_pixel takes no lock: pixels
+// are atomic words, and the tiles are marked as tile_marks.hpp says. The
+// image lives until the main thread closes the window, so a pixel put while
+// the window goes away lands in live memory. Other pixel sizes are written
+// with Xlib's routines under the drawing lock.
 // Keys and mouse buttons are not selected, so they do nothing in the window.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -40,6 +38,7 @@
 #include <vector>
 
 #include "services/graphics/connection_x11.hpp"
+#include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/threads.hpp"
 
@@ -48,21 +47,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Longest time a changed tile waits before it is sent.
-constexpr auto kFlushPeriod = std::chrono::milliseconds(6);
-// How long the thread keeps looking for marks after the last it found,
-// before it waits without a time limit. A mark made just as the thread
-// lowered `dirty` can miss being seen with it (put_pixel then finds `dirty`
-// still up and does not raise it): the next look, this long after, finds it.
-constexpr auto kSettlePeriod = std::chrono::milliseconds(50);
 // How long opening waits for the window to be mapped.
 constexpr auto kMapWait = std::chrono::seconds(2);
 // How long closing waits for the window thread to end. A thread still busy
 // then is stuck (a stopped server, or the drawing lock held by a thread that
 // raised a run-time error) and is left to the end of the process.
 constexpr auto kCloseWait = std::chrono::seconds(1);
-constexpr int kTileShift = 4;
-constexpr int kTile = 1 << kTileShift;
 
 constexpr std::string_view kCreationFailed = "Window creation failed\n";
 
@@ -77,10 +67,7 @@ struct Surface {
   std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
   unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
   unsigned long black = 0, white = 0;
-  std::unique_ptr<std::atomic<std::uint8_t>[]> tiles;  // 1: changed since last sent
-  int tiles_x = 0, tiles_y = 0;
-  std::atomic<bool> dirty{false};  // some tile may be marked
-  std::atomic<bool> idle{false};   // the window thread may wait without a time limit
+  TileMarks tiles;
 
   Surface() = default;
   Surface(const Surface&) = delete;
@@ -306,11 +293,8 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
     fill(s.image, s.black);
     fill(t.staging, s.black);
   }
-  s.tiles_x = (r.width + kTile - 1) >> kTileShift;
-  s.tiles_y = (r.height + kTile - 1) >> kTileShift;
-  s.tiles = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(s.tiles_x) *
-                                                          s.tiles_y);
-  t.runs.reserve(static_cast<std::size_t>(s.tiles_x));
+  s.tiles.size_for(r.width, r.height);
+  t.runs.reserve(static_cast<std::size_t>(s.tiles.columns()));
   return true;
 }
 
@@ -359,30 +343,20 @@ void repaint(WindowThread& t, int x, int y, int w, int h) {
 }
 
 // Sends the marked tiles, a tile row at a time; false if there were none.
-// `dirty` is lowered first, so a tile marked meanwhile raises it again.
 bool present(WindowThread& t) {
   Surface& s = *backend.surface;
-  s.dirty.store(false);
+  s.tiles.begin_look();
   bool sent = false;
-  for (int ty = 0; ty < s.tiles_y; ++ty) {
-    std::atomic<std::uint8_t>* row = &s.tiles[static_cast<std::size_t>(ty) * s.tiles_x];
+  for (int ty = 0; ty < s.tiles.rows(); ++ty) {
     const int y = ty * kTile, h = std::min(kTile, s.height - y);
     t.runs.clear();
-    for (int tx = 0; tx < s.tiles_x;) {
-      if (row[tx].load(std::memory_order_relaxed) == 0) {
-        ++tx;
-        continue;
-      }
-      // Taking the mark makes the pixels written before it visible here.
-      const int first = tx;
-      while (tx < s.tiles_x && row[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
-      if (tx == first) continue;
+    s.tiles.take_row(ty, [&](int first, int end) {
       const int x = first * kTile;
-      const int w = std::min(tx * kTile, s.width) - x;
+      const int w = std::min(end * kTile, s.width) - x;
       copy_to_band(s, t.staging, x, y, w, h);
       t.runs.push_back({static_cast<short>(x), static_cast<short>(y),
                         static_cast<unsigned short>(w), static_cast<unsigned short>(h)});
-    }
+    });
     for (const XRectangle& r : t.runs)
       XPutImage(t.c.display, t.window, t.gc, t.staging, r.x, 0, r.x, r.y, r.width, r.height);
     sent = sent || !t.runs.empty();
@@ -451,12 +425,6 @@ void show(WindowThread& t) {
   }
 }
 
-// Milliseconds from now to `when`, at least 0.
-int wait_until(Clock::time_point when) {
-  return static_cast<int>(std::max<long>(
-      0, std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count()));
-}
-
 void run(WindowThread& t) {
   Surface& s = *backend.surface;
   auto next_send = Clock::now();
@@ -471,17 +439,7 @@ void run(WindowThread& t) {
     }
     XFlush(t.c.display);
     if (t.c.lost) return;
-    // Idle is raised before `dirty` is read, and put_pixel raises `dirty`
-    // before it reads idle: one of the two sees the other.
-    s.idle.store(true);
-    int timeout = -1;
-    if (s.dirty.load()) {
-      s.idle.store(false, std::memory_order_relaxed);
-      timeout = wait_until(next_send);
-    } else if (now - last_found < kSettlePeriod) {
-      timeout = wait_until(last_found + kSettlePeriod);
-    }
-    wait(t, timeout);
+    wait(t, static_cast<int>(s.tiles.idle_wait(now, next_send, last_found).ms));
   }
 }
 
@@ -597,24 +555,6 @@ void close() {
 void lock() { backend.drawing.lock(); }
 void unlock() { backend.drawing.unlock(); }
 
-namespace {
-
-// After a changed pixel: marks its tile, and wakes the window thread if this
-// is the first mark since it last looked and it may be waiting without a
-// time limit. The mark is a release store, read by the exchange in present.
-void mark(Surface& s, int x, int y) {
-  s.tiles[static_cast<std::size_t>(y >> kTileShift) * s.tiles_x + (x >> kTileShift)].store(
-      1, std::memory_order_release);
-  if (s.dirty.load(std::memory_order_relaxed)) return;
-  s.dirty.store(true);  // ordered before the load of idle, as run() needs
-  if (s.idle.load()) {
-    s.idle.store(false, std::memory_order_relaxed);
-    wake();
-  }
-}
-
-}  // namespace
-
 void put_pixel(int x, int y, std::uint32_t rgb) {
   // GRAPHRUNNING was seen set: the surface is there until this thread
   // releases it.
@@ -632,7 +572,7 @@ void put_pixel(int x, int y, std::uint32_t rgb) {
     if (XGetPixel(s.image, x, y) == pixel) return;
     XPutPixel(s.image, x, y, pixel);
   }
-  mark(s, x, y);
+  if (s.tiles.mark(x, y)) wake();
 }
 
 std::uint32_t get_pixel(int x, int y) {
