@@ -158,7 +158,7 @@ void SETVIEWPORT(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t
 void SETBKCOLOR(std::uint16_t color) {
   const Rgb& c = DEFAULTCOLORS[color % DEFAULTCOLORS.size()];
   set_rgb_palette(0, static_cast<std::int16_t>(c.red), static_cast<std::int16_t>(c.green),
-                static_cast<std::int16_t>(c.blue));
+                  static_cast<std::int16_t>(c.blue));
 }
 
 void GRAPHDEFAULTS() {

@@ -81,7 +81,7 @@ std::uint16_t get_pixel_16_win32_gui(std::int16_t x, std::int16_t y) {
 }
 
 void set_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t red, std::int16_t green,
-                             std::int16_t blue) {
+                                  std::int16_t blue) {
   bool done = false;
   // The lock exists only while a window does; test before taking it.
   if (palette_may_exist(index)) {
@@ -95,7 +95,7 @@ void set_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t red, std::int
 }
 
 void get_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t& red, std::int16_t& green,
-                             std::int16_t& blue) {
+                                  std::int16_t& blue) {
   bool done = false;
   if (palette_may_exist(index)) {
     window::lock();

@@ -15,9 +15,9 @@ void PUTPIXEL16WIN32GUI(std::int16_t x, std::int16_t y, std::uint16_t color);
 void direct_put_pixel_16_win32_gui(std::int16_t x, std::int16_t y);
 std::uint16_t get_pixel_16_win32_gui(std::int16_t x, std::int16_t y);
 void set_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t red, std::int16_t green,
-                             std::int16_t blue);
+                                  std::int16_t blue);
 void get_rgb_palette_16_win32_gui(std::int16_t index, std::int16_t& red, std::int16_t& green,
-                             std::int16_t& blue);
+                                  std::int16_t& blue);
 // Opens the window for the mode just copied into the graphics state.
 void INITWIN32GUI16COLORS();
 

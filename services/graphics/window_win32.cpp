@@ -209,8 +209,8 @@ bool present() {
       for (int line = y; line < bottom; ++line)
         for (int col = x; col < right; ++col) {
           const std::size_t at = static_cast<std::size_t>(line) * B.width + col;
-          B.staging.bits[at] =
-              std::atomic_ref<std::uint32_t>(B.savedscreen.bits[at]).load(std::memory_order_relaxed);
+          const std::atomic_ref<std::uint32_t> word(B.savedscreen.bits[at]);
+          B.staging.bits[at] = word.load(std::memory_order_relaxed);
         }
       B.runs.push_back(RECT{x, y, right, bottom});
     });

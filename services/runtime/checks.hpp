@@ -22,7 +22,7 @@ namespace runtime {
 
 // Returns when low <= v <= high; otherwise run-time error 201 at the caller.
 [[gnu::always_inline]] inline void INT_BOUNDCHECK(std::int32_t v, std::int32_t low,
-                                                          std::int32_t high) {
+                                                  std::int32_t high) {
   if (v < low || v > high) boundcheck_failed();
 }
 
