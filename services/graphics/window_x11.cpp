@@ -182,8 +182,8 @@ struct WindowThread {
   x11::Connection c;
   ::Window window = 0;
   GC gc = nullptr;
-  // One tile row of the image, copied out under the drawing lock and sent
-  // without it; window thread only. Small, so that the image is the only
+  // One tile row of the image, copied out and sent from here; window
+  // thread only. Small, so that the image is the only
   // copy of the screen-sized picture.
   XImage* staging = nullptr;
   Atom wm_protocols = None, wm_delete = None;
