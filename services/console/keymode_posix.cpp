@@ -44,6 +44,9 @@ struct TtyState {
 
 TtyState tty;
 
+// SIGCONTs handled so far, on whichever thread.
+std::atomic<std::uint32_t> continues{0};
+
 // Signals whose default action ends the process, but for the processor
 // faults (the fault filter's) and SIGIO (ours): the terminal comes back
 // first. Real-time signals are added at run time.
@@ -146,19 +149,34 @@ void on_fatal(int sig) {
   _exit(128 + sig);
 }
 
+// A SIGCONT came after the stop was asked for: handled on another thread
+// since `seen`, or waiting behind our handler. Raising the stop now would
+// discard a waiting SIGCONT and leave the process stopped for good; had the
+// stop not been caught, the continue would have undone it. (One that comes
+// between this look and the raise is still lost: there is no "stop unless
+// continued"; the next SIGCONT, from fg or bg, brings the process back.)
+bool continued_since(std::uint32_t seen) {
+  sigset_t pending;
+  return continues.load() != seen ||
+         (sigpending(&pending) == 0 && sigismember(&pending, SIGCONT) == 1);
+}
+
 // Ctrl+Z: the terminal goes back as found while the process is stopped.
 void on_stop(int) {
+  const std::uint32_t seen = continues.load();
   if (take(TtyMode::keys)) {
     if (!others_in_front()) tcsetattr(tty.fd, TCSANOW, &tty.saved);
     tty.mode.store(TtyMode::suspended);
   }
-  signal(SIGTSTP, SIG_DFL);
-  mask(SIG_UNBLOCK, SIGTSTP);
-  raise(SIGTSTP);  // stops here; discarded in an orphaned process group
-  // A stop that comes now stops the process by default; from here on it
-  // waits for this handler to return, instead of running nested in it.
-  mask(SIG_BLOCK, SIGTSTP);
-  set_action(SIGTSTP, on_stop);
+  if (!continued_since(seen)) {
+    signal(SIGTSTP, SIG_DFL);
+    mask(SIG_UNBLOCK, SIGTSTP);
+    raise(SIGTSTP);  // stops here; discarded in an orphaned process group
+    // A stop that comes now stops the process by default; from here on it
+    // waits for this handler to return, instead of running nested in it.
+    mask(SIG_BLOCK, SIGTSTP);
+    set_action(SIGTSTP, on_stop);
+  }
   set_keys_again();
 }
 
@@ -167,7 +185,10 @@ void on_stop(int) {
 void on_hangup_ignored(int) { input_may_be_pending.store(true); }
 
 // Continued (after Ctrl+Z, or a stop we did not see): key mode again.
-void on_continue(int) { set_keys_again(); }
+void on_continue(int) {
+  continues.fetch_add(1);
+  set_keys_again();
+}
 
 void on_resize(int) { size_changed.store(true); }
 

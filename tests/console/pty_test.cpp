@@ -240,16 +240,22 @@ TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
     if (i % 256 == 0) s.p.output();  // keep the terminal from filling up
   }
   // Generous deadlines: 20000 stops and continues take a loaded machine a
-  // while to work through.
+  // while to work through. A stop handler may still be under way when the
+  // process is first seen running in key mode, so it must stay so for half
+  // a second, continued all along.
+  int settled = 0;
   EXPECT_TRUE(wait_until(
       [&] {
         kill(job, SIGCONT);
-        return s.p.settings() == s.keys && process_state(job) != 'T';
+        const bool running = s.p.settings() == s.keys && process_state(job) != 'T';
+        settled = running ? settled + 1 : 0;
+        return settled == 100;
       },
       60s));
   s.p.type("\x03");
   const auto st = s.p.wait_exit(60s);
-  ASSERT_TRUE(st.has_value()) << "state " << process_state(job);
+  ASSERT_TRUE(st.has_value()) << "state " << process_state(job) << ", settings as found "
+                              << (s.p.settings() == s.before);
   EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == SIGINT);
   EXPECT_EQ(s.p.settings(), s.before);
 }
