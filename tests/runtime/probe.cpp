@@ -25,6 +25,17 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
+// addr2line -C -f -i: a routine's name and a "file:line" for the address, then
+// the same for each routine it was inlined into; the last pair names the
+// routine that holds the address.
+std::vector<std::string> look_up(const std::string& object, const std::string& hex_address) {
+  using testsupport::Redirect;
+  return split_lines(
+      testsupport::run({.argv = {"addr2line", "-C", "-f", "-i", "-e", object, "0x" + hex_address},
+                        .out = {Redirect::pipe}})
+          .out);
+}
+
 }  // namespace
 
 std::string path() { return testsupport::program("fault_probe"); }
@@ -40,18 +51,17 @@ Result run(const std::vector<std::string>& args, Output output) {
 }
 
 std::string source_line(const std::string& object, const std::string& hex_address) {
-  // With -i, inlined code is followed by the lines it was inlined into; the
-  // last names the routine that holds the address.
-  using testsupport::Redirect;
-  const std::vector<std::string> lines = split_lines(
-      testsupport::run({.argv = {"addr2line", "-i", "-e", object, "0x" + hex_address},
-                        .out = {Redirect::pipe}})
-          .out);
-  if (lines.empty()) return {};
+  const std::vector<std::string> lines = look_up(object, hex_address);
+  if (lines.size() < 2) return {};
   std::string line = lines.back();
   line = line.substr(0, line.find(' '));  // drops " (discriminator N)"
   if (line.find("??") != std::string::npos) return {};
   return base_name(line);
+}
+
+std::string routine_of(const std::string& object, const std::string& hex_address) {
+  const std::vector<std::string> lines = look_up(object, hex_address);
+  return lines.size() < 2 ? std::string() : lines[lines.size() - 2];
 }
 
 std::string line_of(const std::string& source, std::string_view text) {

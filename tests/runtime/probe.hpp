@@ -28,6 +28,10 @@ std::string path();
 // empty when it names nothing.
 std::string source_line(const std::string& object, const std::string& hex_address);
 
+// Name of the routine holding a code address of `object` (after any
+// inlined routines), as addr2line -C -f -i gives it; empty when none.
+std::string routine_of(const std::string& object, const std::string& hex_address);
+
 // "<file name>:<number>" of the line of `source` that contains `text`.
 std::string line_of(const std::string& source, std::string_view text);
 
