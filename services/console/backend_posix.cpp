@@ -17,6 +17,10 @@ namespace console {
 
 namespace posix {
 
+namespace {
+
+// Opens `path` on a descriptor above the standard ones, so that it never
+// stands in for a closed standard input or output.
 int open_high(const char* path, int flags) {
   const int fd = ::open(path, flags | O_CLOEXEC);
   if (fd < 0 || fd > STDERR_FILENO) return fd;
@@ -31,6 +35,20 @@ bool same_terminal(int a, int b) {
          sa.st_rdev == sb.st_rdev;
 }
 
+}  // namespace
+
+int open_input_terminal(int flags) {
+  char name[256];
+  int fd = -1;
+  if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0) fd = open_high(name, flags | O_NOCTTY);
+  if (fd < 0) fd = open_high("/proc/self/fd/0", flags | O_NOCTTY);
+  if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
 }  // namespace posix
 
 namespace backend {
@@ -42,17 +60,8 @@ namespace {
 bool is_open(int fd) { return fcntl(fd, F_GETFD) != -1; }
 
 // The terminal of standard input, for writing.
-int open_input_terminal() {
-  if (same_terminal(STDOUT_FILENO, STDIN_FILENO)) return STDOUT_FILENO;
-  char name[256];
-  int fd = -1;
-  if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0) fd = open_high(name, O_WRONLY | O_NOCTTY);
-  if (fd < 0) fd = open_high("/proc/self/fd/0", O_WRONLY | O_NOCTTY);
-  if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
-    ::close(fd);
-    fd = -1;
-  }
-  return fd;
+int open_output_terminal() {
+  return same_terminal(STDOUT_FILENO, STDIN_FILENO) ? STDOUT_FILENO : open_input_terminal(O_WRONLY);
 }
 
 }  // namespace
@@ -61,7 +70,7 @@ OpenResult open(Console& console) {
   const bool input_open = is_open(STDIN_FILENO);
   const bool key_terminal = input_open && isatty(STDIN_FILENO);
   winsize ws{};
-  int fd = key_terminal ? open_input_terminal() : -1;
+  int fd = key_terminal ? open_output_terminal() : -1;
   bool own_fd = fd > STDERR_FILENO;
   if (fd < 0 || ioctl(fd, TIOCGWINSZ, &ws) != 0) {
     if (own_fd) ::close(fd);

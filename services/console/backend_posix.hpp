@@ -39,11 +39,10 @@ extern std::atomic<bool> cursor_moved;
 extern std::atomic<bool> size_changed;
 
 // backend_posix.cpp.
-// Opens `path` on a descriptor above the standard ones, so that it never
-// stands in for a closed standard input or output.
-int open_high(const char* path, int flags);
-// True when both descriptors are the same terminal.
-bool same_terminal(int a, int b);
+// A description of its own of standard input's terminal, opened with
+// `flags` on a descriptor above the standard ones (so that it never stands
+// in for a closed one); -1 when there is none.
+int open_input_terminal(int flags);
 
 // keymode_posix.cpp: key mode from start-up to the end, through stops and
 // fatal signals.

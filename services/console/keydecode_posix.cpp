@@ -192,8 +192,8 @@ std::size_t interpret_csi(const Params& ps, unsigned char final, std::size_t tak
 }
 
 std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Item& item) {
-  // p[0] p[1] = kEsc [
-  if (n > 2 && p[2] == '[') {  // Linux console F1..F5: kEsc [ [ A..E
+  // p[0] p[1] = ESC [
+  if (n > 2 && p[2] == '[') {  // Linux console F1..F5: ESC [ [ A..E
     if (n == 3) return complete ? alt_char(item, '[') : 0;
     if (p[3] >= 'A' && p[3] <= 'E') return set_key(item, key(function_key(p[3] - 'A' + 1)), 4);
     return alt_char(item, '[');
@@ -218,7 +218,7 @@ std::size_t decode_csi(const unsigned char* p, std::size_t n, bool complete, Ite
 }
 
 std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Item& item) {
-  // p[0] p[1] = kEsc O; some terminals put a modifier parameter in between.
+  // p[0] p[1] = ESC O; some terminals put a modifier parameter in between.
   std::size_t i = 2;
   while (i < n && ((p[i] >= '0' && p[i] <= '9') || p[i] == ';') && i - 2 < 8) ++i;
   if (i == n) return complete ? alt_char(item, 'O') : 0;
@@ -250,7 +250,7 @@ std::size_t decode_ss3(const unsigned char* p, std::size_t n, bool complete, Ite
   }
 }
 
-// True when the `n` bytes are exactly kEsc [ row ; col R.
+// True when the `n` bytes are exactly ESC [ row ; col R.
 bool position_report(const unsigned char* p, std::size_t n, int& row, int& col) {
   if (n < 6 || p[0] != kEsc || p[1] != '[' || p[n - 1] != 'R') return false;
   const Params ps = parse_params(p + 2, n - 3);

@@ -63,23 +63,22 @@ void for_each_fatal(F f) {
   for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) f(s);
 }
 
+// The mode once a change in progress elsewhere is done, or has had
+// kBusyWaitMs from `since` (then still busy).
+TtyMode settled(std::uint32_t since) {
+  TtyMode m;
+  while ((m = tty.mode.load()) == TtyMode::busy && tick_count_ms() - since <= kBusyWaitMs) {
+  }
+  return m;
+}
+
 // Takes the terminal when it is in state `from`, once a change in progress
 // elsewhere is done; false when it is in another state, or the change does
 // not end in time.
 bool take(TtyMode from) {
-  bool waiting = false;
-  std::uint32_t since = 0;
+  const std::uint32_t since = tick_count_ms();
   for (;;) {
-    TtyMode m = tty.mode.load();
-    if (m == TtyMode::busy) {
-      const std::uint32_t now = tick_count_ms();
-      if (!waiting) {
-        waiting = true;
-        since = now;
-      }
-      if (now - since > kBusyWaitMs) return false;
-      continue;
-    }
+    TtyMode m = settled(since);
     if (m != from) return false;
     if (tty.mode.compare_exchange_weak(m, TtyMode::busy)) return true;
   }
@@ -122,9 +121,7 @@ void set_keys_again() {
 // handler. Once a change in progress is done (or has had its time): while
 // suspended the settings are back already.
 void give_back_for_good() {
-  const std::uint32_t since = tick_count_ms();
-  while (tty.mode.load() == TtyMode::busy && tick_count_ms() - since <= kBusyWaitMs) {
-  }
+  settled(tick_count_ms());
   const TtyMode was = tty.mode.exchange(TtyMode::off);
   if (was == TtyMode::off || was == TtyMode::suspended || tty.fd < 0 || others_in_front()) return;
   tcsetattr(tty.fd, TCSANOW, &tty.saved);

@@ -44,19 +44,6 @@ TerminalInput terminal;
 
 void on_input(int) { input_may_be_pending.store(true, std::memory_order_relaxed); }
 
-int open_own_description() {
-  char name[256];
-  int fd = -1;
-  if (ttyname_r(STDIN_FILENO, name, sizeof name) == 0)
-    fd = open_high(name, O_RDONLY | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) fd = open_high("/proc/self/fd/0", O_RDONLY | O_NOCTTY | O_NONBLOCK);
-  if (fd >= 0 && !same_terminal(fd, STDIN_FILENO)) {
-    close(fd);
-    fd = -1;
-  }
-  return fd;
-}
-
 bool enable_sigio(int fd) {
   struct sigaction sa {};
   sa.sa_handler = on_input;
@@ -157,7 +144,7 @@ const EventSource& terminal_events() { return kTerminalEvents; }
 
 int open_terminal_input() {
   terminal = TerminalInput{};
-  terminal.fd = open_own_description();
+  terminal.fd = open_input_terminal(O_RDONLY | O_NONBLOCK);
   terminal.own_fd = terminal.fd >= 0;
   if (!terminal.own_fd) terminal.fd = STDIN_FILENO;  // flags of a shared description stay untouched
   terminal.async = terminal.own_fd && enable_sigio(terminal.fd);

@@ -1,8 +1,5 @@
 #pragma once
 // The run-time error report written to STDOUT by the exit sequence.
-#include <cstdint>
-#include <string>
-
 namespace runtime {
 
 // Writes "Runtime error N at 0xADDR", the address again, one line per frame

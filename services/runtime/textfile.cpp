@@ -75,8 +75,6 @@ void write_str(TEXTREC& f, std::string_view s) {
   }
 }
 
-void write_char(TEXTREC& f, char c) { write_str(f, std::string_view(&c, 1)); }
-
 void write_line(TEXTREC& f) {
   write_str(f, kLineEnd);
   flush(f);

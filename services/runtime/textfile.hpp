@@ -33,7 +33,6 @@ void open_handle_output(TEXTREC& f, std::intptr_t handle);
 
 // Writes; they do nothing while INOUTRES is set, and set it on failure.
 void write_str(TEXTREC& f, std::string_view s);
-void write_char(TEXTREC& f, char c);
 void write_line(TEXTREC& f);  // line end (13 10 on Windows, 10 elsewhere), then flush
 void flush(TEXTREC& f);
 
