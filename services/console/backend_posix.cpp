@@ -96,16 +96,7 @@ OpenResult open(Console& console) {
     if (!keys) close_terminal_input();
   }
   if (keys) {
-    int row = 0, col = 0;
-    if (query_cursor(fd, row, col)) {
-      start.cursor_x = col < 1 ? 0 : (col > start.width ? start.width : col) - 1;
-      start.cursor_y = row < 1 ? 0 : (row > start.height ? start.height : row) - 1;
-    } else {
-      // No answer: the bottom row is where a shell leaves the cursor most
-      // often, and writing there overwrites the least.
-      start.cursor_x = 0;
-      start.cursor_y = start.height - 1;
-    }
+    locate_cursor(fd, start.width, start.height, start.cursor_x, start.cursor_y);
     console.events = &terminal_events();
   } else {
     console.events = &open_stream_input(input_open ? STDIN_FILENO : -1);

@@ -55,10 +55,11 @@ void leave_key_mode();
 int open_terminal_input();
 void close_terminal_input();
 const EventSource& terminal_events();
-// Asks the terminal where its cursor is (1-based); input that comes with
-// the answer is kept for the decoder. An answer that comes too late is
-// taken for what it is when it comes.
-bool query_cursor(int out_fd, int& row, int& col);
+// Asks the terminal where its cursor is: 0-based, within a screen of
+// `width` x `height`; no answer, bottom-left. Input that comes with the
+// answer is kept for the decoder; an answer that comes too late is taken
+// for what it is when it comes.
+void locate_cursor(int out_fd, int width, int height, int& x, int& y);
 
 // stream_input_posix.cpp: one key per byte of `fd`; -1 is an input at its end.
 const EventSource& open_stream_input(int fd);

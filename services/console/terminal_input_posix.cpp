@@ -136,6 +136,32 @@ void wait_input(std::uint32_t ms) {
   if (readable_now(terminal.fd, static_cast<int>(timeout))) input_may_be_pending.store(true);
 }
 
+bool query_cursor(int out_fd, int& row, int& col) {
+  static constexpr char kQuery[] = "\x1b[6n";
+  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
+  if (write(out_fd, kQuery, kQueryLength) != kQueryLength) return false;
+  // Byte by byte, and no further than the answer: keys typed meanwhile are
+  // the first keys of the input, and what follows them stays unread.
+  keydecode::Decoder& d = terminal.decoder;
+  bool found = false;
+  const std::uint32_t asked = tick_count_ms();
+  while (!found && keydecode::room(d) > 0) {
+    const std::uint32_t waited = tick_count_ms() - asked;
+    if (waited >= kAnswerWaitMs) break;
+    if (!readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited))) break;
+    unsigned char c;
+    const ssize_t n = read(terminal.fd, &c, 1);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    keydecode::push(d, &c, 1, tick_count_ms());
+    if (c == 'R') found = keydecode::take_position_report(d, row, col);
+  }
+  // The answer may still come: the decoder then takes it as one.
+  if (!found) keydecode::expect_position_report(d);
+  input_may_be_pending.store(true);
+  return found;
+}
+
 constexpr EventSource kTerminalEvents{has_pending, read_record, wait_input};
 
 }  // namespace
@@ -162,30 +188,17 @@ void close_terminal_input() {
   terminal.fd = STDIN_FILENO;
 }
 
-bool query_cursor(int out_fd, int& row, int& col) {
-  static constexpr char kQuery[] = "\x1b[6n";
-  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
-  if (write(out_fd, kQuery, kQueryLength) != kQueryLength) return false;
-  // Byte by byte, and no further than the answer: keys typed meanwhile are
-  // the first keys of the input, and what follows them stays unread.
-  keydecode::Decoder& d = terminal.decoder;
-  bool found = false;
-  const std::uint32_t asked = tick_count_ms();
-  while (!found && keydecode::room(d) > 0) {
-    const std::uint32_t waited = tick_count_ms() - asked;
-    if (waited >= kAnswerWaitMs) break;
-    if (!readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited))) break;
-    unsigned char c;
-    const ssize_t n = read(terminal.fd, &c, 1);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n <= 0) break;
-    keydecode::push(d, &c, 1, tick_count_ms());
-    if (c == 'R') found = keydecode::take_position_report(d, row, col);
+void locate_cursor(int out_fd, int width, int height, int& x, int& y) {
+  int row = 0, col = 0;
+  if (query_cursor(out_fd, row, col)) {
+    x = (col < 1 ? 1 : col > width ? width : col) - 1;
+    y = (row < 1 ? 1 : row > height ? height : row) - 1;
+  } else {
+    // The bottom row is where a shell leaves the cursor most often, and
+    // writing there overwrites the least.
+    x = 0;
+    y = height - 1;
   }
-  // The answer may still come: the decoder then takes it as one.
-  if (!found) keydecode::expect_position_report(d);
-  input_may_be_pending.store(true);
-  return found;
 }
 
 }  // namespace console::posix

@@ -98,7 +98,6 @@ void scroll_up(int, int, int, int bottom, std::uint16_t) {
 }
 
 // After a stop or a resize: the terminal's size and cursor as they are now.
-// The cursor is asked for again (no answer: bottom-left, as at start-up).
 bool changed(ScreenInfo& i) {
   const bool moved = cursor_moved.exchange(false);
   const bool resized = size_changed.exchange(false);
@@ -109,14 +108,7 @@ bool changed(ScreenInfo& i) {
     display.width = ws.ws_col;
     display.height = ws.ws_row;
   }
-  int row = 0, col = 0;
-  if (query_cursor(display.fd, row, col)) {
-    display.cursor_x = (col < 1 ? 1 : col > display.width ? display.width : col) - 1;
-    display.cursor_y = (row < 1 ? 1 : row > display.height ? display.height : row) - 1;
-  } else {
-    display.cursor_x = 0;
-    display.cursor_y = display.height - 1;
-  }
+  locate_cursor(display.fd, display.width, display.height, display.cursor_x, display.cursor_y);
   display.at_x = display.at_y = -1;
   return info(i);
 }
