@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "services/console/backend.hpp"
+#include "services/console/keydecode_posix.hpp"
 
 namespace console::posix {
 
@@ -22,6 +23,19 @@ struct RecordQueue {
   bool empty() const { return count == 0; }
   unsigned room() const { return kCapacity - count; }
   void push(const InputRecord& r) { items[(head + count++) % kCapacity] = r; }
+  // The records of a decoded item (up to 3).
+  void push_item(const keydecode::Item& item) {
+    InputRecord records[3];
+    const int n = keydecode::make_records(item, records);
+    for (int i = 0; i < n; ++i) push(records[i]);
+  }
+  // The key of character `c`.
+  void push_char(std::uint8_t c) {
+    keydecode::Item item;
+    item.kind = keydecode::Item::Kind::key;
+    item.key = keydecode::key_for_char(c);
+    push_item(item);
+  }
   InputRecord pop() {
     InputRecord r = items[head];
     head = (head + 1) % kCapacity;

@@ -21,20 +21,11 @@ struct StreamInput {
 
 StreamInput stream;
 
-void queue_key(std::uint8_t c) {
-  keydecode::Item item;
-  item.kind = keydecode::Item::Kind::key;
-  item.key = keydecode::key_for_char(c == 10 ? 13 : c);
-  InputRecord records[3];
-  const int n = keydecode::make_records(item, records);
-  for (int i = 0; i < n; ++i) stream.queue.push(records[i]);
-}
-
 void read_one() {
   unsigned char c;
   const ssize_t n = read(stream.fd, &c, 1);
   if (n == 1) {
-    queue_key(c);
+    stream.queue.push_char(c == 10 ? 13 : c);  // a line feed is Enter
   } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
     stream.eof = true;
   }
@@ -49,7 +40,7 @@ bool has_pending() {
 
 bool read_record(InputRecord& r) {
   if (stream.queue.empty() && !has_pending()) return false;
-  if (stream.queue.empty()) queue_key(13);  // at the end
+  if (stream.queue.empty()) stream.queue.push_char(13);  // at the end
   r = stream.queue.pop();
   return true;
 }

@@ -65,11 +65,8 @@ void decode_into_queue() {
   if (terminal.decoder.size == 0) return;
   const std::uint32_t now = tick_count_ms();
   keydecode::Item item;
-  InputRecord records[3];
-  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item)) {
-    const int n = keydecode::make_records(item, records);
-    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
-  }
+  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item))
+    terminal.queue.push_item(item);
 }
 
 // Reads byte by byte until a key is decoded or the terminal has no more.
@@ -101,12 +98,7 @@ void refill() {
   decode_into_queue();
   if (terminal.eof && terminal.queue.empty() && terminal.decoder.size == 0) {
     // The terminal is gone: every further key is Enter, so a line read ends.
-    InputRecord records[3];
-    keydecode::Item enter;
-    enter.kind = keydecode::Item::Kind::key;
-    enter.key = keydecode::key_for_char(13);
-    const int n = keydecode::make_records(enter, records);
-    for (int i = 0; i < n; ++i) terminal.queue.push(records[i]);
+    terminal.queue.push_char(13);
   }
 }
 
