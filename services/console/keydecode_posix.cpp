@@ -266,15 +266,23 @@ bool is_report(Item::Kind kind) {
   return kind == Item::Kind::position || kind == Item::Kind::mouse || kind == Item::Kind::focus;
 }
 
-// A key whose `n` bytes are exactly ESC [ row ; col R becomes that
-// cursor-position report.
-void key_as_position_report(const unsigned char* p, std::size_t n, Item& item) {
+// With a report owed, for the item decoded from the `n` bytes at `p`: a key
+// whose bytes are exactly ESC [ row ; col R becomes that cursor-position
+// report, and an Esc in front of such bytes (decoded with them as Alt and a
+// modified F3) is a key of its own. Returns the bytes the item now takes.
+std::size_t as_owed_report(const unsigned char* p, std::size_t n, Item& item) {
   int row = 0, col = 0;
-  if (item.kind != Item::Kind::key || !position_report(p, n, row, col)) return;
-  item = Item{};
-  item.kind = Item::Kind::position;
-  item.row = row;
-  item.col = col;
+  if (item.kind != Item::Kind::key) return n;
+  if (position_report(p, n, row, col)) {
+    item = Item{};
+    item.kind = Item::Kind::position;
+    item.row = row;
+    item.col = col;
+    return n;
+  }
+  if (n > 1 && p[0] == kEsc && position_report(p + 1, n - 1, row, col))
+    return set_key(item, key_for_char(kEsc), 1);
+  return n;
 }
 
 std::size_t add_alt(std::size_t taken, Item& item) {
@@ -444,11 +452,11 @@ bool next(Decoder& d, std::uint32_t now_ms, Item& item) {
   if (d.size == 0) return false;
   // A full buffer cannot wait for the rest of a sequence.
   const bool complete = now_ms - d.last_ms >= kQuietMs || room(d) == 0;
-  const std::size_t k = decode(d.bytes.data(), d.size, complete, item);
+  std::size_t k = decode(d.bytes.data(), d.size, complete, item);
   if (k == 0) return false;
   if (d.reports_owed > 0) {
     // A report the terminal owes us may look like F3 with modifiers.
-    key_as_position_report(d.bytes.data(), k, item);
+    k = as_owed_report(d.bytes.data(), k, item);
     if (item.kind == Item::Kind::position) --d.reports_owed;
   }
   cut(d, 0, k);
@@ -457,14 +465,10 @@ bool next(Decoder& d, std::uint32_t now_ms, Item& item) {
 
 bool take_position_report(Decoder& d, int& row, int& col) {
   for (std::size_t at = 0; at < d.size;) {
-    if (d.bytes[at] == kEsc && at + 1 < d.size && d.bytes[at + 1] == kEsc) {
-      ++at;  // an Esc typed just before the answer
-      continue;
-    }
     Item item;
-    const std::size_t k = decode(d.bytes.data() + at, d.size - at, false, item);
+    std::size_t k = decode(d.bytes.data() + at, d.size - at, false, item);
     if (k == 0) return false;  // what follows may still grow
-    key_as_position_report(d.bytes.data() + at, k, item);
+    k = as_owed_report(d.bytes.data() + at, k, item);
     if (item.kind == Item::Kind::position) {
       row = item.row;
       col = item.col;

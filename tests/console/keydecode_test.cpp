@@ -155,6 +155,27 @@ TEST(KeyDecode, LateCursorReportIsNotAModifiedF3) {
   EXPECT_EQ(console::READKEY(), 0x60);  // Ctrl+F3
 }
 
+// An Esc typed just before a late answer stays a key of its own; the answer
+// is still that report, not Alt with a modified F3.
+TEST(KeyDecode, LateCursorReportAfterAnEscLeavesTheEscAKey) {
+  consoletest::attach(80, 25);
+  Decoder d;
+  expect_position_report(d);
+  const std::string typed = "\x1b\x1b[1;5R";
+  push(d, bytes(typed), typed.size(), 0);
+  Item item;
+  ASSERT_TRUE(next(d, 1000, item));
+  ASSERT_EQ(item.kind, Kind::key);
+  EXPECT_EQ(item.key.character, 27);
+  EXPECT_EQ(item.key.control_state & console::kAltPressed, 0u);
+  ASSERT_TRUE(next(d, 1000, item));
+  EXPECT_EQ(item.kind, Kind::position);
+  EXPECT_EQ(item.row, 1);
+  EXPECT_EQ(item.col, 5);
+  EXPECT_EQ(d.reports_owed, 0u);
+  EXPECT_EQ(d.size, 0u);
+}
+
 // The answer to the cursor question is found among the keys typed before
 // it, which stay in their order; an Esc typed just before it stays a key.
 TEST(KeyDecode, PositionReportIsTakenFromAmongTheKeys) {
