@@ -110,26 +110,6 @@ void loop_step_bench(benchmark::State& state) {
 
 }  // namespace
 
-// The body of the plotter's loop: SORSOL; PUTPIXEL(XKOORD(X), YKOORD(Y), 15)
-// with the row first; then the console poll.
-bool loop_step() {
-  SixPoint::SORSOL();
-  plotter::plot_point();
-  return console::KEYPRESSED();
-}
-
-FigurePixels figure_pixels(unsigned count) {
-  FigurePixels p;
-  p.x.reserve(count);
-  p.y.reserve(count);
-  for (unsigned i = 0; i < count; ++i) {
-    SixPoint::SORSOL();
-    p.y.push_back(plotter::YKOORD(plotter::Y));
-    p.x.push_back(plotter::XKOORD(plotter::X));
-  }
-  return p;
-}
-
 void register_loop_benchmarks(const FigurePixels& pixels) {
   figure = &pixels;
   benchmark::RegisterBenchmark(CHAIN, chain_step);

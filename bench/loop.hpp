@@ -3,7 +3,8 @@
 // console unit started on a terminal, the graphics unit with a window open
 // in the detected mode, and the six-point figure.
 #include <cstdint>
-#include <vector>
+
+#include "bench/steps.hpp"
 
 namespace bench {
 
@@ -15,23 +16,12 @@ inline constexpr const char* PUTPIXEL_FIGURE = "PUTPIXEL";
 inline constexpr const char* LOOP_STEP = "loop_step";
 inline constexpr const char* PUTPIXEL_CHANGING = "PUTPIXEL_changing";
 
-// Pixels of the figure, in the order the loop plots them; PUTPIXEL's
-// benchmark cycles through them.
-struct FigurePixels {
-  std::vector<std::int16_t> x, y;
-};
-// Runs `count` steps of the figure (count a power of two) from the current
-// point and keeps their pixels.
-FigurePixels figure_pixels(unsigned count);
-
 // Registers the benchmarks above; they plot into the window that is open.
+// PUTPIXEL's benchmark cycles through the figure's pixels (their count a
+// power of two).
 void register_loop_benchmarks(const FigurePixels& pixels);
 
 // Heap allocations made inside the measured loops so far.
 std::uint64_t loop_allocations();
-
-// One step of the loop, exactly as the plotter takes it; true when the
-// console poll reported a key.
-bool loop_step();
 
 }  // namespace bench

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/steps.hpp"
 #include "bench/targets.hpp"
 #include "bench/win32/probes.hpp"
 #include "plotter/plotter.hpp"
@@ -39,7 +40,7 @@ constexpr int PIXEL_SAMPLES = 40;
 // Target for the pixel on the window, in ms (the others: targets.hpp).
 constexpr double PIXEL_LIMIT_MS = 20;
 
-std::vector<std::int16_t> figure_x, figure_y;
+bench::FigurePixels figure;
 unsigned next_pixel = 0;
 volatile std::int32_t sink;  // keeps results of the floor alive
 bool key_seen = false;
@@ -54,15 +55,11 @@ void floor_step() {
 void keypressed_idle() { key_seen |= console::KEYPRESSED(); }
 
 void putpixel_figure() {
-  graphics::PUTPIXEL(figure_x[next_pixel], figure_y[next_pixel], plotter::kWhite);
+  graphics::PUTPIXEL(figure.x[next_pixel], figure.y[next_pixel], plotter::kWhite);
   next_pixel = (next_pixel + 1) & (FIGURE_PIXELS - 1);
 }
 
-void loop_step() {
-  SixPoint::SORSOL();
-  plotter::plot_point();
-  key_seen |= console::KEYPRESSED();
-}
+void loop_step() { key_seen |= bench::loop_step(); }
 
 const char* verdict(bool ok) { return ok ? "ok" : "MISSED"; }
 
@@ -97,25 +94,12 @@ double median(std::vector<double> v) {
 }
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
-                                 graphics::kGraphUnit};
-  runtime::INITIALIZEUNITS(units);
-  plotter::MERET = SixPoint::kSize;
-  runtime::RANDOMIZE();
-  plotter::GRAFIKA();
-  if (graphics::_GRAPHRESULT != graphics::grOk) {
+  if (!bench::start_services()) {
     std::printf("no window: INITGRAPH gave %d\n", graphics::_GRAPHRESULT);
     std::fflush(stdout);
     runtime::HALT(1);
   }
-  plotter::X = 0;
-  plotter::Y = 0;
-  plotter::plot_point();
-  for (unsigned i = 0; i < FIGURE_PIXELS; ++i) {
-    SixPoint::SORSOL();
-    figure_y.push_back(plotter::YKOORD(plotter::Y));
-    figure_x.push_back(plotter::XKOORD(plotter::X));
-  }
+  figure = bench::figure_pixels(FIGURE_PIXELS);
 
   Piece pieces[] = {{"floor (SORSOL + YKOORD + XKOORD)", floor_step},
                     {"KEYPRESSED, nothing pending", keypressed_idle},

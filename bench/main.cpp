@@ -33,17 +33,14 @@
 #include "bench/fill.hpp"
 #include "bench/heap_count.hpp"
 #include "bench/loop.hpp"
+#include "bench/steps.hpp"
 #include "bench/syscall_count.hpp"
 #include "bench/targets.hpp"
 #include "bench/terminal.hpp"
-#include "plotter/plotter.hpp"
-#include "plotter/six_point.hpp"
 #include "services/console/console.hpp"
 #include "services/graphics/graph.hpp"
-#include "services/runtime/random.hpp"
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/units.hpp"
 #include "tests/support/programs.hpp"
 
 namespace bench {
@@ -109,23 +106,13 @@ bool parse_option(std::string_view arg) {
   return true;
 }
 
-// The start of the plotter's main program, up to its loop: the units in
-// their order, the seed, the graphics mode, the start point.
-bool start_services(std::ostream& out) {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
-                                 graphics::kGraphUnit};
-  runtime::INITIALIZEUNITS(units);
-  plotter::MERET = plotter::SixPoint::kSize;
-  runtime::RANDOMIZE();
-  plotter::GRAFIKA();
-  if (graphics::_GRAPHRESULT != graphics::grOk) {
-    out << "no window: INITGRAPH gave " << graphics::_GRAPHRESULT << " (is DISPLAY set?)\n";
-    return false;
-  }
-  plotter::X = 0;
-  plotter::Y = 0;
-  plotter::plot_point();
-  return true;
+// The plotter's start-up (steps.hpp); the run ends there when no window
+// opens.
+void start_or_halt(std::ostream& out) {
+  if (start_services()) return;
+  out << "no window: INITGRAPH gave " << graphics::_GRAPHRESULT << " (is DISPLAY set?)\n";
+  out.flush();
+  runtime::HALT(1);
 }
 
 // A key written to the terminal must be seen by the first poll made once
@@ -157,10 +144,7 @@ void main_program() {
   bool failed = false;
 
   if (options.poll_probe >= 0) {
-    if (!start_services(out)) {
-      out.flush();
-      runtime::HALT(1);
-    }
+    start_or_halt(out);
     // The console starts out looking at the terminal once: that read is
     // start-up's, not a poll's.
     console::KEYPRESSED();
@@ -178,10 +162,7 @@ void main_program() {
   const ProgramMemory memory = measure_program(
       options.program, std::chrono::milliseconds(static_cast<long>(options.program_seconds * 1000)));
 
-  if (!start_services(out)) {
-    out.flush();
-    runtime::HALT(1);
-  }
+  start_or_halt(out);
   const FigurePixels pixels = figure_pixels(FIGURE_PIXELS);
 
   // The counters count: one allocation, ten system calls.

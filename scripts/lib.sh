@@ -1,4 +1,6 @@
-# Sourced by the scripts (and tests/wine/e2e-program) for what several of
+# Sourced by the scripts in scripts/ (all but install-deps,
+# install-windows-deps and test), tests/wine/e2e-program,
+# tests/package/deb-test and tests/scripts/lib-test, for what several of
 # them do: configure a build from CMakePresets.json (from the top of the
 # source tree, where the scripts run), a scratch directory, a
 # private X server with or without a window manager, a terminal (tmux on a
@@ -139,6 +141,11 @@ stop_xvfb() {
 window_id() {
   xwininfo -display "$x_display" -name "$1" 2>/dev/null | awk '/Window id:/ { print $4; f = 1 } END { exit !f }'
 }
+
+# The title of the programs' window; has_window: true while $x_display
+# shows a window of that title.
+window_title="Graph window application"
+has_window() { window_id "$window_title" >/dev/null; }
 
 # --- a terminal
 

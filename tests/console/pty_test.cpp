@@ -47,11 +47,15 @@ termios as_termios(const std::string& s) {
   return t;
 }
 
-// The screen as drawn after the cursor query.
-Screen screen_after_query(Terminal& p) {
-  Screen s(24, 80);
+enum class Query { kFirst, kLast };
+
+// The screen, `rows` x `cols`, as drawn after the first (or the last)
+// cursor query; blank when there was none.
+Screen screen_after_query(Terminal& p, Query which = Query::kFirst, int rows = 24,
+                          int cols = 80) {
+  Screen s(rows, cols);
   const std::string out = p.output();
-  const auto at = out.find(kQuery);
+  const auto at = which == Query::kFirst ? out.find(kQuery) : out.rfind(kQuery);
   if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
   return s;
 }
@@ -96,15 +100,6 @@ char process_state(pid_t pid) {
   std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto paren = stat.rfind(')');
   return paren == std::string::npos || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
-}
-
-// The screen after the last cursor query, `rows` x `cols`.
-Screen screen_after_last_query(Terminal& p, int rows, int cols) {
-  Screen s(rows, cols);
-  const std::string out = p.output();
-  const auto at = out.rfind(kQuery);
-  if (at != std::string::npos) s.feed(out.substr(at + kQuery.size()));
-  return s;
 }
 
 TEST(ConsolePty, KeyModeSettings) {
@@ -278,9 +273,7 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.settings(), s.before);
-  const std::string out = s.p.output();
-  Screen screen(24, 80);
-  screen.feed(out.substr(out.find(kQuery)));
+  const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(8, 1, 3), "ab ");
   EXPECT_EQ(screen.cursor_row(), 8);  // the line end follows the line
 }
@@ -308,7 +301,7 @@ TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   ASSERT_TRUE(wait_until([&] { return s.p.output().find(kQuery, seen) != std::string::npos; }));
   s.p.type("klmnopqrstuvw\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  const Screen screen = screen_after_last_query(s.p, 24, 20);
+  const Screen screen = screen_after_query(s.p, Query::kLast, 24, 20);
   EXPECT_EQ(screen.at(6, 1, 20), "abcdefghijklmnopqrst");
   EXPECT_EQ(screen.at(7, 1, 4), "uvw ");
   EXPECT_EQ(screen.cursor_row(), 7);  // the line end follows the line

@@ -1,7 +1,6 @@
 // A run-time error ends the process with its report and status, and the
 // terminal restored, whatever the window thread is doing.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "tests/e2e/run.hpp"
 #include "tests/support/programs.hpp"
@@ -11,10 +10,8 @@ namespace {
 
 // The probe on a fresh terminal, with its window shown on `server`.
 Terminal start_probe(const testsupport::XServer& server, const std::string& mode) {
-  unsetenv("DISPLAY");
-  fresh_terminal_settings();
   return Terminal(testsupport::program("error_probe"),
-                  {.env = {"DISPLAY=" + server.display(), "ERROR_PROBE_MODE=" + mode}});
+                  with_display({.env = {"ERROR_PROBE_MODE=" + mode}}, server.display()));
 }
 
 void expect_report(Terminal& terminal) {

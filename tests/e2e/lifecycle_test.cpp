@@ -97,7 +97,7 @@ TEST_P(Lifecycle, StandardInputFromDevNullDoesNotHang) {
 
 TEST_P(Lifecycle, StandardInputFromAPipeDoesNotHang) {
   testsupport::XServer server;
-  const std::string fifo = "/tmp/grain-e2e-fifo-" + std::to_string(getpid());
+  const std::string fifo = scratch_path();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // Held open for writing, so the program's open for reading does not wait.
   const int writer = open(fifo.c_str(), O_RDWR);

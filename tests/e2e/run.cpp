@@ -17,8 +17,6 @@ namespace e2e {
 
 std::string program_path(const Figure& figure) { return testsupport::program(figure.program); }
 
-namespace {
-
 testsupport::TerminalOptions with_display(testsupport::TerminalOptions options, const std::string& display) {
   // The child inherits this process's environment; tests never use the
   // machine's own display.
@@ -27,6 +25,8 @@ testsupport::TerminalOptions with_display(testsupport::TerminalOptions options, 
   if (!display.empty()) options.env.push_back("DISPLAY=" + display);
   return options;
 }
+
+namespace {
 
 std::string command(const Figure& figure, const Launch& launch) {
   if (launch.prompt.empty() && launch.stderr_path.empty()) return program_path(figure);

@@ -46,6 +46,11 @@ struct Launch {
   std::string stderr_path;  // where standard error goes; empty: the terminal
 };
 
+// `options` for a program started on a fresh terminal, shown on `display`
+// (empty: DISPLAY unset). The fresh terminal's settings are taken here.
+testsupport::TerminalOptions with_display(testsupport::TerminalOptions options,
+                                          const std::string& display);
+
 // The program started on a fresh terminal. `display` empty: DISPLAY unset.
 struct ProgramRun {
   ProgramRun(const Figure& figure, const std::string& display, Launch launch = {});

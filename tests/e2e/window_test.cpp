@@ -44,7 +44,8 @@ TEST_P(Window, OpensMaximisedUnderAWindowManager) {
   // started may not yet tell a new client its frame sizes.
   const Size mode = detected_mode_size(server.display());
   EXPECT_TRUE(wait_until([&] { return x.size(window) == mode; }, 10s))
-      << "window " << x.size(window)->width << "x" << x.size(window)->height << ", mode "
+      << "window " << x.size(window).value_or(Size{}).width << "x"
+      << x.size(window).value_or(Size{}).height << ", mode "
       << mode.width << "x" << mode.height;
   expect_figure(x, window, *GetParam());
   end_with_enter(run.terminal);

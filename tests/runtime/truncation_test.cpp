@@ -14,6 +14,7 @@
 #include "services/runtime/fpu.hpp"
 #include "services/runtime/random.hpp"
 #include "services/runtime/system.hpp"
+#include "tests/runtime/control_word.hpp"
 
 namespace {
 
@@ -22,17 +23,13 @@ using runtime::Extended;
 // The rounding-control field of the control word (bits 10 and 11).
 constexpr std::uint16_t kRoundingModes[] = {0x0000, 0x0400, 0x0800, 0x0C00};
 
-class UnderControlWord : public ::testing::Test {
+// Each test loads the word it runs under; the caller's is put back.
+class UnderControlWord : public UnderStartUpControlWord {
  protected:
-  void SetUp() override { saved_ = runtime::fpu::control_word(); }
-  void TearDown() override { runtime::fpu::reset_and_load(saved_); }
   // The start-up word with rounding field `mode`.
   static void load(std::uint16_t mode) {
     runtime::fpu::reset_and_load(static_cast<std::uint16_t>((runtime::FPUCW & ~0x0C00) | mode));
   }
-
- private:
-  std::uint16_t saved_ = 0;
 };
 
 // The compiler's cast: chops whatever the rounding mode.

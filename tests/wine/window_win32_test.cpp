@@ -7,24 +7,17 @@
 #include "services/graphics/graph_internal.hpp"
 #include "services/graphics/modes.hpp"
 #include "services/graphics/state.hpp"
+#include "tests/support/wait.hpp"
 
 namespace {
 
 using namespace graphics;
+using namespace std::chrono_literals;
+using testsupport::wait_until;
 
 constexpr COLORREF WHITE = RGB(252, 252, 252);
 
 HWND graph_window() { return FindWindowA(nullptr, "Graph window application"); }
-
-// Waits up to 10 s for `done`, looking every 10 ms.
-template <class F>
-bool eventually(F done) {
-  for (int i = 0; i < 1000; ++i) {
-    if (done()) return true;
-    Sleep(10);
-  }
-  return done();
-}
 
 class WinWindow : public ::testing::Test {
  protected:
@@ -81,8 +74,8 @@ TEST_F(WinWindow, FreshWindowIsBlackAndPixelsShowWithoutARepaint) {
   PUTPIXEL(-1, 0, 15);
   EXPECT_EQ(get_pixel(10, 20), 15);  // from the off-screen image, at once
   EXPECT_EQ(get_pixel(11, 20), 0);
-  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 10, 20) == WHITE; }));
-  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 639, 479) == WHITE; }));
+  EXPECT_TRUE(wait_until([&] { return GetPixel(dc, 10, 20) == WHITE; }, 10s, 10ms));
+  EXPECT_TRUE(wait_until([&] { return GetPixel(dc, 639, 479) == WHITE; }, 10s, 10ms));
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
   EXPECT_EQ(GetPixel(dc, 11, 20), RGB(0, 0, 0));
   ReleaseDC(w, dc);
@@ -102,13 +95,13 @@ TEST_F(WinWindow, LastPixelPlottedReachesTheWindow) {
     ++n;
   }
   PUTPIXEL(320, 450, 15);  // the last one, where no other lies
-  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 320, 450) == WHITE; }));
+  EXPECT_TRUE(wait_until([&] { return GetPixel(dc, 320, 450) == WHITE; }, 10s, 10ms));
   EXPECT_EQ(GetPixel(dc, 320, 451), RGB(0, 0, 0));
   for (int y = 0; y < 400; y += 37)
     for (int x = 0; x < 640; x += 53) ASSERT_EQ(GetPixel(dc, x, y), WHITE) << x << "," << y;
   Sleep(200);  // nothing more to send: the window thread waits for messages only
   PUTPIXEL(5, 470, 15);
-  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 5, 470) == WHITE; }));
+  EXPECT_TRUE(wait_until([&] { return GetPixel(dc, 5, 470) == WHITE; }, 10s, 10ms));
   ReleaseDC(w, dc);
 }
 
@@ -116,15 +109,15 @@ TEST_F(WinWindow, PixelsPlottedWhileMinimisedShowWhenRestored) {
   HWND w = open(9, 2);
   ASSERT_NE(w, nullptr);
   ShowWindow(w, SW_MINIMIZE);
-  ASSERT_TRUE(eventually([&] { return IsIconic(w) != FALSE; }));
+  ASSERT_TRUE(wait_until([&] { return IsIconic(w) != FALSE; }, 10s, 10ms));
   PUTPIXEL(200, 100, 15);
   PUTPIXEL(201, 300, 15);
   Sleep(100);  // sent to a minimised window: no visible effect
   ShowWindow(w, SW_RESTORE);
   HDC dc = GetDC(w);
-  EXPECT_TRUE(eventually([&] {
+  EXPECT_TRUE(wait_until([&] {
     return !IsIconic(w) && GetPixel(dc, 200, 100) == WHITE && GetPixel(dc, 201, 300) == WHITE;
-  }));
+  }, 10s, 10ms));
   EXPECT_EQ(GetPixel(dc, 202, 100), RGB(0, 0, 0));
   ReleaseDC(w, dc);
 }
@@ -134,11 +127,11 @@ TEST_F(WinWindow, RepaintCopiesTheOffScreenImage) {
   ASSERT_NE(w, nullptr);
   PUTPIXEL(100, 50, 15);
   HDC dc = GetDC(w);
-  ASSERT_TRUE(eventually([&] { return GetPixel(dc, 100, 50) == WHITE; }));
+  ASSERT_TRUE(wait_until([&] { return GetPixel(dc, 100, 50) == WHITE; }, 10s, 10ms));
   PatBlt(dc, 0, 0, 640, 480, BLACKNESS);  // as if something had covered it
   ASSERT_EQ(GetPixel(dc, 100, 50), RGB(0, 0, 0));
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  EXPECT_TRUE(eventually([&] { return GetPixel(dc, 100, 50) == WHITE; }));
+  EXPECT_TRUE(wait_until([&] { return GetPixel(dc, 100, 50) == WHITE; }, 10s, 10ms));
   EXPECT_EQ(GetPixel(dc, 101, 50), RGB(0, 0, 0));
   ReleaseDC(w, dc);
 }
@@ -165,8 +158,8 @@ TEST_F(WinWindow, ClosedByTheUserThePlotGoesOnQuietly) {
   HWND w = open(9, 2);
   ASSERT_NE(w, nullptr);
   PostMessageA(w, WM_CLOSE, 0, 0);  // the close box
-  ASSERT_TRUE(eventually([] { return !GRAPHRUNNING.load(); }));
-  EXPECT_TRUE(eventually([&] { return !IsWindow(w); }));
+  ASSERT_TRUE(wait_until([] { return !GRAPHRUNNING.load(); }, 10s, 10ms));
+  EXPECT_TRUE(wait_until([&] { return !IsWindow(w); }, 10s, 10ms));
   PUTPIXEL(10, 10, 15);  // nothing drawn, nothing reported
   EXPECT_EQ(get_pixel(10, 10), 0);
   EXPECT_TRUE(ISGRAPHMODE);

@@ -1,0 +1,35 @@
+#include "bench/steps.hpp"
+
+#include "services/graphics/graph.hpp"
+#include "services/runtime/random.hpp"
+#include "services/runtime/units.hpp"
+
+namespace bench {
+
+bool start_services() {
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
+                                 graphics::kGraphUnit};
+  runtime::INITIALIZEUNITS(units);
+  plotter::MERET = plotter::SixPoint::kSize;
+  runtime::RANDOMIZE();
+  plotter::GRAFIKA();
+  if (graphics::_GRAPHRESULT != graphics::grOk) return false;
+  plotter::X = 0;
+  plotter::Y = 0;
+  plotter::plot_point();
+  return true;
+}
+
+FigurePixels figure_pixels(unsigned count) {
+  FigurePixels p;
+  p.x.reserve(count);
+  p.y.reserve(count);
+  for (unsigned i = 0; i < count; ++i) {
+    plotter::SixPoint::SORSOL();
+    p.y.push_back(plotter::YKOORD(plotter::Y));
+    p.x.push_back(plotter::XKOORD(plotter::X));
+  }
+  return p;
+}
+
+}  // namespace bench
