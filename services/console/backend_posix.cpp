@@ -76,14 +76,14 @@ OpenResult open(Console& console) {
     if (own_fd) ::close(fd);
     own_fd = false;
     fd = STDOUT_FILENO;
-  }
-  if (ioctl(fd, TIOCGWINSZ, &ws) != 0) {
-    fd = open_high("/dev/tty", O_RDWR | O_NOCTTY);
-    if (fd < 0) return OpenResult::no_handle;
-    own_fd = true;
     if (ioctl(fd, TIOCGWINSZ, &ws) != 0) {
-      ::close(fd);
-      return OpenResult::no_info;
+      fd = open_high("/dev/tty", O_RDWR | O_NOCTTY);
+      if (fd < 0) return OpenResult::no_handle;
+      own_fd = true;
+      if (ioctl(fd, TIOCGWINSZ, &ws) != 0) {
+        ::close(fd);
+        return OpenResult::no_info;
+      }
     }
   }
   ScreenInfo start;

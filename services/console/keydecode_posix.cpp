@@ -67,6 +67,13 @@ std::size_t set_kind(Item& item, Item::Kind kind, std::size_t taken) {
   return taken;
 }
 
+std::size_t set_position(Item& item, long row, long col, std::size_t taken) {
+  set_kind(item, Item::Kind::position, taken);
+  item.row = static_cast<int>(row);
+  item.col = static_cast<int>(col);
+  return taken;
+}
+
 // Esc followed by a byte that starts no complete sequence: Alt and that byte.
 std::size_t alt_char(Item& item, unsigned char c) {
   InputRecord r = key_for_char(c);
@@ -170,11 +177,7 @@ std::size_t interpret_csi(const Params& ps, unsigned char final, std::size_t tak
   if (ps.prefix != 0) return set_kind(item, Item::Kind::ignored, taken);
   if (final == 'R' && ps.count == 2 && !(ps.value[0] == 1 && ps.value[1] >= 2 && ps.value[1] <= 16)) {
     // A cursor-position report (F3 with modifiers is 1;2..16 R).
-    item = Item{};
-    item.kind = Item::Kind::position;
-    item.row = static_cast<int>(ps.value[0]);
-    item.col = static_cast<int>(ps.value[1]);
-    return taken;
+    return set_position(item, ps.value[0], ps.value[1], taken);
   }
   if (final == 'M' && ps.count == 3) return set_kind(item, Item::Kind::mouse, taken);
   if ((final == 'I' || final == 'O') && ps.count == 0) return set_kind(item, Item::Kind::focus, taken);
@@ -273,13 +276,7 @@ bool is_report(Item::Kind kind) {
 std::size_t as_owed_report(const unsigned char* p, std::size_t n, Item& item) {
   int row = 0, col = 0;
   if (item.kind != Item::Kind::key) return n;
-  if (position_report(p, n, row, col)) {
-    item = Item{};
-    item.kind = Item::Kind::position;
-    item.row = row;
-    item.col = col;
-    return n;
-  }
+  if (position_report(p, n, row, col)) return set_position(item, row, col, n);
   if (n > 1 && p[0] == kEsc && position_report(p + 1, n - 1, row, col))
     return set_key(item, key_for_char(kEsc), 1);
   return n;

@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "services/console/keydecode_posix.hpp"
 #include "services/console/backend_posix.hpp"
 
 namespace console::posix {

@@ -183,8 +183,8 @@ void close_terminal_input() {
 void locate_cursor(int out_fd, int width, int height, int& x, int& y) {
   int row = 0, col = 0;
   if (query_cursor(out_fd, row, col)) {
-    x = (col < 1 ? 1 : col > width ? width : col) - 1;
-    y = (row < 1 ? 1 : row > height ? height : row) - 1;
+    x = std::clamp(col, 1, width) - 1;
+    y = std::clamp(row, 1, height) - 1;
   } else {
     // The bottom row is where a shell leaves the cursor most often, and
     // writing there overwrites the least.

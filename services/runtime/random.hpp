@@ -28,7 +28,6 @@ void reseed();
 // round trip through an integer: the whole part is 0, 1 or 2, and taking 1
 // or 2 from x in [1, 3) is exact (x and the whole part are within a factor
 // of two of each other).
-// The whole part is picked from a table: a branch on it would be a coin toss.
 inline Extended frac_below_three(Extended x) {
   static constexpr float kWholes[3] = {0.0f, 1.0f, 2.0f};
   return x - kWholes[static_cast<int>(x >= 1.0L) + static_cast<int>(x >= 2.0L)];
@@ -64,14 +63,15 @@ inline double sum_in_double(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
 
 // TRUNC(FRAC(sum) * n) from `sum`, a double within 2^-48 of the extended
 // sum, when that is certain to be what the extended arithmetic gives: false
-// when the sum lies within 2^-40 of 1 or 2 (its whole part could differ) or
-// the product within (|n| + 1) * 2^-40 of a whole number (it differs from
-// the extended product by less than |n| * 2^-47, and could truncate the
-// other way). Exact sums (0, a product that is a whole number) land there.
+// when the product lies within (|n| + 1) * 2^-40 of a whole number (it
+// differs from the extended product by less than |n| * 2^-47, and could
+// truncate the other way). That also covers a sum whose whole part could
+// differ (within 2^-48 of 1 or 2): its fraction is near 0 or 1, so its
+// product is near 0 or n. Exact sums (0, a product that is a whole number)
+// land there too.
 inline bool index_if_certain(double sum, std::int32_t n, std::int32_t& index) {
   constexpr double kMargin = 0x1p-40;
-  if (std::fabs(sum - 1.0) <= kMargin || std::fabs(sum - 2.0) <= kMargin) [[unlikely]]
-    return false;
+  // The whole part without a branch: a branch on it would be a coin toss.
   const double frac = sum - static_cast<double>(static_cast<int>(sum >= 1.0) +
                                                 static_cast<int>(sum >= 2.0));
   const double product = frac * static_cast<double>(n);
@@ -90,15 +90,9 @@ inline std::int32_t truncated_product(Extended real, std::int32_t n) {
   return static_cast<std::int32_t>(fpu::truncate_toward_zero(real * static_cast<Extended>(n)));
 }
 
-// A real in [0, 1), in extended precision.
-inline Extended random_real() {
-  advance_words();
-  return real_of_words(RANDSEED, SEED2, SEED3);
-}
-
 // TRUNC(real draw * n): 0..n-1 for n >= 1, 0 for n = 0, n+1..0 for n < 0.
 // Worked out in double precision where that gives the same result, which is
-// all but about one draw in 2^36; the rest take the extended route.
+// all but about 2 (|n| + 1) draws in 2^40; the rest take the extended route.
 inline std::int32_t RANDOM(std::int32_t n) {
   advance_words();
   std::int32_t index;
