@@ -19,8 +19,8 @@ using GetRGBPaletteProc = void (*)(std::int16_t index, std::int16_t& red, std::i
                                    std::int16_t& blue);
 using InitModeProc = void (*)();
 
-// The operations that setting a mode binds, and the mode's initialiser.
-// A null operation keeps its default.
+// The operations that setting a mode binds, and the mode's initialiser; a
+// mode that lacks any of them cannot be set (grInvalidMode).
 struct ModeOps {
   DirectPutPixelProc direct_put_pixel = nullptr;
   PutPixelProc PUTPIXEL = nullptr;

@@ -70,9 +70,12 @@ class TileMarks {
         ++tx;
         continue;
       }
+      // Only this thread clears marks, so the first is still there. A mark
+      // not seen here is found by a later look, as one at the row's start.
       const int first = tx;
-      while (tx < columns_ && m[tx].exchange(0, std::memory_order_acquire) != 0) ++tx;
-      if (tx > first) send(first, tx);
+      do m[tx].exchange(0, std::memory_order_acquire);
+      while (++tx < columns_ && m[tx].load(std::memory_order_relaxed) != 0);
+      send(first, tx);
     }
   }
 

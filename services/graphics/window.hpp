@@ -4,9 +4,10 @@
 //
 // The backend runs the window on a thread of its own. That thread owns every
 // call into the windowing system, except the screen measurement at start-up.
-// The main thread shares three things with it: the off-screen image, the
-// window's pixels, and the portable state changed by on_window_created /
-// on_window_destroyed, under the drawing lock (put_pixel aside).
+// The main thread shares with it the off-screen image and its tile marks
+// (tile_marks.hpp; each backend says when put_pixel needs the drawing lock),
+// and, under the drawing lock, the portable state changed by
+// on_window_created / on_window_destroyed.
 #include <cstdint>
 
 #include "services/graphics/modes.hpp"

@@ -183,8 +183,8 @@ struct WindowThread {
   ::Window window = 0;
   GC gc = nullptr;
   // One tile row of the image, copied out and sent from here; window
-  // thread only. Small, so that the image is the only
-  // copy of the screen-sized picture.
+  // thread only. Small, so that the image is the only copy of the
+  // screen-sized picture.
   XImage* staging = nullptr;
   Atom wm_protocols = None, wm_delete = None;
   bool mapped = false;
