@@ -1,18 +1,11 @@
 #include "bench/steps.hpp"
 
 #include "services/graphics/graph.hpp"
-#include "services/runtime/random.hpp"
-#include "services/runtime/units.hpp"
 
 namespace bench {
 
 bool start_services() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
-                                 graphics::kGraphUnit};
-  runtime::INITIALIZEUNITS(units);
-  plotter::MERET = plotter::SixPoint::kSize;
-  runtime::RANDOMIZE();
-  plotter::GRAFIKA();
+  plotter::start<plotter::SixPoint>();
   if (graphics::_GRAPHRESULT != graphics::grOk) return false;
   plotter::X = 0;
   plotter::Y = 0;

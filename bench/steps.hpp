@@ -7,7 +7,6 @@
 
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
-#include "services/console/console.hpp"
 
 namespace bench {
 
@@ -17,15 +16,9 @@ namespace bench {
 // caller reports it.
 bool start_services();
 
-// One step of the loop, exactly as the plotter takes it: SORSOL;
-// PUTPIXEL(XKOORD(X), YKOORD(Y), 15) with the row first; then the console
-// poll. True when the poll reported a key. Inline, so that the timed loops
-// call it as the plotter's loop runs it.
-inline bool loop_step() {
-  plotter::SixPoint::SORSOL();
-  plotter::plot_point();
-  return console::KEYPRESSED();
-}
+// One step of the plotter's loop; true when the poll reported a key.
+// Inline, so that the timed loops run it as the plotter's loop does.
+[[gnu::always_inline]] inline bool loop_step() { return plotter::step<plotter::SixPoint>(); }
 
 // Pixels of the figure, in the order the loop plots them.
 struct FigurePixels {

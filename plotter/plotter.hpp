@@ -31,29 +31,46 @@ void GRAFIKA();
   graphics::PUTPIXEL(column, row, kWhite);
 }
 
-// From the origin: plots the start point, then one step and one pixel at a
-// time until a keystroke is waiting on the console, which is left buffered
-// for the final line. The console is polled once per step, after its pixel.
+// The units the programs use, started in their order.
+[[gnu::always_inline]] inline void initialize_units() {
+  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
+                                 graphics::kGraphUnit};
+  runtime::INITIALIZEUNITS(units);
+}
+
+// The main program up to its plot: the units, the figure's size, the seed,
+// the graphics mode.
+template <class Figure>
+[[gnu::always_inline]] inline void start() {
+  initialize_units();
+  MERET = Figure::kSize;
+  runtime::RANDOMIZE();
+  GRAFIKA();
+}
+
+// One step of the plot: a target and the point moved towards it, its pixel,
+// then the console poll. True when a keystroke is waiting.
+template <class Figure>
+[[gnu::always_inline]] inline bool step() {
+  Figure::SORSOL();
+  plot_point();
+  return console::KEYPRESSED();
+}
+
+// From the origin: plots the start point, then steps until a keystroke is
+// waiting on the console, which is left buffered for the final line.
 template <class Figure>
 [[gnu::always_inline]] inline void plot() {
   X = 0;
   Y = 0;
   plot_point();
-  do {
-    Figure::SORSOL();
-    plot_point();
-  } while (!console::KEYPRESSED());
+  while (!step<Figure>()) {
+  }
 }
 
 template <class Figure>
 [[gnu::noinline]] void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
-                                 graphics::kGraphUnit};
-  runtime::INITIALIZEUNITS(units);
-
-  MERET = Figure::kSize;
-  runtime::RANDOMIZE();
-  GRAFIKA();
+  start<Figure>();
   plot<Figure>();
   // The key that ended the plot starts this line; the line itself is dropped.
   runtime::READLN_END(runtime::INPUT);

@@ -15,16 +15,13 @@
 #include "services/graphics/window.hpp"
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/units.hpp"
 
 namespace {
 
 std::string_view mode;
 
 void main_program() {
-  const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit,
-                                 graphics::kGraphUnit};
-  runtime::INITIALIZEUNITS(units);
+  plotter::initialize_units();
   plotter::GRAFIKA();
   for (std::int16_t i = 0; i < 100; ++i) graphics::PUTPIXEL(i, i, 15);
   while (!console::KEYPRESSED()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
