@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -57,9 +56,8 @@ struct Backend {
   Image savedscreen;            // SAVEDSCREEN and BITMAPDC
   int width = 0, height = 0;    // of the image; 0 while there is none
   TileMarks tiles;
-  // The window thread's own: the copy of the marked tiles being sent, and
-  // the runs of marked tiles (kept to avoid allocation).
-  Image staging;
+  // The window thread's own: the runs of marked tiles (kept to avoid
+  // allocation).
   std::vector<RECT> runs;
   WindowRequest request{};
   bool registered = false;  // WINREGISTERED
@@ -107,7 +105,7 @@ void on_create(HWND hwnd) {
   EnterCriticalSection(&B.drawing);
   const int w = B.request.width, h = B.request.height;
   B.windc = GetDC(hwnd);
-  if (make_image(B.windc, w, h, B.savedscreen) && make_image(B.windc, w, h, B.staging)) {
+  if (make_image(B.windc, w, h, B.savedscreen)) {
     GdiFlush();  // the black is in memory before put_pixel writes there
     B.width = w;
     B.height = h;
@@ -196,8 +194,9 @@ HWND WINCREATE() {
   return hwnd;
 }
 
-// Sends the marked tiles to the window: they are copied to the staging
-// image word by word, then drawn from there. False when none was marked.
+// Sends the marked tiles to the window, drawn from the image put_pixel
+// writes: a pixel written while its tile is drawn has marked the tile again
+// for the next look. False when none was marked.
 bool present() {
   if (B.savedscreen.bits == nullptr) return false;
   B.tiles.begin_look();
@@ -206,19 +205,12 @@ bool present() {
     B.tiles.take_row(ty, [&](int first, int end) {
       const int x = first * kTile, y = ty * kTile;
       const int right = std::min(end * kTile, B.width), bottom = std::min(y + kTile, B.height);
-      for (int line = y; line < bottom; ++line)
-        for (int col = x; col < right; ++col) {
-          const std::size_t at = static_cast<std::size_t>(line) * B.width + col;
-          const std::atomic_ref<std::uint32_t> word(B.savedscreen.bits[at]);
-          B.staging.bits[at] = word.load(std::memory_order_relaxed);
-        }
       B.runs.push_back(RECT{x, y, right, bottom});
     });
   for (const RECT& r : B.runs)
-    BitBlt(B.windc, r.left, r.top, r.right - r.left, r.bottom - r.top, B.staging.dc, r.left,
+    BitBlt(B.windc, r.left, r.top, r.right - r.left, r.bottom - r.top, B.savedscreen.dc, r.left,
            r.top, SRCCOPY);
-  // The staging memory is written again only after these have read it.
-  GdiFlush();
+  GdiFlush();  // on the window now, not batched
   return !B.runs.empty();
 }
 
@@ -294,7 +286,6 @@ bool thread_running() {
 // After the window thread has ended: nothing else uses what it leaves.
 void release_thread() {
   release_image(B.savedscreen);
-  release_image(B.staging);
   B.width = B.height = 0;
   B.tiles.clear();
   CloseHandle(B.thread);
