@@ -170,6 +170,16 @@ stop_terminal() { term kill-server 2>/dev/null || true; }
 terminal_ended() { [ -s "$work/terminal.status" ]; }
 # terminal_status: the exit status of COMMAND, once it ended.
 terminal_status() { cat "$work/terminal.status"; }
+# end_session SECONDS: ends a program on the terminal as a user does, a
+# letter (which stops the plotting) and then Enter (the line it reads);
+# prints its exit status once it ended, or fails if it did not within
+# SECONDS.
+end_session() {
+  term send-keys -l q
+  sleep 1  # the letter taken before the line is typed
+  term send-keys Enter
+  wait_for "$1" terminal_ended && terminal_status
+}
 # terminal_pid: the process id of COMMAND's subshell, the child of the pane's
 # shell (the program's own when COMMAND starts with exec).
 terminal_pid() {
