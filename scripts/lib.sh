@@ -84,18 +84,19 @@ wait_for() {
 
 # --- a private X server
 
-# start_xvfb [-s WxHxD] [-n] [-w]: starts a private X server (one at a time)
-# on a display number it picks and sets $x_display (":N") once it accepts
-# clients. -s: its screen (default 1024x768x24); -n: no reset when its last
-# client leaves; -w: with a window manager (openbox), once that has taken
-# the screen. Needs $work (make_work). Stopped by stop_xvfb, or at exit.
+# start_xvfb [-s WxHxD] [-w]: starts a private X server (one at a time) on
+# a display number it picks and sets $x_display (":N") once it accepts
+# clients. -s: its screen (default 1024x768x24); -w: with a window manager
+# (openbox), once that has taken the screen. The server never resets when
+# its last client leaves: the short-lived clients that wait for it (or for
+# a window) would otherwise be refused now and then while it resets.
+# Needs $work (make_work). Stopped by stop_xvfb, or at exit.
 xvfb_pid='' wm_pid='' x_display='' grain_xvfb_registered=''
 start_xvfb() {
-  local screen=1024x768x24 reset=() wm=0 opt OPTIND=1 number=
-  while getopts s:nw opt; do
+  local screen=1024x768x24 wm=0 opt OPTIND=1 number=
+  while getopts s:w opt; do
     case $opt in
       s) screen=$OPTARG ;;
-      n) reset=(-noreset) ;;
       w) wm=1 ;;
       *) return 2 ;;
     esac
@@ -105,7 +106,7 @@ start_xvfb() {
   # it is ready; it writes nothing if it ends first.
   rm -f "$work/displayfd"
   mkfifo "$work/displayfd"
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp "${reset[@]}" 3>"$work/displayfd" \
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/displayfd" \
     >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   read -r -t 60 number <"$work/displayfd" || true
@@ -169,6 +170,16 @@ stop_terminal() { term kill-server 2>/dev/null || true; }
 terminal_ended() { [ -s "$work/terminal.status" ]; }
 # terminal_status: the exit status of COMMAND, once it ended.
 terminal_status() { cat "$work/terminal.status"; }
+# end_session SECONDS: ends a program on the terminal as a user does, a
+# letter (which stops the plotting) and then Enter (the line it reads);
+# prints its exit status once it ended, or fails if it did not within
+# SECONDS.
+end_session() {
+  term send-keys -l q
+  sleep 1  # the letter taken before the line is typed
+  term send-keys Enter
+  wait_for "$1" terminal_ended && terminal_status
+}
 # terminal_pid: the process id of COMMAND's subshell, the child of the pane's
 # shell (the program's own when COMMAND starts with exec).
 terminal_pid() {
