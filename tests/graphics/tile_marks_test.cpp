@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -52,12 +51,14 @@ TEST(TileMarks, OnlyTheFirstMarkWhileIdleWakesTheWindowThread) {
   const TileMarks::Wait w = marks.idle_wait(now, now + kFlushPeriod, now);
   EXPECT_TRUE(w.dirty);
   EXPECT_LE(w.ms, kFlushPeriod.count());
-  EXPECT_FALSE(marks.mark(30, 30));  // not idle any more
+  marks.begin_look();
+  EXPECT_FALSE(marks.mark(30, 30));  // looked again, but not idle any more
   marks.begin_look();
   take(marks, 0);
   take(marks, 1);
   // Just after a find: look again within the settle period, without waking.
-  const TileMarks::Wait settle = marks.idle_wait(Clock::now(), now, Clock::now());
+  const auto t = Clock::now();
+  const TileMarks::Wait settle = marks.idle_wait(t, now, t);
   EXPECT_FALSE(settle.dirty);
   EXPECT_GE(settle.ms, 0);
   EXPECT_LE(settle.ms, kSettlePeriod.count());

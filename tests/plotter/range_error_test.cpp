@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,23 +72,32 @@ std::uint32_t offset_of(F* function) {
 
 std::uint32_t hex(const std::string& s) { return static_cast<std::uint32_t>(std::stoul(s, nullptr, 16)); }
 
-// Size of the routine that starts at module offset `start`, from the test
-// program's symbol table (its real extent, whatever the build type made of
-// it); 0 when no symbol starts there.
-std::uint32_t routine_size(std::uint32_t start) {
+// Sizes of the test program's routines by module offset, from its symbol
+// table (their real extent, whatever the build type made of them). Read
+// once: the program is large.
+std::map<std::uint32_t, std::uint32_t> read_routine_sizes() {
+  std::map<std::uint32_t, std::uint32_t> sizes;
   char exe[4096];
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return 0;
+  if (n <= 0) return sizes;
   exe[n] = 0;
   const testsupport::Finished nm = testsupport::run(
       {.argv = {"nm", "-S", "--defined-only", exe}, .out = {testsupport::Redirect::pipe}});
   std::istringstream in(nm.out);
   for (std::string line; std::getline(in, line);) {
     unsigned long long address = 0, length = 0;
-    if (std::sscanf(line.c_str(), "%llx %llx", &address, &length) == 2 && address == start)
-      return static_cast<std::uint32_t>(length);
+    if (std::sscanf(line.c_str(), "%llx %llx", &address, &length) == 2 && address <= UINT32_MAX)
+      sizes.emplace(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length));
   }
-  return 0;
+  return sizes;
+}
+
+// Size of the routine that starts at module offset `start`; 0 when no
+// symbol starts there.
+std::uint32_t routine_size(std::uint32_t start) {
+  static const std::map<std::uint32_t, std::uint32_t> sizes = read_routine_sizes();
+  const auto it = sizes.find(start);
+  return it == sizes.end() ? 0 : it->second;
 }
 
 // True when `address` lies inside `function`, past its first byte.

@@ -13,7 +13,6 @@ namespace {
 
 using runtime::ROUND;
 
-
 TEST_F(UnderStartUpControlWord, RoundTiesGoToEven) {
   EXPECT_EQ(ROUND(512.5L), 512);
   EXPECT_EQ(ROUND(513.5L), 514);

@@ -24,7 +24,7 @@ Result run(const std::vector<std::string>& args, Output output = Output::pipe);
 std::string path();
 
 // "file:line" of the routine holding a code address of `object` (after any
-// inlined lines), as addr2line -i gives it, file without its directory;
+// inlined lines), as addr2line -C -f -i gives it, file without its directory;
 // empty when it names nothing.
 std::string source_line(const std::string& object, const std::string& hex_address);
 

@@ -79,20 +79,4 @@ TEST_F(QuickDraw, NeverAnswersWrongNearAWholeNumber) {
   EXPECT_GT(answered, 0);  // away from the boundaries (large n) it does answer
 }
 
-// The draws a program makes, through RANDOM, against the plain extended
-// form from the same words.
-TEST_F(QuickDraw, RandomGivesTheExtendedResultDrawAfterDraw) {
-  for (std::int32_t n : {6, 5, -5, 0}) {
-    runtime::reset_random();
-    runtime::RANDSEED = 86400000u;
-    for (int i = 0; i < 200'000; ++i) {
-      const std::int32_t got = runtime::RANDOM(n);
-      const Extended sum = static_cast<Extended>(runtime::RANDSEED) / 500009.0L +
-                           static_cast<Extended>(runtime::SEED2) / 600011.0L +
-                           static_cast<Extended>(runtime::SEED3) / 765241.0L;
-      ASSERT_EQ(got, plain_index(sum, n)) << "draw " << i << ", n " << n;
-    }
-  }
-}
-
 }  // namespace
