@@ -1,11 +1,13 @@
 // The harness itself: if it lost output, exit statuses or the terminal's
 // answers, the tests built on it would pass or fail for the wrong reasons.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/process.hpp"
+#include "tests/support/scratch.hpp"
 #include "tests/support/screen.hpp"
 #include "tests/support/terminal.hpp"
 
@@ -17,6 +19,14 @@ using testsupport::Redirect;
 using testsupport::run;
 
 testsupport::Spawn shell(const std::string& script) { return {.argv = {"/bin/sh", "-c", script}}; }
+
+// A shell script to run on a terminal (which starts a program without
+// arguments).
+std::string script(const std::string& body) {
+  const std::string path = testsupport::scratch_file("#!/bin/sh\n" + body + "\n");
+  chmod(path.c_str(), 0755);
+  return path;
+}
 
 TEST(Process, OutputErrorStatusAndEnvironment) {
   auto spawn = shell("echo \"out $GRAIN_A ${HOME-none}\"; echo err >&2; exit 3");
@@ -78,6 +88,20 @@ TEST(Terminal, AnswersCursorQueriesAndTakesKeys) {
   ASSERT_TRUE(status.has_value()) << t.output();
   EXPECT_EQ(exit_code(*status), 5);
   EXPECT_EQ(t.row(2), "    <E[3;5R>[key]");
+}
+
+// What a program writes just before it ends is on the screen once its end
+// is seen. The program writes in many small pieces, each one a chance for
+// its last write and its end to fall between the harness's read and its
+// look at whether the program ended.
+TEST(Terminal, LastOutputIsOnTheScreenOnceTheEndIsSeen) {
+  const std::string counter =
+      script("i=0; while [ $i -lt 200 ]; do i=$((i+1)); printf '\\r%s' $i; done");
+  for (int run = 0; run < 20; ++run) {
+    testsupport::Terminal t(counter);
+    ASSERT_TRUE(t.wait_exit(30s).has_value()) << t.output();
+    ASSERT_EQ(t.row(0), "200") << "run " << run;
+  }
 }
 
 }  // namespace
