@@ -1,5 +1,6 @@
 // The harness itself: if it lost output, exit statuses or the terminal's
 // answers, the tests built on it would pass or fail for the wrong reasons.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,6 +103,17 @@ TEST(Terminal, LastOutputIsOnTheScreenOnceTheEndIsSeen) {
     ASSERT_TRUE(t.wait_exit(30s).has_value()) << t.output();
     ASSERT_EQ(t.row(0), "200") << "run " << run;
   }
+}
+
+// The program gets no descriptor of the test's but its terminal.
+TEST(Terminal, ProgramInheritsNoOtherDescriptor) {
+  const int leak = open("/dev/null", O_RDONLY);  // not close-on-exec
+  ASSERT_GE(leak, 3);
+  const std::string fd = "/proc/$$/fd/" + std::to_string(leak);
+  testsupport::Terminal t(script("[ -e " + fd + " ] && echo open || echo closed"));
+  ASSERT_TRUE(t.wait_exit(30s).has_value()) << t.output();
+  close(leak);
+  EXPECT_EQ(t.row(0), "closed") << "descriptor " << leak;
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
       dup2(fd, 0);
       close(fd);
     }
+    // Only the terminal: a descriptor of the test's left open (a pipe's
+    // writing end) would change what the program sees.
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }});
