@@ -11,6 +11,7 @@
 #include "tests/support/scratch.hpp"
 #include "tests/support/screen.hpp"
 #include "tests/support/terminal.hpp"
+#include "tests/support/x_client.hpp"
 
 namespace {
 
@@ -89,6 +90,16 @@ TEST(Terminal, AnswersCursorQueriesAndTakesKeys) {
   ASSERT_TRUE(status.has_value()) << t.output();
   EXPECT_EQ(exit_code(*status), 5);
   EXPECT_EQ(t.row(2), "    <E[3;5R>[key]");
+}
+
+// The first difference in reading order is reported; expected pixels off
+// the picture do not count.
+TEST(Compare, ReportsTheFirstDifferenceRowByRow) {
+  const testsupport::Picture expected{{{1, 0}, 0x5}, {{0, 1}, 0x7}, {{5, 5}, 0x9}};
+  EXPECT_EQ(testsupport::compare({0, 5, 0, 7, 0, 0}, 3, 2, expected), "");
+  EXPECT_EQ(testsupport::compare({0, 5, 0xa, 0, 0, 0}, 3, 2, expected),
+            "pixel (2, 0) is 0xa, not 0x0");
+  EXPECT_EQ(testsupport::compare({0, 5, 0, 7, 0}, 3, 2, expected), "no picture");
 }
 
 // What a program writes just before it ends is on the screen once its end
