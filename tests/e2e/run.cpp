@@ -58,7 +58,7 @@ bool wait_for_plotting(XClient& x, unsigned long window) {
         const auto image = x.capture(window);
         return image && std::ranges::any_of(image->rgb, [](std::uint32_t p) { return p != 0; });
       },
-      kStartTimeout, 10ms);
+      kStartTimeout, 50ms);
 }
 
 void expect_end(Terminal& terminal, int status) {
