@@ -28,7 +28,7 @@ class Keys : public ::testing::TestWithParam<const Figure*> {
     x_.emplace(server_.display());
     window_ = wait_for_window(*x_);
     ASSERT_NE(window_, 0u) << terminal().output();
-    ASSERT_TRUE(wait_until([&] { return terminal().row(0) == shown(); }, 5s))
+    ASSERT_TRUE(wait_until([&] { return terminal().row(0) == shown(); }, kStartTimeout))
         << "screen row: " << terminal().row(0) << "\noutput: " << ::testing::PrintToString(terminal().output());
   }
   Terminal& terminal() { return run_->terminal; }

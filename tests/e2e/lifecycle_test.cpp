@@ -100,7 +100,7 @@ TEST_P(Lifecycle, StandardInputFromAPipeDoesNotHang) {
   const std::string fifo = scratch_path();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // Held open for writing, so the program's open for reading does not wait.
-  const int writer = open(fifo.c_str(), O_RDWR);
+  const int writer = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(writer, 0);
   Launch launch;
   launch.pty.stdin_path = fifo;

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "services/graphics/graph.hpp"
 #include "services/graphics/modes.hpp"
@@ -58,7 +57,7 @@ bool wait_for_plotting(XClient& x, unsigned long window) {
         const auto image = x.capture(window);
         return image && std::ranges::any_of(image->rgb, [](std::uint32_t p) { return p != 0; });
       },
-      kStartTimeout, 10ms);
+      kStartTimeout, 50ms);
 }
 
 void expect_end(Terminal& terminal, int status) {
@@ -117,17 +116,14 @@ std::string ProgramName::operator()(const ::testing::TestParamInfo<const Figure*
 
 std::string launcher(const std::string& program, const std::string& prompt,
                      const std::string& stderr_path) {
-  const std::string path = testsupport::scratch_path();
-  std::ofstream script(path);
-  script << "#!/bin/sh\n";
-  if (!prompt.empty()) script << "printf '%s' '" << prompt << "'\n";
-  script << "exec '" << program << "'";
+  std::string script = "#!/bin/sh\n";
+  if (!prompt.empty()) script += "printf '%s' '" + prompt + "'\n";
+  script += "exec '" + program + "'";
   if (stderr_path == "&-")
-    script << " 2>&-";
+    script += " 2>&-";
   else if (!stderr_path.empty())
-    script << " 2>'" << stderr_path << "'";
-  script << "\n";
-  script.close();
+    script += " 2>'" + stderr_path + "'";
+  const std::string path = testsupport::scratch_file(script + "\n");
   chmod(path.c_str(), 0755);
   return path;
 }

@@ -1,13 +1,17 @@
 // The harness itself: if it lost output, exit statuses or the terminal's
 // answers, the tests built on it would pass or fail for the wrong reasons.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/process.hpp"
+#include "tests/support/scratch.hpp"
 #include "tests/support/screen.hpp"
 #include "tests/support/terminal.hpp"
+#include "tests/support/x_client.hpp"
 
 namespace {
 
@@ -17,6 +21,14 @@ using testsupport::Redirect;
 using testsupport::run;
 
 testsupport::Spawn shell(const std::string& script) { return {.argv = {"/bin/sh", "-c", script}}; }
+
+// A shell script to run on a terminal (which starts a program without
+// arguments).
+std::string script(const std::string& body) {
+  const std::string path = testsupport::scratch_file("#!/bin/sh\n" + body + "\n");
+  chmod(path.c_str(), 0755);
+  return path;
+}
 
 TEST(Process, OutputErrorStatusAndEnvironment) {
   auto spawn = shell("echo \"out $GRAIN_A ${HOME-none}\"; echo err >&2; exit 3");
@@ -78,6 +90,41 @@ TEST(Terminal, AnswersCursorQueriesAndTakesKeys) {
   ASSERT_TRUE(status.has_value()) << t.output();
   EXPECT_EQ(exit_code(*status), 5);
   EXPECT_EQ(t.row(2), "    <E[3;5R>[key]");
+}
+
+// The first difference in reading order is reported; expected pixels off
+// the picture do not count.
+TEST(Compare, ReportsTheFirstDifferenceRowByRow) {
+  const testsupport::Picture expected{{{1, 0}, 0x5}, {{0, 1}, 0x7}, {{5, 5}, 0x9}};
+  EXPECT_EQ(testsupport::compare({0, 5, 0, 7, 0, 0}, 3, 2, expected), "");
+  EXPECT_EQ(testsupport::compare({0, 5, 0xa, 0, 0, 0}, 3, 2, expected),
+            "pixel (2, 0) is 0xa, not 0x0");
+  EXPECT_EQ(testsupport::compare({0, 5, 0, 7, 0}, 3, 2, expected), "no picture");
+}
+
+// What a program writes just before it ends is on the screen once its end
+// is seen. The program writes in many small pieces, each one a chance for
+// its last write and its end to fall between the harness's read and its
+// look at whether the program ended.
+TEST(Terminal, LastOutputIsOnTheScreenOnceTheEndIsSeen) {
+  const std::string counter =
+      script("i=0; while [ $i -lt 200 ]; do i=$((i+1)); printf '\\r%s' $i; done");
+  for (int run = 0; run < 20; ++run) {
+    testsupport::Terminal t(counter);
+    ASSERT_TRUE(t.wait_exit(30s).has_value()) << t.output();
+    ASSERT_EQ(t.row(0), "200") << "run " << run;
+  }
+}
+
+// The program gets no descriptor of the test's but its terminal.
+TEST(Terminal, ProgramInheritsNoOtherDescriptor) {
+  const int leak = open("/dev/null", O_RDONLY);  // not close-on-exec
+  ASSERT_GE(leak, 3);
+  const std::string fd = "/proc/$$/fd/" + std::to_string(leak);
+  testsupport::Terminal t(script("[ -e " + fd + " ] && echo open || echo closed"));
+  ASSERT_TRUE(t.wait_exit(30s).has_value()) << t.output();
+  close(leak);
+  EXPECT_EQ(t.row(0), "closed") << "descriptor " << leak;
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
       dup2(fd, 0);
       close(fd);
     }
+    // Only the terminal: a descriptor of the test's left open (a pipe's
+    // writing end) would change what the program sees.
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }});
@@ -53,18 +56,20 @@ Terminal::~Terminal() {
 }
 
 // Takes in new output (waiting up to `wait_ms` for some), answers the
-// queries in it, and notes the program's end.
+// queries in it, and notes the program's end. The end is noted first: all
+// the program wrote before it is then read below, so once the end is seen
+// its last output is in.
 void Terminal::pump(int wait_ms) {
   pollfd p{master_, POLLIN, 0};
-  const bool readable = poll(&p, 1, wait_ms) > 0;
+  poll(&p, 1, wait_ms);
   std::lock_guard<std::mutex> hold(lock_);
-  char buf[4096];
-  for (ssize_t n; readable && (n = read(master_, buf, sizeof buf)) > 0;) {
+  if (!status_) status_ = process_->wait(std::chrono::milliseconds(0));
+  char buf[4096];  // master_ does not block: read until nothing is left
+  for (ssize_t n; (n = read(master_, buf, sizeof buf)) > 0;) {
     const std::string replies = screen_.feed(std::string(buf, static_cast<std::size_t>(n)));
     output_.append(buf, static_cast<std::size_t>(n));
     if (answer_ && !replies.empty() && write(master_, replies.data(), replies.size()) < 0) break;
   }
-  if (!status_) status_ = process_->wait(std::chrono::milliseconds(0));
 }
 
 void Terminal::type(const std::string& keys) {
@@ -109,6 +114,7 @@ std::string Terminal::settings() {
 }
 
 std::string Terminal::row(int r) {
+  pump(0);
   std::lock_guard<std::mutex> hold(lock_);
   return screen_.row(r);
 }

@@ -89,26 +89,39 @@ std::vector<std::uint32_t> XClient::pixels(Window w, int x, int y, int width, in
 std::vector<std::uint32_t> XClient::shown(Window w, int width, int height) {
   XWindowAttributes a;
   if (!XGetWindowAttributes(d_, w, &a)) return {};
+  return shown(w, width, height, a.colormap);
+}
+
+std::vector<std::uint32_t> XClient::shown(Window w, int width, int height, Colormap colormap) {
   XImage* image = XGetImage(d_, w, 0, 0, static_cast<unsigned>(width),
                             static_cast<unsigned>(height), AllPlanes, ZPixmap);
   if (image == nullptr) return {};
   std::map<unsigned long, std::uint32_t> colours;
+  // Neighbours mostly share a pixel value: the last one found is tried first.
+  unsigned long last_pixel = 0;
+  std::uint32_t last_colour = 0;
+  bool have_last = false;
   std::vector<std::uint32_t> out;
   out.reserve(static_cast<std::size_t>(width) * height);
   for (int row = 0; row < height; ++row)
     for (int col = 0; col < width; ++col) {
       const unsigned long pixel = XGetPixel(image, col, row);
-      auto known = colours.find(pixel);
-      if (known == colours.end()) {
-        XColor c{};
-        c.pixel = pixel;
-        XQueryColor(d_, a.colormap, &c);
-        known = colours.emplace(pixel, static_cast<std::uint32_t>((c.red >> 8) << 16 |
-                                                                  (c.green >> 8) << 8 |
-                                                                  c.blue >> 8))
-                    .first;
+      if (!have_last || pixel != last_pixel) {
+        auto known = colours.find(pixel);
+        if (known == colours.end()) {
+          XColor c{};
+          c.pixel = pixel;
+          XQueryColor(d_, colormap, &c);
+          known = colours.emplace(pixel, static_cast<std::uint32_t>((c.red >> 8) << 16 |
+                                                                    (c.green >> 8) << 8 |
+                                                                    c.blue >> 8))
+                      .first;
+        }
+        last_pixel = pixel;
+        last_colour = known->second;
+        have_last = true;
       }
-      out.push_back(known->second);
+      out.push_back(last_colour);
     }
   XDestroyImage(image);
   return out;
@@ -123,7 +136,7 @@ std::optional<Size> XClient::size(Window w) {
 std::optional<Image> XClient::capture(Window w) {
   const XWindowAttributes a = attributes(w);
   if (a.map_state != IsViewable) return std::nullopt;
-  Image image{a.width, a.height, shown(w, a.width, a.height)};
+  Image image{a.width, a.height, shown(w, a.width, a.height, a.colormap)};
   if (image.rgb.empty()) return std::nullopt;
   return image;
 }
@@ -204,17 +217,18 @@ Window XClient::cover(int x, int y, int width, int height, unsigned long pixel) 
 
 std::string compare(const std::vector<std::uint32_t>& actual, int width, int height,
                     const Picture& expected) {
-  if (actual.size() != static_cast<std::size_t>(width) * height) return "no picture";
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      auto it = expected.find({x, y});
-      const std::uint32_t want = it == expected.end() ? 0 : it->second;
-      const std::uint32_t got = actual[static_cast<std::size_t>(y) * width + x];
-      if (got != want) {
-        std::ostringstream s;
-        s << "pixel (" << x << ", " << y << ") is 0x" << std::hex << got << ", not 0x" << want;
-        return s.str();
-      }
+  const std::size_t w = static_cast<std::size_t>(width);
+  if (actual.size() != w * static_cast<std::size_t>(height)) return "no picture";
+  std::vector<std::uint32_t> want(actual.size(), 0);
+  for (const auto& [at, colour] : expected)
+    if (at.first >= 0 && at.first < width && at.second >= 0 && at.second < height)
+      want[static_cast<std::size_t>(at.second) * w + static_cast<std::size_t>(at.first)] = colour;
+  for (std::size_t i = 0; i < actual.size(); ++i)
+    if (actual[i] != want[i]) {
+      std::ostringstream s;
+      s << "pixel (" << i % w << ", " << i / w << ") is 0x" << std::hex << actual[i] << ", not 0x"
+        << want[i];
+      return s.str();
     }
   return "";
 }

@@ -80,6 +80,8 @@ class XClient {
   Window cover(int x, int y, int width, int height, unsigned long pixel);
 
  private:
+  std::vector<std::uint32_t> shown(Window w, int width, int height, Colormap colormap);
+
   Display* d_ = nullptr;
   bool lost_ = false;
 };

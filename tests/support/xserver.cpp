@@ -1,7 +1,6 @@
 #include "tests/support/xserver.hpp"
 
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include <stdexcept>
 
 #include "tests/support/wait.hpp"
+#include "tests/support/x_client.hpp"
 
 namespace testsupport {
 namespace {
@@ -20,19 +20,6 @@ Spawn quiet(std::vector<std::string> argv, const std::string& display, int keep_
   s.in = s.out = s.err = {Redirect::file, "/dev/null"};
   if (!display.empty()) s.env.push_back("DISPLAY=" + display);
   return s;
-}
-
-bool window_manager_ready(Display* d) {
-  Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-  Atom type;
-  int format;
-  unsigned long n, after;
-  unsigned char* data = nullptr;
-  bool ok = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type,
-                               &format, &n, &after, &data) == Success &&
-            n == 1;
-  if (data) XFree(data);
-  return ok;
 }
 
 // The display number Xvfb writes to `fd` once it accepts clients.
@@ -71,10 +58,12 @@ XServer::XServer(const XServerOptions& options) {
   if (!options.window_manager) return;
 
   wm_ = std::make_unique<Process>(quiet({"openbox", "--sm-disable"}, display_));
-  Display* d = XOpenDisplay(display_.c_str());
-  if (d == nullptr) throw std::runtime_error("cannot connect to Xvfb");
-  const bool ready = wait_until([&] { return window_manager_ready(d); }, 6s, 20ms);
-  XCloseDisplay(d);
+  XClient x(display_);
+  const Window root = DefaultRootWindow(x.display());
+  // Ready once it names its check window on the root window.
+  const bool ready = wait_until(
+      [&] { return !x.long_property(root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty(); }, 30s,
+      20ms);
   if (!ready) throw std::runtime_error("openbox did not start");
 }
 
