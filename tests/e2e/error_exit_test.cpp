@@ -35,8 +35,12 @@ TEST(RunTimeErrorWithAWindow, EndsWhileTheXServerIsStopped) {
   testsupport::XServer server;
   Terminal terminal = start_probe(server, "plain");
   {
+    // Paused only once the probe plots: its window is named before the
+    // window thread's last requests that wait for the server's answer.
     XClient x(server.display());
-    ASSERT_NE(wait_for_window(x), 0u) << terminal.output();
+    const unsigned long window = wait_for_window(x);
+    ASSERT_NE(window, 0u) << terminal.output();
+    ASSERT_TRUE(wait_for_plotting(x, window)) << terminal.output();
   }
   server.pause();
   terminal.type("q");
