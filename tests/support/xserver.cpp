@@ -41,7 +41,8 @@ std::string display_number(int fd) {
 XServer::XServer(const XServerOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
+  std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x" +
+                       std::to_string(options.depth);
   std::vector<std::string> argv{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                                 screen, "-nolisten", "tcp"};
   if (!options.reset_when_idle) argv.push_back("-noreset");

@@ -10,6 +10,7 @@ namespace testsupport {
 struct XServerOptions {
   int width = 1024;
   int height = 768;
+  int depth = 24;  // of the screen's default visual
   bool window_manager = false;  // start openbox on it
   // Reset when the last client leaves, as a server started by xvfb-run
   // does (the default here is -noreset).
