@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::size_t kFirstColors = 16;
 
-std::uint8_t cut(std::uint16_t v) { return static_cast<std::uint8_t>(std::min<std::uint16_t>(v, 255)); }
+std::uint8_t cut(std::uint16_t v) {
+  return static_cast<std::uint8_t>(std::min<std::uint16_t>(v, 255));
+}
 
 // Appends `values` (sorted, distinct, none in `order` yet) to `order`
 // farthest first.

@@ -573,7 +573,8 @@ std::uint32_t get_pixel(int x, int y) {
   auto find = [&](const std::uint32_t(&table)[256], const std::vector<Cell>& cells,
                   unsigned long mask) -> std::uint32_t {
     const auto bits = static_cast<std::uint32_t>(pixel & mask);
-    if (const int shown = shown_value(cells, bits); shown >= 0) return static_cast<std::uint32_t>(shown);
+    if (const int shown = shown_value(cells, bits); shown >= 0)
+      return static_cast<std::uint32_t>(shown);
     for (unsigned v = 0; v < 256; ++v)
       if (table[v] == bits) return v;
     return 0;

@@ -73,7 +73,8 @@ class DirectColorAtDepth : public x11test::OnXServer<false> {
     }
     window::unlock();
     std::vector<std::uint32_t> shown;
-    EXPECT_TRUE(testsupport::wait_until([&] { return (shown = client->shown(w, 16, 16)) == image; }));
+    EXPECT_TRUE(
+        testsupport::wait_until([&] { return (shown = client->shown(w, 16, 16)) == image; }));
     return shown;
   }
 };

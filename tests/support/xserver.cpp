@@ -38,13 +38,14 @@ std::string display_number(int fd) {
 }
 
 // An authority file with one MIT-MAGIC-COOKIE-1 entry for any display of
-// any host: each field a 16-bit big-endian length (the family a number)
-// and its bytes. The server reads it at start; a client shows the entry
-// that matches its display, and this one matches every display.
+// any host: the address family, a 16-bit big-endian number, then address,
+// display number, protocol name and cookie, each a 16-bit big-endian
+// length and its bytes. The server reads it at start; a client shows the
+// entry that matches its display, and this one matches every display.
 std::string cookie_entry() {
   auto field = [](const std::string& bytes) {
-    return std::string{static_cast<char>(bytes.size() >> 8), static_cast<char>(bytes.size() & 255)} +
-           bytes;
+    const auto n = bytes.size();
+    return std::string{static_cast<char>(n >> 8), static_cast<char>(n & 255)} + bytes;
   };
   const std::string family{'\xff', '\xff'};  // FamilyWild
   const std::string cookie = "\x13\x57\x9b\xdf\x02\x46\x8a\xce\x11\x33\x55\x77\x99\xbb\xdd\xff";
