@@ -1,10 +1,14 @@
 // X connections that survive the loss of their server.
 #include "services/graphics/connection_x11.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
+#include <string>
 
 namespace graphics::x11 {
 namespace {
@@ -33,6 +37,65 @@ void close_parked() {
   disconnect(parked);
 }
 
+void write_all(int fd, const std::string& text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // nowhere else to say it
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string read_back(int fd) {
+  std::string text;
+  char buffer[512];
+  if (lseek(fd, 0, SEEK_SET) != 0) return text;
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return text;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+std::mutex refusal_mutex;
+std::string last_refusal;  // under refusal_mutex
+
+// A server that turns a client away sends the reason, which Xlib's
+// transport writes to standard error itself; XOpenDisplay then fails just
+// as when the connection is dropped, as a resetting server drops it. So
+// the reason is caught in a memory file standing in for standard error
+// during the call: a failure with a reason is a refusal, one without is
+// a server that cannot be reached or that resets. What was caught goes on
+// to standard error, but a refusal only the first time it is given: every
+// connection asks again and would repeat it.
+// (While the call waits for a silent server, standard error is that file;
+// nothing else of the program writes there at start-up.)
+Display* open_display(bool& refused) {
+  refused = false;
+  const int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int caught = saved >= 0 ? memfd_create("x-connect", MFD_CLOEXEC) : -1;
+  if (caught < 0 || dup2(caught, STDERR_FILENO) < 0) {
+    // Standard error closed, or no file for it: nothing to tell apart by.
+    if (caught >= 0) close(caught);
+    if (saved >= 0) close(saved);
+    return XOpenDisplay(nullptr);
+  }
+  Display* d = XOpenDisplay(nullptr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  const std::string said = read_back(caught);
+  close(caught);
+  refused = d == nullptr && !said.empty();
+  if (refused) {
+    std::lock_guard<std::mutex> guard(refusal_mutex);
+    if (said == last_refusal) return d;
+    last_refusal = said;
+  }
+  write_all(STDERR_FILENO, said);
+  return d;
+}
+
 }  // namespace
 
 bool connect(Connection& c) {
@@ -42,7 +105,7 @@ bool connect(Connection& c) {
     XSetIOErrorHandler(on_io_error);
   });
   c.lost = false;
-  c.display = XOpenDisplay(nullptr);
+  c.display = open_display(c.refused);
   if (c.display != nullptr) XSetIOErrorExitHandler(c.display, on_connection_lost, &c);
   close_parked();
   return c.display != nullptr;

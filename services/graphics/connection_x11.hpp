@@ -11,9 +11,16 @@ struct Connection {
   // The server went away or closed this client: every later call on the
   // display does nothing, and the owner is to wind down.
   bool lost = false;
+  // The last connect failed because the server answered and turned this
+  // client away (no authorisation, too many clients): asking again gets
+  // the same answer. Not set for a server that cannot be reached or drops
+  // the connection, as one does while it resets.
+  bool refused = false;
 };
 
-// Opens the display that DISPLAY names; false if it cannot be reached.
+// Opens the display that DISPLAY names; false if it cannot be reached or
+// refuses the client. The reason a server gives for refusing is written to
+// standard error, once per process however often it is given.
 // Then closes the parked connection, if any.
 bool connect(Connection& c);
 // Closes the connection (also after it was lost).

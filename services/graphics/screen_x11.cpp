@@ -102,12 +102,16 @@ void frame_extents(x11::Connection& c, Window root, Extents& normal, Extents& ma
 
 // A connection made while the server resets (its last client has just
 // left) fails or is dropped at once: measuring is tried again after a pause.
+// A server that refuses the client would only refuse it again.
 constexpr int kMeasureTries = 3;
 constexpr auto kMeasurePause = std::chrono::milliseconds(50);
 
-bool measure(ScreenMetrics& m) {
+bool measure(ScreenMetrics& m, bool& refused) {
   x11::Connection c;
-  if (!x11::connect(c)) return false;
+  if (!x11::connect(c)) {
+    refused = c.refused;
+    return false;
+  }
   Display* d = c.display;
   const int screen = DefaultScreen(d);
   const Window root = RootWindow(d, screen);
@@ -157,9 +161,10 @@ bool measure(ScreenMetrics& m) {
 
 ScreenMetrics measure_screen() {
   ScreenMetrics m{};
-  for (int i = 0; i < kMeasureTries; ++i) {
+  bool refused = false;
+  for (int i = 0; i < kMeasureTries && !refused; ++i) {
     if (i > 0) std::this_thread::sleep_for(kMeasurePause);
-    if (measure(m)) return m;
+    if (measure(m, refused)) return m;
   }
   return kFallback;
 }

@@ -37,6 +37,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/graphics/colormap_x11.hpp"
 #include "services/graphics/connection_x11.hpp"
 #include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
@@ -65,6 +66,8 @@ struct Surface {
   bool direct32 = false;  // 32-bit pixels in host order, written in place
   bool truecolor = true;
   std::uint32_t red[256] = {}, green[256] = {}, blue[256] = {};  // component -> pixel bits
+  // DirectColor: the colormap cells behind the tables, one list per channel.
+  std::vector<Cell> red_cells, green_cells, blue_cells;
   unsigned long red_mask = 0, green_mask = 0, blue_mask = 0;
   unsigned long black = 0, white = 0;
   TileMarks tiles;
@@ -243,28 +246,6 @@ void set_properties(WindowThread& t, const WindowRequest& r) {
   }
 }
 
-// A DirectColor pixel shows what the colormap holds at each of its
-// component values, and the default colormap is not a ramp: the tables take
-// the cells of 256 greys allocated there, one per component value (read-only
-// cells, shared with other clients, freed with the connection). A grey that
-// cannot be had takes the next darker one's.
-void direct_color_tables(Display* d, Visual* visual, Colormap colormap, Surface& s) {
-  for (unsigned v = 0; v < 256; ++v) {
-    XColor c{};
-    c.red = c.green = c.blue = static_cast<unsigned short>(v * 257);
-    c.flags = DoRed | DoGreen | DoBlue;
-    if (XAllocColor(d, colormap, &c) != 0) {
-      s.red[v] = static_cast<std::uint32_t>(c.pixel & visual->red_mask);
-      s.green[v] = static_cast<std::uint32_t>(c.pixel & visual->green_mask);
-      s.blue[v] = static_cast<std::uint32_t>(c.pixel & visual->blue_mask);
-    } else if (v > 0) {
-      s.red[v] = s.red[v - 1];
-      s.green[v] = s.green[v - 1];
-      s.blue[v] = s.blue[v - 1];
-    }
-  }
-}
-
 // The off-screen image, black, and the pixel tables for the screen's visual.
 bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   Display* d = t.c.display;
@@ -287,7 +268,12 @@ bool make_surface(WindowThread& t, const WindowRequest& r, Surface& s) {
   s.red_mask = visual->red_mask;
   s.green_mask = visual->green_mask;
   s.blue_mask = visual->blue_mask;
-  if (visual->c_class == DirectColor) direct_color_tables(d, visual, DefaultColormap(d, screen), s);
+  // A DirectColor pixel shows what the colormap holds at each of its
+  // component values, and the default colormap is not a ramp.
+  if (visual->c_class == DirectColor)
+    x11::direct_color_tables(d, visual, DefaultColormap(d, screen), DEFAULTCOLORS,
+                             {s.red, s.red_cells}, {s.green, s.green_cells},
+                             {s.blue, s.blue_cells});
   s.direct32 = s.image->bits_per_pixel == 32;
   if (s.black != 0) {
     fill(s.image, s.black);
@@ -582,14 +568,19 @@ std::uint32_t get_pixel(int x, int y) {
     return 0;
   const unsigned long pixel = XGetPixel(s.image, x, y);
   if (!s.truecolor) return pixel == s.black ? 0 : 0xFFFFFF;
-  // Back through the tables: the component whose bits match.
-  auto find = [&](const std::uint32_t(&table)[256], unsigned long mask) -> std::uint32_t {
+  // What the cell shows, or back through the tables: the component whose
+  // bits match.
+  auto find = [&](const std::uint32_t(&table)[256], const std::vector<Cell>& cells,
+                  unsigned long mask) -> std::uint32_t {
+    const auto bits = static_cast<std::uint32_t>(pixel & mask);
+    if (const int shown = shown_value(cells, bits); shown >= 0)
+      return static_cast<std::uint32_t>(shown);
     for (unsigned v = 0; v < 256; ++v)
-      if (table[v] == (pixel & mask)) return v;
+      if (table[v] == bits) return v;
     return 0;
   };
-  return find(s.red, s.red_mask) | find(s.green, s.green_mask) << 8 |
-         find(s.blue, s.blue_mask) << 16;
+  return find(s.red, s.red_cells, s.red_mask) | find(s.green, s.green_cells, s.green_mask) << 8 |
+         find(s.blue, s.blue_cells, s.blue_mask) << 16;
 }
 
 }  // namespace graphics::window

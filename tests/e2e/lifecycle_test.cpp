@@ -74,6 +74,36 @@ TEST_P(Lifecycle, DisplayPointingAtNothing) {
   expect_not_in_graphics_mode(*GetParam(), ":" + std::to_string(n));
 }
 
+// A server that wants a cookie the program does not have: its reason is
+// shown once, though measuring and the window each ask, then the two lines
+// of a failed start.
+TEST_P(Lifecycle, RefusedAuthorisationIsReportedOnce) {
+  testsupport::XServer server({.require_cookie = true});
+  Launch launch;
+  launch.stderr_path = scratch_path();
+  launch.pty.env = {"XAUTHORITY=/nonexistent"};
+  ProgramRun run(*GetParam(), server.display(), launch);
+  expect_end(run.terminal, 1);
+  std::ifstream in(launch.stderr_path);
+  const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string end = "Window creation failed\n" + kNotInGraphicsMode + "\n";
+  ASSERT_GT(written.size(), end.size()) << written;
+  EXPECT_EQ(written.substr(written.size() - end.size()), end) << written;
+  const std::string reason = written.substr(0, written.find('\n'));
+  ASSERT_FALSE(reason.empty()) << written;
+  EXPECT_EQ(written.find(reason, reason.size()), std::string::npos) << written;
+
+  // With the cookie the same server gives the window.
+  Launch with_cookie;
+  with_cookie.pty.env = {"XAUTHORITY=" + server.cookie_file()};
+  ProgramRun admitted(*GetParam(), server.display(), with_cookie);
+  setenv("XAUTHORITY", server.cookie_file().c_str(), 1);
+  XClient x(server.display());
+  unsetenv("XAUTHORITY");
+  EXPECT_NE(wait_for_window(x), 0u) << admitted.terminal.output();
+  end_with_enter(admitted.terminal);
+}
+
 // The failed start-up ends the same way when the error line cannot be
 // written: status 1 and no run-time error report.
 TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {

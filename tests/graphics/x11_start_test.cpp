@@ -1,12 +1,22 @@
 // Start-up on a server that resets when its last client leaves, as one
 // started by xvfb-run does: measuring the screen and opening the window must
-// not lose their connections to such a reset.
+// not lose their connections to such a reset. And on one that refuses the
+// client: asking again gets nothing but the same answer.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "services/graphics/connection_x11.hpp"
 #include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
+#include "services/graphics/window.hpp"
 #include "services/runtime/units.hpp"
+#include "tests/support/scratch.hpp"
 #include "tests/support/xserver.hpp"
 
 namespace {
@@ -54,6 +64,66 @@ TEST(ResettingServer, EveryStartGetsItsWindowAtTheScreenSize) {
     CLOSEGRAPH();
     if (HasFailure()) break;
   }
+}
+
+// What the process writes to standard error while `f` runs.
+template <class F>
+std::string standard_error_of(F f) {
+  const std::string path = testsupport::scratch_path();
+  const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int saved = dup(STDERR_FILENO);
+  dup2(file, STDERR_FILENO);
+  close(file);
+  f();
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST(RefusingServer, TheReasonIsSaidOnceAndMeasuringIsNotRetried) {
+  testsupport::XServer server({.require_cookie = true});
+  setenv("DISPLAY", server.display().c_str(), 1);
+  setenv("XAUTHORITY", "/nonexistent", 1);
+  x11::Connection c;
+  ScreenMetrics m{};
+  const std::string said = standard_error_of([&] {
+    m = window::measure_screen();
+    EXPECT_FALSE(x11::connect(c));
+    EXPECT_TRUE(c.refused);
+    x11::disconnect(c);
+    window::measure_screen();
+  });
+  EXPECT_EQ(m.screen_width, 640);  // the fallback
+  EXPECT_EQ(m.screen_height, 480);
+  const std::string reason = said.substr(0, said.find('\n'));
+  ASSERT_FALSE(reason.empty());
+  EXPECT_EQ(count(said, reason), 1) << said;
+
+  // With the cookie: admitted, and the flag is cleared.
+  setenv("XAUTHORITY", server.cookie_file().c_str(), 1);
+  EXPECT_TRUE(x11::connect(c));
+  EXPECT_FALSE(c.refused);
+  x11::disconnect(c);
+  unsetenv("XAUTHORITY");
+}
+
+// No server, or one that drops the connection: not a refusal, and silent.
+TEST(RefusingServer, NoServerIsNoRefusal) {
+  int n = 4343;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) ++n;
+  setenv("DISPLAY", (":" + std::to_string(n)).c_str(), 1);
+  x11::Connection c;
+  c.refused = true;
+  const std::string said = standard_error_of([&] { EXPECT_FALSE(x11::connect(c)); });
+  EXPECT_FALSE(c.refused);
+  EXPECT_EQ(said, "");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 
+#include "tests/support/scratch.hpp"
 #include "tests/support/wait.hpp"
 #include "tests/support/x_client.hpp"
 
@@ -36,15 +37,36 @@ std::string display_number(int fd) {
   return number;
 }
 
+// An authority file with one MIT-MAGIC-COOKIE-1 entry for any display of
+// any host: the address family, a 16-bit big-endian number, then address,
+// display number, protocol name and cookie, each a 16-bit big-endian
+// length and its bytes. The server reads it at start; a client shows the
+// entry that matches its display, and this one matches every display.
+std::string cookie_entry() {
+  auto field = [](const std::string& bytes) {
+    const auto n = bytes.size();
+    return std::string{static_cast<char>(n >> 8), static_cast<char>(n & 255)} + bytes;
+  };
+  const std::string family{'\xff', '\xff'};  // FamilyWild
+  const std::string cookie = "\x13\x57\x9b\xdf\x02\x46\x8a\xce\x11\x33\x55\x77\x99\xbb\xdd\xff";
+  return family + field("") + field("") + field("MIT-MAGIC-COOKIE-1") + field(cookie);
+}
+
 }  // namespace
 
 XServer::XServer(const XServerOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
+  std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x" +
+                       std::to_string(options.depth);
   std::vector<std::string> argv{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                                 screen, "-nolisten", "tcp"};
   if (!options.reset_when_idle) argv.push_back("-noreset");
+  if (options.require_cookie) {
+    cookie_file_ = scratch_file(cookie_entry());
+    argv.push_back("-auth");
+    argv.push_back(cookie_file_);
+  }
   if (options.visual_class >= 0) {
     argv.push_back("-cc");
     argv.push_back(std::to_string(options.visual_class));

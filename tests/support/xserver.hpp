@@ -10,6 +10,7 @@ namespace testsupport {
 struct XServerOptions {
   int width = 1024;
   int height = 768;
+  int depth = 24;  // of the screen's default visual
   bool window_manager = false;  // start openbox on it
   // Reset when the last client leaves, as a server started by xvfb-run
   // does (the default here is -noreset).
@@ -17,6 +18,9 @@ struct XServerOptions {
   // Class of the default visual (Xvfb -cc: 4 TrueColor, 5 DirectColor);
   // -1: the server's default.
   int visual_class = -1;
+  // Admit only clients that show the cookie in cookie_file() (Xvfb -auth);
+  // not with window_manager.
+  bool require_cookie = false;
 };
 
 class XServer {
@@ -28,6 +32,9 @@ class XServer {
 
   // ":N", for DISPLAY.
   const std::string& display() const { return display_; }
+  // With require_cookie: an authority file holding the cookie, for
+  // XAUTHORITY; else empty.
+  const std::string& cookie_file() const { return cookie_file_; }
   // Stops the server now (for tests of a server going away).
   void kill();
   // Freezes the server (SIGSTOP) and lets it go on (SIGCONT).
@@ -36,6 +43,7 @@ class XServer {
 
  private:
   std::string display_;
+  std::string cookie_file_;
   std::unique_ptr<Process> xvfb_;
   std::unique_ptr<Process> wm_;
 };
