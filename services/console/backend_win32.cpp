@@ -140,12 +140,18 @@ constexpr EventSource kConsoleEvents{console_has_pending, console_read, console_
 
 // --- the bytes of a file or pipe, for the keys of stream_keys.cpp
 
+// What a pipe holds: a byte or more, nothing yet, or its end (the look
+// fails once the writer has gone).
+ByteRead look_at_pipe() {
+  DWORD available = 0;
+  if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr)) return ByteRead::end;
+  return available > 0 ? ByteRead::byte : ByteRead::none;
+}
+
 ByteRead stream_read_byte(std::uint8_t& byte) {
   if (con.stream_pipe) {
-    // The look fails once the writer has gone.
-    DWORD available = 0;
-    if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr)) return ByteRead::end;
-    if (available == 0) return ByteRead::none;
+    const ByteRead there = look_at_pipe();
+    if (there != ByteRead::byte) return there;
   }
   DWORD got = 0;
   return ReadFile(con.input, &byte, 1, &got, nullptr) && got == 1 ? ByteRead::byte : ByteRead::end;
@@ -155,11 +161,8 @@ ByteRead stream_read_byte(std::uint8_t& byte) {
 // file has its next byte, or its end, at once.
 void stream_wait(std::uint32_t ms) {
   if (!con.stream_pipe) return;
-  for (std::uint32_t waited = 0; waited < ms; waited += 10) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr) || available > 0) return;
+  for (std::uint32_t waited = 0; waited < ms && look_at_pipe() == ByteRead::none; waited += 10)
     Sleep(10);
-  }
 }
 
 constexpr ByteReader kStreamBytes{stream_read_byte, stream_wait};
