@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/chain.hpp"
 #include "bench/heap_count.hpp"
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
@@ -27,18 +28,10 @@ class AllocationWatch {
   std::uint64_t before_;
 };
 
-// The physical limit of a step: X := (XX + X) / 6, one dependent 80-bit add
-// and divide, the point kept in a register. The targets come round in a
-// fixed order, so nothing is guessed wrong.
 void chain_step(benchmark::State& state) {
-  const runtime::Extended M = SixPoint::kSize;
-  const runtime::Extended targets[SixPoint::kTargets] = {0, -M, M, 0, (-M) / 2.0L, M / 2.0L};
-  runtime::Extended x = 0;
-  std::int32_t i = 0;
-  for (auto _ : state) {
-    x = (targets[i] + x) / SixPoint::kDivisor;
-    i = i == SixPoint::kTargets - 1 ? 0 : i + 1;
-  }
+  Chain chain;
+  for (auto _ : state) chain.step();
+  const runtime::Extended x = chain.x;
   benchmark::DoNotOptimize(x);
 }
 

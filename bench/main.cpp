@@ -46,10 +46,7 @@
 namespace bench {
 namespace {
 
-// Target limits as multiples of the chain (those against the floor are in
-// targets.hpp).
-constexpr double FLOOR_CHAIN_LIMIT = 4.0;
-constexpr double LOOP_CHAIN_LIMIT = 6.0;
+// The memory target (the speed targets, in chains, are in targets.hpp).
 constexpr double RSS_LIMIT_MIB = 32;
 
 constexpr unsigned FIGURE_PIXELS = 1u << 16;
@@ -136,7 +133,13 @@ int keys_seen_at_once(int trials) {
   return seen;
 }
 
-const char* verdict(bool ok) { return ok ? "ok" : "MISSED"; }
+// The targets missed, by name; the run fails when there is one.
+std::vector<std::string> missed;
+
+const char* verdict(bool ok, const char* target) {
+  if (!ok) missed.emplace_back(target);
+  return ok ? "ok" : "MISSED";
+}
 
 void main_program() {
   __gnu_cxx::stdio_filebuf<char> report_buf(terminal.report_fd, std::ios::out);
@@ -217,35 +220,31 @@ void main_program() {
     const auto it = reporter.median.find(name);
     return it == reporter.median.end() ? Median{} : it->second;
   };
-  const Median floor = figure(FLOOR);
+  const Median chain = figure(CHAIN);
+  // Each figure against the chain, with its target where it has one.
   const auto report = [&](const char* what, const char* name, double limit) {
     const Median m = figure(name);
-    if (m.real_ns < 0 || floor.real_ns <= 0) {
+    if (m.real_ns < 0 || chain.real_ns <= 0) {
       out << what << ": not measured  <-- FAILED\n";
       failed = true;
       return;
     }
-    const double ratio = m.real_ns / floor.real_ns;
-    int n = std::snprintf(line, sizeof line, "%s: %.2f ns (CPU %.2f ns) = %.2f x floor", what,
+    const double ratio = m.real_ns / chain.real_ns;
+    int n = std::snprintf(line, sizeof line, "%s: %.2f ns (CPU %.2f ns) = %.2f x chain", what,
                           m.real_ns, m.cpu_ns, ratio);
     if (limit > 0)
       std::snprintf(line + n, sizeof line - n, " (target <= %.2f: %s)", limit,
-                    verdict(ratio <= limit));
+                    verdict(ratio <= limit, name));
     out << line << "\n";
   };
 
   out << "\nfigures: medians of the repetitions, real time per call\n";
-  const Median chain = figure(CHAIN);
   if (chain.real_ns > 0) {
     std::snprintf(line, sizeof line, "chain (X := (XX + X) / 6, in a register): %.2f ns (CPU %.2f ns)\n",
                   chain.real_ns, chain.cpu_ns);
     out << line;
   }
-  if (floor.real_ns > 0) {
-    std::snprintf(line, sizeof line, "floor (SORSOL + YKOORD + XKOORD): %.2f ns (CPU %.2f ns)\n",
-                  floor.real_ns, floor.cpu_ns);
-    out << line;
-  }
+  report("floor (SORSOL + YKOORD + XKOORD)", FLOOR, FLOOR_LIMIT);
   report("KEYPRESSED, nothing pending", KEYPRESSED_IDLE, KEYPRESSED_LIMIT);
   report("PUTPIXEL, the figure's pixels", PUTPIXEL_FIGURE, PUTPIXEL_LIMIT);
   report("PUTPIXEL, every call a changed pixel", PUTPIXEL_CHANGING, 0);
@@ -281,7 +280,7 @@ void main_program() {
                   "MiB (target < %.0f MiB: %s)\n",
                   options.program.substr(options.program.rfind('/') + 1).c_str(),
                   graphics::GETMAXX() + 1, graphics::GETMAXY() + 1, options.program_seconds,
-                  memory.cpu_seconds, rss, hwm, RSS_LIMIT_MIB, verdict(hwm < RSS_LIMIT_MIB));
+                  memory.cpu_seconds, rss, hwm, RSS_LIMIT_MIB, verdict(hwm < RSS_LIMIT_MIB, "memory"));
     out << line;
   } else {
     out << "memory of " << options.program << ": not measured: " << memory.error
@@ -310,21 +309,26 @@ void main_program() {
                   static_cast<unsigned long long>(fill.all), seconds(fill.all));
     out << line;
   }
+  if (missed.empty()) {
+    out << "targets: all met\n";
+  } else {
+    out << "targets MISSED:";
+    for (const std::string& m : missed) out << " " << m;
+    out << "  <-- FAILED\n";
+    failed = true;
+  }
   // The ratios last, the loop's against the chain the very last line. They
   // are of real time; those of the main thread's CPU time are given too,
   // for a machine busy with other work.
+  const Median floor = figure(FLOOR);
   if (chain.real_ns <= 0 || floor.real_ns <= 0 || loop.real_ns <= 0) {
     out << "chain, floor or loop step not measured  <-- FAILED\n";
     failed = true;
   } else {
     const double floor_chain = floor.real_ns / chain.real_ns;
     const double loop_chain = loop.real_ns / chain.real_ns;
-    std::snprintf(line, sizeof line,
-                  "targets: floor <= %.0f x chain: %s; loop step <= %.0f x chain: %s"
-                  " (in CPU time: %.2f and %.2f)\n",
-                  FLOOR_CHAIN_LIMIT, verdict(floor_chain <= FLOOR_CHAIN_LIMIT), LOOP_CHAIN_LIMIT,
-                  verdict(loop_chain <= LOOP_CHAIN_LIMIT), floor.cpu_ns / chain.cpu_ns,
-                  loop.cpu_ns / chain.cpu_ns);
+    std::snprintf(line, sizeof line, "in CPU time: floor %.2f, loop step %.2f x chain\n",
+                  floor.cpu_ns / chain.cpu_ns, loop.cpu_ns / chain.cpu_ns);
     out << line;
     std::snprintf(line, sizeof line,
                   "floor/chain ratio: %.2f\nloop/floor ratio: %.2f\nloop/chain ratio: %.2f\n",

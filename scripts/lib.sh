@@ -3,9 +3,10 @@
 # tests/package/deb-test and tests/scripts/lib-test, for what several of
 # them do: configure a build from CMakePresets.json (from the top of the
 # source tree, where the scripts run), a scratch directory, a
-# private X server with or without a window manager, a terminal (tmux on a
-# private socket), waiting with a deadline, and one clean-up at exit of
-# everything started here. Works with and without `set -e`.
+# private X server with or without a window manager, Wine prefixes on such
+# a server, a terminal (tmux on a private socket), waiting with a deadline,
+# and one clean-up at exit of everything started here. Works with and
+# without `set -e`.
 
 grain_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -147,6 +148,41 @@ window_id() {
 # shows a window of that title.
 window_title="Graph window application"
 has_window() { window_id "$window_title" >/dev/null; }
+
+# --- Wine
+
+# start_wine_display [start_xvfb options]: a private X server for Wine's
+# window driver (GRAIN_WINE_DISPLAY, which tests/wine/run-under-wine
+# passes on). At exit the Wine servers of this run's prefixes
+# (make_wine_prefix) are stopped, before the X server. Needs $work.
+grain_wine_registered=''
+start_wine_display() {
+  start_xvfb "$@" || return 1
+  [ -n "$grain_wine_registered" ] || { on_exit grain_stop_wine_servers; grain_wine_registered=1; }
+  export GRAIN_WINE_DISPLAY=$x_display
+}
+grain_stop_wine_servers() {
+  local prefix
+  for prefix in "$work"/prefix*; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  done
+  return 0
+}
+
+# make_wine_prefix BITS: a fresh Wine prefix of that word size (32 or 64),
+# $work/prefixBITS, set as WINEPREFIX with GRAIN_WINE_ARCH for
+# run-under-wine. Wine's crash dialog is off in it: a crash of a program
+# left to the system is written out instead of waiting on a dialog that
+# nobody closes. What wineboot and reg say goes to $work/winebootBITS.log;
+# fails when either fails.
+make_wine_prefix() {
+  local wine=$grain_root/tests/wine/run-under-wine log=$work/wineboot$1.log
+  export GRAIN_WINE_ARCH=$1 WINEPREFIX=$work/prefix$1
+  "$wine" wineboot -i >"$log" 2>&1 &&
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >>"$log" 2>&1 &&
+    wineserver -w
+}
 
 # --- a terminal
 

@@ -33,7 +33,7 @@ struct RecordQueue {
   void push_char(std::uint8_t c) {
     keydecode::Item item;
     item.kind = keydecode::Item::Kind::key;
-    item.key = keydecode::key_for_char(c);
+    item.key = key_for_char(c);
     push_item(item);
   }
   InputRecord pop() {
@@ -75,7 +75,8 @@ const EventSource& terminal_events();
 // for what it is when it comes.
 void locate_cursor(int out_fd, int width, int height, int& x, int& y);
 
-// stream_input_posix.cpp: one key per byte of `fd`; -1 is an input at its end.
+// stream_input_posix.cpp: the keys of the bytes of `fd`; -1 is an input at
+// its end.
 const EventSource& open_stream_input(int fd);
 
 // terminal_screen_posix.cpp: the echo on `fd` (none when `silent`), a

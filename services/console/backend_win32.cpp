@@ -11,24 +11,17 @@
 // echo goes to the console screen buffer of standard output, or to the
 // console's own screen buffer ("CONOUT$") when standard output is
 // redirected. Standard input that is no console (a file or a pipe) gives
-// one key per byte, without echo, as on the other platforms.
+// one key per byte (stream_keys.cpp), without echo, as on the other
+// platforms.
 #include <windows.h>
 
 #include <atomic>
 
 #include "services/console/backend.hpp"
-#include "services/console/keycodes.hpp"
+#include "services/console/stream_keys.hpp"
 
 namespace console::backend {
 namespace {
-
-// Key input from standard input that is no console.
-struct StreamInput {
-  bool pipe = false;
-  bool eof = false;
-  bool have = false;  // `byte` is read and not yet taken
-  std::uint8_t byte = 0;
-};
 
 // The console's handles; the screen handle is ours to close when opened here.
 struct WinConsole {
@@ -36,7 +29,7 @@ struct WinConsole {
   HANDLE screen = INVALID_HANDLE_VALUE;
   bool own_screen = false;
   bool silent = false;  // the line does not come from this console: no echo
-  StreamInput stream;
+  bool stream_pipe = false;  // standard input is no console but a pipe
 };
 
 WinConsole con;
@@ -145,58 +138,34 @@ void console_wait(std::uint32_t ms) {
 
 constexpr EventSource kConsoleEvents{console_has_pending, console_read, console_wait};
 
-// --- one key per byte from a file or pipe. A line feed or a carriage
-// return is Enter; at the end of the input every further key is Enter, so
-// a line read ends instead of waiting for input that cannot come.
+// --- the bytes of a file or pipe, for the keys of stream_keys.cpp
 
-void stream_read_one() {
-  char c;
+// What a pipe holds: a byte or more, nothing yet, or its end (the look
+// fails once the writer has gone).
+ByteRead look_at_pipe() {
+  DWORD available = 0;
+  if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr)) return ByteRead::end;
+  return available > 0 ? ByteRead::byte : ByteRead::none;
+}
+
+ByteRead stream_read_byte(std::uint8_t& byte) {
+  if (con.stream_pipe) {
+    const ByteRead there = look_at_pipe();
+    if (there != ByteRead::byte) return there;
+  }
   DWORD got = 0;
-  if (ReadFile(con.input, &c, 1, &got, nullptr) && got == 1) {
-    con.stream.byte = static_cast<std::uint8_t>(c == 10 ? 13 : c);
-    con.stream.have = true;
-  } else {
-    con.stream.eof = true;
-  }
+  return ReadFile(con.input, &byte, 1, &got, nullptr) && got == 1 ? ByteRead::byte : ByteRead::end;
 }
 
-bool stream_has_pending() {
-  StreamInput& s = con.stream;
-  if (s.have || s.eof) return true;
-  if (s.pipe) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(con.input, nullptr, 0, nullptr, &available, nullptr)) {
-      s.eof = true;  // the writer has gone
-      return true;
-    }
-    if (available == 0) return false;
-  }
-  stream_read_one();
-  return true;
-}
-
-bool stream_read(InputRecord& r) {
-  if (!stream_has_pending()) return false;
-  StreamInput& s = con.stream;
-  const std::uint8_t c = s.have ? s.byte : 13;
-  s.have = false;
-  r = InputRecord{};
-  r.kind = EventKind::key;
-  r.key_down = true;
-  r.character = c;
-  if (c == 13) {
-    r.virtual_key = vk::kReturn;
-    r.scan_code = scan::kEnter;
-  }
-  return true;
-}
-
-// Only a pipe can be waited on with profit; it is looked at every 10 ms.
+// Only a pipe can be waited on with profit; it is looked at every 10 ms. A
+// file has its next byte, or its end, at once.
 void stream_wait(std::uint32_t ms) {
-  for (std::uint32_t waited = 0; waited < ms && !stream_has_pending(); waited += 10) Sleep(10);
+  if (!con.stream_pipe) return;
+  for (std::uint32_t waited = 0; waited < ms && look_at_pipe() == ByteRead::none; waited += 10)
+    Sleep(10);
 }
 
-constexpr EventSource kStreamEvents{stream_has_pending, stream_read, stream_wait};
+constexpr ByteReader kStreamBytes{stream_read_byte, stream_wait};
 
 // --- the screen buffer
 
@@ -266,9 +235,9 @@ OpenResult open(Console& console) {
     console.events = &kConsoleEvents;
     start_watcher();
   } else {
-    con.stream.pipe = GetFileType(con.input) == FILE_TYPE_PIPE;
+    con.stream_pipe = GetFileType(con.input) == FILE_TYPE_PIPE;
     con.silent = true;
-    console.events = &kStreamEvents;
+    console.events = &open_stream_keys(kStreamBytes);
   }
   console.screen = &kConsoleScreen;
   return OpenResult::ok;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "services/console/backend.hpp"
+#include "services/console/char_key.hpp"
 
 namespace console::keydecode {
 
@@ -30,11 +31,6 @@ struct Item {
 // takes; 0 when they may be the start of a longer sequence still arriving.
 // With `complete` (no more bytes will come soon) it always takes some.
 std::size_t decode(const unsigned char* bytes, std::size_t size, bool complete, Item& item);
-
-// The key that types character `c` on a US keyboard: virtual key, scan code
-// and control state (Shift for capitals, Ctrl for control characters);
-// 127 is Backspace like 8.
-InputRecord key_for_char(std::uint8_t c);
 
 // The records a console would queue for `item`: a key gives its key-down,
 // its key-up and, when Alt was held, Alt's key-up; mouse and focus reports

@@ -2,19 +2,9 @@
 #include "services/console/backend.hpp"
 #include "services/console/console.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/textfile.hpp"
 
 namespace console {
 namespace {
-
-[[noreturn]] void fail(const char* message) {
-  runtime::write_str(runtime::STDERR, message);
-  runtime::write_line(runtime::STDERR);
-  // A failed start-up ends with status 1 and no report, also when the
-  // message could not be written.
-  runtime::INOUTRES = 0;
-  runtime::HALT(1);
-}
 
 void init_console() {
   backend::Console c;
@@ -22,9 +12,9 @@ void init_console() {
     case backend::OpenResult::ok:
       break;
     case backend::OpenResult::no_handle:
-      fail("No way to get the console handle");
+      runtime::fail_start("No way to get the console handle");
     case backend::OpenResult::no_info:
-      fail("No way to get console screen buffer info");
+      runtime::fail_start("No way to get console screen buffer info");
   }
   attach(*c.events, *c.screen);
 }

@@ -4,7 +4,6 @@
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/textfile.hpp"
 
 namespace graphics {
 namespace {
@@ -12,14 +11,7 @@ namespace {
 constexpr std::int16_t kDetect = 0;        // driver number asking for detection
 constexpr std::int16_t kDetectMode = 30000;  // mode number asking for detection
 
-// A failed start-up ends with status 1 and no report, also when standard
-// error cannot take the line (full, closed): that failure is dropped.
-[[noreturn]] void not_in_graphics() {
-  runtime::write_str(runtime::STDERR, kNotInGraphicsMode);
-  runtime::write_line(runtime::STDERR);
-  runtime::INOUTRES = 0;
-  runtime::HALT(1);
-}
+[[noreturn]] void not_in_graphics() { runtime::fail_start(kNotInGraphicsMode); }
 
 void direct_put_pixel_default(std::int16_t, std::int16_t) { not_in_graphics(); }
 std::uint16_t get_pixel_default(std::int16_t, std::int16_t) { not_in_graphics(); }

@@ -6,6 +6,7 @@
 #include "services/runtime/platform.hpp"
 #include "services/runtime/report.hpp"
 #include "services/runtime/system.hpp"
+#include "services/runtime/textfile.hpp"
 #include "services/runtime/units.hpp"
 
 namespace runtime {
@@ -85,5 +86,12 @@ void HANDLEERRORADDRFRAME(std::uint16_t n, const void* addr, const void* frame) 
 }
 
 void HALT(std::uint8_t status) { INTERNAL_BREAK_ERROR(status, ERRORADDR, ERRORBASE); }
+
+void fail_start(std::string_view message) {
+  write_str(STDERR, message);
+  write_line(STDERR);
+  INOUTRES = 0;
+  HALT(1);
+}
 
 }  // namespace runtime

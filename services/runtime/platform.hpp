@@ -21,7 +21,7 @@ bool is_char_device(std::intptr_t handle);
 std::uint32_t tick_count_ms();
 
 // The unhandled-fault filter: processor and floating-point faults become
-// run-time errors (see faults.hpp for the table).
+// run-time errors (faults_<platform>.cpp holds the table).
 void install_fault_filter();
 void remove_fault_filter();
 

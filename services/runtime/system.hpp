@@ -4,6 +4,7 @@
 // Every orderly end of the process goes through DO_EXIT: the normal end,
 // HALT and every run-time error (failed checks and processor faults).
 #include <cstdint>
+#include <string_view>
 
 namespace runtime {
 
@@ -26,6 +27,12 @@ inline constexpr std::uint16_t FPUCW = 0x1332;
 [[noreturn]] void HALT(std::uint8_t status);
 // The exit sequence: exit procedures, module finalisation, report, exit.
 [[noreturn]] void DO_EXIT();
+
+// A failed start-up: writes `message` and a line end to STDERR and ends the
+// process with HALT(1). The end is the same, status 1 and no report, also
+// when standard error cannot take the line (full, closed): that failure is
+// dropped.
+[[noreturn]] void fail_start(std::string_view message);
 
 // Raise run-time error n as if at code address `addr` inside the routine
 // whose frame is `frame` (used by checks and by the fault filter). For an
