@@ -139,16 +139,71 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
   }
 }
 
+namespace soft_detail {
+
+// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
+// operands whose exponents differ by less than 64 and whose result is normal
+// and not a cancellation down to less than half the bits; false otherwise.
+// Both operands are aligned one bit down in a 128-bit sum, so that the sum
+// of like signs cannot carry out and no bit is lost; one subtraction of two's
+// complements serves both sign cases, and nothing branches on the data.
+[[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
+                                            SoftExtended& r) {
+  const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
+  const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
+  const std::uint64_t ma = a.significand, mb = b.significand;
+  // The larger magnitude first.
+  const bool swap = eb > ea || (eb == ea && mb > ma);
+  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
+  const unsigned ebig = swap ? eb : ea, esmall = swap ? ea : eb;
+  const unsigned sign = (swap ? seb : sea) & kSoftSignBit;
+  const unsigned d = ebig - esmall;
+  bool ok = ea - 1 < kSoftExponentMask - 1 && eb - 1 < kSoftExponentMask - 1 &&
+            (ma & mb & kSoftIntegerBit) && d < 64;
+  const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
+  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
+  std::uint64_t bhi = msmall >> 1 >> dd, blo = msmall << (63 - dd);
+  // Unlike signs: add the two's complement.
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) & kSoftSignBit) != 0);
+  blo ^= negate;
+  bhi ^= negate;
+  const std::uint64_t blo1 = blo - negate;  // + 1 when negating
+  bhi += (blo1 < blo) & (negate != 0);
+  std::uint64_t lo = alo + blo1;
+  std::uint64_t hi = ahi + bhi + (lo < alo);
+  ok &= hi != 0;
+  const int shift = std::countl_zero(hi | 1);
+  hi = (hi << shift) | (lo >> 1 >> (63 - shift));
+  lo <<= shift;
+  int e = static_cast<int>(ebig) + 1 - shift;
+  const std::uint64_t half = kSoftIntegerBit;
+  hi += lo > half || (lo == half && (hi & 1));
+  const bool carry = hi == 0;
+  hi |= static_cast<std::uint64_t>(carry) << 63;
+  e += carry;
+  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  r = SoftExtended::from_bits(static_cast<std::uint16_t>(sign | static_cast<unsigned>(e)), hi);
+  return ok;
+}
+
+}  // namespace soft_detail
+
 // Under FPUCW.
 [[gnu::always_inline]] inline SoftExtended operator+(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) [[likely]]
+    return r;
   unsigned flags = 0;
-  const SoftExtended r = add_flagged(a, b, flags);
+  r = add_flagged(a, b, flags);
   soft_detail::check(flags);
   return r;
 }
 [[gnu::always_inline]] inline SoftExtended operator-(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) [[likely]]
+    return r;
   unsigned flags = 0;
-  const SoftExtended r = sub_flagged(a, b, flags);
+  r = sub_flagged(a, b, flags);
   soft_detail::check(flags);
   return r;
 }
@@ -218,9 +273,55 @@ constexpr SoftDivisor::SoftDivisor(SoftExtended d) : value(d), reciprocal(0), us
 
 SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
 
+namespace soft_detail {
+
+// a / d for a normal a and a normal quotient; false otherwise. The
+// quotient of the significands comes from the reciprocal (a 2-by-1 word
+// division with a precomputed inverse, after Moller and Granlund) with its
+// exact remainder, which also gives the rounding; no data-dependent branch.
+[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
+                                               SoftExtended& r) {
+  const unsigned ea = a.sign_exponent & kSoftExponentMask;
+  const std::uint64_t ma = a.significand, m = d.value.significand;
+  bool ok = d.usable && ea - 1 < kSoftExponentMask - 1u && (ma & kSoftIntegerBit);
+  // Numerator ma * 2^63 or ma * 2^64, so that the quotient has 64 bits.
+  const bool at_least = ma >= m;
+  const std::uint64_t u1 = ma >> at_least;
+  const std::uint64_t u0 = (ma << 63) & (0 - static_cast<std::uint64_t>(at_least));
+  const wide::U128 p = wide::mul(d.reciprocal, u1);
+  const std::uint64_t q0 = p.lo + u0;
+  std::uint64_t q = p.hi + u1 + 1 + (q0 < p.lo);
+  std::uint64_t rem = u0 - q * m;
+  const std::uint64_t over = 0 - static_cast<std::uint64_t>(rem > q0);
+  q += over;
+  rem += m & over;
+  const bool again = rem >= m;
+  q += again;
+  rem -= m & (0 - static_cast<std::uint64_t>(again));
+  // Nearest: the remainder against half the divisor. A quotient of 64-bit
+  // significands is never exactly halfway (twice the numerator has more
+  // factors 2 than any odd multiple of the divisor), so there is no tie.
+  q += rem > m - rem;
+  const bool carry = q == 0;
+  q |= static_cast<std::uint64_t>(carry) << 63;
+  const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
+                kSoftBias - 1 + at_least + carry;
+  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
+                                 static_cast<unsigned>(e)),
+      q);
+  return ok;
+}
+
+}  // namespace soft_detail
+
 [[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, const SoftDivisor& d) {
+  SoftExtended r;
+  if (soft_detail::divide_fast(a, d, r)) [[likely]]
+    return r;
   unsigned flags = 0;
-  const SoftExtended r = div_flagged(a, d, flags);
+  r = div_flagged(a, d, flags);
   soft_detail::check(flags);
   return r;
 }
@@ -233,7 +334,31 @@ SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
   soft_detail::check(flags);
   return r;
 }
+namespace soft_detail {
+
+// x to the nearest int32 for 0.5 <= |x| < 2^31; false otherwise.
+[[gnu::always_inline]] inline bool to_int32_fast(SoftExtended x, std::int32_t& r) {
+  const unsigned e = (x.sign_exponent & kSoftExponentMask) - (kSoftBias - 1);  // 0..31 taken
+  bool ok = e < 32 && (x.significand & kSoftIntegerBit);
+  const unsigned keep = (e & 31) + 1;  // integer bits, with the one below for rounding
+  const std::uint64_t top = x.significand >> (64 - keep);
+  const std::uint64_t below = x.significand << keep;
+  // top = integer part * 2 + the half bit
+  std::uint64_t magnitude = top >> 1;
+  magnitude += (top & 1) && (below != 0 || (magnitude & 1));
+  const std::uint64_t negative = x.sign_exponent >> 15;
+  ok &= magnitude <= 0x7FFF'FFFFu + negative;
+  r = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>((magnitude ^ (0 - negative)) + negative));
+  return ok;
+}
+
+}  // namespace soft_detail
+
 [[gnu::always_inline]] inline std::int32_t to_int32_nearest(SoftExtended x) {
+  std::int32_t fast;
+  if (soft_detail::to_int32_fast(x, fast)) [[likely]]
+    return fast;
   unsigned flags = 0;
   const std::int32_t r = to_int32_flagged(x, false, flags);
   soft_detail::check(flags);
@@ -248,10 +373,14 @@ inline std::int64_t to_int64_truncated_masked(SoftExtended x) {
 
 // Arithmetic with all faults masked (the generator's FRAC and RANDOM).
 inline SoftExtended add_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) return r;
   unsigned flags = 0;
   return add_flagged(a, b, flags);
 }
 inline SoftExtended sub_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) return r;
   unsigned flags = 0;
   return sub_flagged(a, b, flags);
 }

@@ -532,8 +532,11 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), SameAsDivisionAndTheX87) {
       if (!m.check(same(got, want.value) && (flags & kFaults) == (want.flags & kFaults), what))
         return;
       if ((want.flags & kFaults) == 0) {
-        m.check(same(a / divisor, want.value), [&] { return "operator " + what(); });
-        m.check(same(a / d, want.value), [&] { return "plain operator " + what(); });
+        const SoftExtended quick = a / divisor, plain = a / d;
+        m.check(same(quick, want.value),
+                [&] { return "operator: " + show(quick) + "; " + what(); });
+        m.check(same(plain, want.value),
+                [&] { return "plain operator: " + show(plain) + "; " + what(); });
       }
     };
     for (SoftExtended a : chosen) check(a);
