@@ -152,23 +152,26 @@ namespace soft_detail {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  // The larger magnitude first.
-  const bool swap = eb > ea || (eb == ea && mb > ma);
-  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
-  const unsigned ebig = swap ? eb : ea, esmall = swap ? ea : eb;
-  const unsigned sign = (swap ? seb : sea) & kSoftSignBit;
-  const unsigned d = ebig - esmall;
-  bool ok = ea - 1 < kSoftExponentMask - 1 && eb - 1 < kSoftExponentMask - 1 &&
-            (ma & mb & kSoftIntegerBit) && d < 64;
+  // The larger magnitude first, chosen through masks: the order is random
+  // from step to step, and a branch on it would be mispredicted.
+  const bool swap = (eb > ea) | ((eb == ea) & (mb > ma));
+  const std::uint64_t mswap = (ma ^ mb) & (0 - static_cast<std::uint64_t>(swap));
+  const std::uint64_t mbig = ma ^ mswap, msmall = mb ^ mswap;
+  const unsigned seswap = (sea ^ seb) & (0u - static_cast<unsigned>(swap));
+  const unsigned ebig = (sea ^ seswap) & kSoftExponentMask;
+  const unsigned sign = (sea ^ seswap) & kSoftSignBit;
+  const unsigned d = ebig - ((seb ^ seswap) & kSoftExponentMask);
+  bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
+            ((ma & mb) >> 63) & (d < 64);
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
   const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
   std::uint64_t bhi = msmall >> 1 >> dd, blo = msmall << (63 - dd);
   // Unlike signs: add the two's complement.
-  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) & kSoftSignBit) != 0);
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
   blo ^= negate;
   bhi ^= negate;
   const std::uint64_t blo1 = blo - negate;  // + 1 when negating
-  bhi += (blo1 < blo) & (negate != 0);
+  bhi += blo1 < blo;
   std::uint64_t lo = alo + blo1;
   std::uint64_t hi = ahi + bhi + (lo < alo);
   ok &= hi != 0;
@@ -176,8 +179,9 @@ namespace soft_detail {
   hi = (hi << shift) | (lo >> 1 >> (63 - shift));
   lo <<= shift;
   int e = static_cast<int>(ebig) + 1 - shift;
+  // Nearest, ties to even.
   const std::uint64_t half = kSoftIntegerBit;
-  hi += lo > half || (lo == half && (hi & 1));
+  hi += static_cast<std::uint64_t>((lo > half) | ((lo == half) & static_cast<bool>(hi & 1)));
   const bool carry = hi == 0;
   hi |= static_cast<std::uint64_t>(carry) << 63;
   e += carry;
@@ -283,7 +287,7 @@ namespace soft_detail {
                                                SoftExtended& r) {
   const unsigned ea = a.sign_exponent & kSoftExponentMask;
   const std::uint64_t ma = a.significand, m = d.value.significand;
-  bool ok = d.usable && ea - 1 < kSoftExponentMask - 1u && (ma & kSoftIntegerBit);
+  bool ok = d.usable & (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(ma >> 63);
   // Numerator ma * 2^63 or ma * 2^64, so that the quotient has 64 bits.
   const bool at_least = ma >= m;
   const std::uint64_t u1 = ma >> at_least;
@@ -339,13 +343,13 @@ namespace soft_detail {
 // x to the nearest int32 for 0.5 <= |x| < 2^31; false otherwise.
 [[gnu::always_inline]] inline bool to_int32_fast(SoftExtended x, std::int32_t& r) {
   const unsigned e = (x.sign_exponent & kSoftExponentMask) - (kSoftBias - 1);  // 0..31 taken
-  bool ok = e < 32 && (x.significand & kSoftIntegerBit);
+  bool ok = (e < 32) & static_cast<bool>(x.significand >> 63);
   const unsigned keep = (e & 31) + 1;  // integer bits, with the one below for rounding
   const std::uint64_t top = x.significand >> (64 - keep);
   const std::uint64_t below = x.significand << keep;
   // top = integer part * 2 + the half bit
   std::uint64_t magnitude = top >> 1;
-  magnitude += (top & 1) && (below != 0 || (magnitude & 1));
+  magnitude += (top & 1) & ((below != 0) | (magnitude & 1));
   const std::uint64_t negative = x.sign_exponent >> 15;
   ok &= magnitude <= 0x7FFF'FFFFu + negative;
   r = static_cast<std::int32_t>(
