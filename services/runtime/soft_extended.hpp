@@ -37,7 +37,9 @@ struct SoftExtended {
   std::uint16_t sign_exponent;  // bit 15 sign, bits 14..0 biased exponent
 
   constexpr SoftExtended() : significand(0), sign_exponent(0) {}  // +0
-  constexpr SoftExtended(double d);  // exact; a signalling NaN is invalid
+  // Exact; a signalling NaN is invalid. Inlined always, so that a fault
+  // lies in the routine that converts.
+  [[gnu::always_inline]] constexpr SoftExtended(double d);
   constexpr SoftExtended(std::int32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
   constexpr SoftExtended(std::uint32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
   constexpr SoftExtended(std::int64_t v);  // exact
@@ -153,8 +155,11 @@ namespace soft_detail {
   const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
   // The larger magnitude first, chosen through masks: the order is random
-  // from step to step, and a branch on it would be mispredicted.
-  const bool swap = (eb > ea) | ((eb == ea) & (mb > ma));
+  // from step to step, and a branch on it would be mispredicted. The order
+  // of (exponent, significand) is the borrow of one wide subtraction.
+  std::uint64_t unused;
+  const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
+  const bool swap = ea < eb + borrow;
   const std::uint64_t mswap = (ma ^ mb) & (0 - static_cast<std::uint64_t>(swap));
   const std::uint64_t mbig = ma ^ mswap, msmall = mb ^ mswap;
   const unsigned seswap = (sea ^ seb) & (0u - static_cast<unsigned>(swap));
@@ -162,27 +167,25 @@ namespace soft_detail {
   const unsigned sign = (sea ^ seswap) & kSoftSignBit;
   const unsigned d = ebig - ((seb ^ seswap) & kSoftExponentMask);
   bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
-            ((ma & mb) >> 63) & (d < 64);
+            static_cast<bool>((ma & mb) >> 63) & (d < 64);
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
-  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
-  std::uint64_t bhi = msmall >> 1 >> dd, blo = msmall << (63 - dd);
-  // Unlike signs: add the two's complement.
+  // Unlike signs: add the one's complement and one.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
-  blo ^= negate;
-  bhi ^= negate;
-  const std::uint64_t blo1 = blo - negate;  // + 1 when negating
-  bhi += blo1 < blo;
-  std::uint64_t lo = alo + blo1;
-  std::uint64_t hi = ahi + bhi + (lo < alo);
+  const std::uint64_t bhi = (msmall >> 1 >> dd) ^ negate, blo = (msmall << (63 - dd)) ^ negate;
+  std::uint64_t lo, hi;
+  const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
+  const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
+  hi = (mbig >> 1) + bhi + c0 + c1;
   ok &= hi != 0;
   const int shift = std::countl_zero(hi | 1);
   hi = (hi << shift) | (lo >> 1 >> (63 - shift));
   lo <<= shift;
   int e = static_cast<int>(ebig) + 1 - shift;
-  // Nearest, ties to even.
-  const std::uint64_t half = kSoftIntegerBit;
-  hi += static_cast<std::uint64_t>((lo > half) | ((lo == half) & static_cast<bool>(hi & 1)));
-  const bool carry = hi == 0;
+  // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
+  // lo is above half, or at half with hi odd.
+  std::uint64_t scratch;
+  const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
+  const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
   hi |= static_cast<std::uint64_t>(carry) << 63;
   e += carry;
   ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
@@ -299,9 +302,10 @@ namespace soft_detail {
   const std::uint64_t over = 0 - static_cast<std::uint64_t>(rem > q0);
   q += over;
   rem += m & over;
-  const bool again = rem >= m;
-  q += again;
-  rem -= m & (0 - static_cast<std::uint64_t>(again));
+  if (rem >= m) [[unlikely]] {  // rare: a well-predicted branch, off the chain
+    ++q;
+    rem -= m;
+  }
   // Nearest: the remainder against half the divisor. A quotient of 64-bit
   // significands is never exactly halfway (twice the numerator has more
   // factors 2 than any odd multiple of the divisor), so there is no tie.
