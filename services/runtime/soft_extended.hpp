@@ -145,27 +145,26 @@ namespace soft_detail {
 
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
 // operands whose exponents differ by less than 64 and whose result is normal
-// and not a cancellation down to less than half the bits; false otherwise.
+// and lost at most two leading bits to cancellation; false otherwise.
 // Both operands are aligned one bit down in a 128-bit sum, so that the sum
-// of like signs cannot carry out and no bit is lost; one subtraction of two's
-// complements serves both sign cases, and nothing branches on the data.
+// of like signs cannot carry out and no bit is lost; one addition of the
+// one's complement and one serves both sign cases. Nothing branches on the
+// data: the order of the operands and their signs are random from step to
+// step, and a branch on them would be mispredicted.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  // The larger magnitude first, chosen through masks: the order is random
-  // from step to step, and a branch on it would be mispredicted. The order
-  // of (exponent, significand) is the borrow of one wide subtraction.
+  // The larger magnitude first: the order of (exponent, significand) is the
+  // borrow of one wide subtraction.
   std::uint64_t unused;
   const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
   const bool swap = ea < eb + borrow;
-  const std::uint64_t mswap = (ma ^ mb) & (0 - static_cast<std::uint64_t>(swap));
-  const std::uint64_t mbig = ma ^ mswap, msmall = mb ^ mswap;
-  const unsigned seswap = (sea ^ seb) & (0u - static_cast<unsigned>(swap));
-  const unsigned ebig = (sea ^ seswap) & kSoftExponentMask;
-  const unsigned sign = (sea ^ seswap) & kSoftSignBit;
-  const unsigned d = ebig - ((seb ^ seswap) & kSoftExponentMask);
+  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
+  const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
+  const unsigned ebig = sebig & kSoftExponentMask;
+  const unsigned d = ebig - (sesmall & kSoftExponentMask);
   bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
             static_cast<bool>((ma & mb) >> 63) & (d < 64);
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
@@ -176,11 +175,13 @@ namespace soft_detail {
   const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
   const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
   hi = (mbig >> 1) + bhi + c0 + c1;
-  ok &= hi != 0;
-  const int shift = std::countl_zero(hi | 1);
+  // The top bit is bit 127, 126 or 125 but after a deeper cancellation
+  // (refused below): two comparisons are quicker than counting zeros.
+  const unsigned shift = static_cast<unsigned>(hi < (std::uint64_t{1} << 62)) +
+                         static_cast<unsigned>(hi < (std::uint64_t{1} << 63));
   hi = (hi << shift) | (lo >> 1 >> (63 - shift));
   lo <<= shift;
-  int e = static_cast<int>(ebig) + 1 - shift;
+  int e = static_cast<int>(ebig) + 1 - static_cast<int>(shift);
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
   // lo is above half, or at half with hi odd.
   std::uint64_t scratch;
@@ -188,8 +189,9 @@ namespace soft_detail {
   const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
   hi |= static_cast<std::uint64_t>(carry) << 63;
   e += carry;
-  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
-  r = SoftExtended::from_bits(static_cast<std::uint16_t>(sign | static_cast<unsigned>(e)), hi);
+  ok &= static_cast<bool>(hi >> 63) & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>((sebig & kSoftSignBit) | static_cast<unsigned>(e)), hi);
   return ok;
 }
 
