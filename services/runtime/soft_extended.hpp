@@ -263,20 +263,27 @@ namespace soft_detail {
 }
 
 // Division by a divisor fixed for many quotients: its reciprocal is worked
-// out once, and each quotient is a multiplication and an exact correction.
-// Correctly rounded: always the same as operator/ with `value`.
+// out once, and each quotient is two multiplications. Correctly rounded:
+// always the same as operator/ with `value`.
 struct SoftDivisor {
   constexpr explicit SoftDivisor(SoftExtended d);
   SoftExtended value;
-  std::uint64_t reciprocal;  // floor((2^128 - 1) / significand) - 2^64; 0 when not usable
-  bool usable;               // a normal divisor: the quick way applies
+  // floor(2^192 / significand) - 2^128, as two words; 0 when not usable.
+  std::uint64_t reciprocal_high;
+  std::uint64_t reciprocal_low;
+  bool usable;  // a normal divisor, not a power of two: the quick way applies
 };
 
-constexpr SoftDivisor::SoftDivisor(SoftExtended d) : value(d), reciprocal(0), usable(false) {
+constexpr SoftDivisor::SoftDivisor(SoftExtended d)
+    : value(d), reciprocal_high(0), reciprocal_low(0), usable(false) {
   const unsigned e = d.sign_exponent & kSoftExponentMask;
-  if (e != 0 && e != kSoftExponentMask && (d.significand & kSoftIntegerBit)) {
+  const std::uint64_t m = d.significand;
+  if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
     usable = true;
-    reciprocal = wide::divide(~d.significand, ~std::uint64_t{0}, d.significand).quotient;
+    // 2^192 / m by words: the first quotient word is 1 (m > 2^63).
+    const wide::QuotientRemainder high = wide::divide(0 - m, 0, m);
+    reciprocal_high = high.quotient;
+    reciprocal_low = wide::divide(high.remainder, 0, m).quotient;
   }
 }
 
@@ -284,43 +291,46 @@ SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
 
 namespace soft_detail {
 
-// a / d for a normal a and a normal quotient; false otherwise. The
-// quotient of the significands comes from the reciprocal (a 2-by-1 word
-// division with a precomputed inverse, after Moller and Granlund) with its
-// exact remainder, which also gives the rounding; no data-dependent branch.
+// a / d for a normal a and a normal quotient; false otherwise, or in the
+// one case in about 2^60 where the quick quotient cannot tell the rounding.
+//
+// With R = floor(2^192 / m) for the divisor's significand m, a * R / 2^128
+// falls short of the exact a * 2^64 / m by less than 2^-63 (the error of R
+// times a, plus the fraction bits dropped). The exact quotient is never
+// halfway between two integers (twice the numerator has more factors 2 than
+// any odd multiple of m), so the estimate's fraction f decides: at or above
+// one half rounds up, below one half less 2^-63 rounds down, and only the
+// narrow band between is left to the exact division. No data-dependent branch
+// but that one, which is never taken in practice.
 [[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
                                                SoftExtended& r) {
   const unsigned ea = a.sign_exponent & kSoftExponentMask;
-  const std::uint64_t ma = a.significand, m = d.value.significand;
+  const std::uint64_t ma = a.significand;
   bool ok = d.usable & (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(ma >> 63);
-  // Numerator ma * 2^63 or ma * 2^64, so that the quotient has 64 bits.
-  const bool at_least = ma >= m;
-  const std::uint64_t u1 = ma >> at_least;
-  const std::uint64_t u0 = (ma << 63) & (0 - static_cast<std::uint64_t>(at_least));
-  const wide::U128 p = wide::mul(d.reciprocal, u1);
-  const std::uint64_t q0 = p.lo + u0;
-  std::uint64_t q = p.hi + u1 + 1 + (q0 < p.lo);
-  std::uint64_t rem = u0 - q * m;
-  const std::uint64_t over = 0 - static_cast<std::uint64_t>(rem > q0);
-  q += over;
-  rem += m & over;
-  if (rem >= m) [[unlikely]] {  // rare: a well-predicted branch, off the chain
-    ++q;
-    rem -= m;
-  }
-  // Nearest: the remainder against half the divisor. A quotient of 64-bit
-  // significands is never exactly halfway (twice the numerator has more
-  // factors 2 than any odd multiple of the divisor), so there is no tie.
-  q += rem > m - rem;
-  const bool carry = q == 0;
-  q |= static_cast<std::uint64_t>(carry) << 63;
+  // ma * (2^128 + high * 2^64 + low), bits 64 and up: t2:t1:t0.
+  const wide::U128 p0 = wide::mul(ma, d.reciprocal_low);
+  const wide::U128 p1 = wide::mul(ma, d.reciprocal_high);
+  std::uint64_t t0, t1;
+  const bool c1 = __builtin_add_overflow(p0.hi, p1.lo, &t0);
+  const bool c2a = __builtin_add_overflow(p1.hi, ma, &t1);
+  const bool c2b = __builtin_add_overflow(t1, static_cast<std::uint64_t>(c1), &t1);
+  const std::uint64_t t2 = static_cast<std::uint64_t>(c2a | c2b);
+  // t2:t1 is the quotient ma * 2^64 / m, t0 its fraction; a quotient of 65
+  // bits (ma >= m) is taken one bit down.
+  const bool wide_quotient = t2 != 0;
+  const std::uint64_t q = wide_quotient ? (t2 << 63) | (t1 >> 1) : t1;
+  const std::uint64_t f = wide_quotient ? (t1 << 63) | (t0 >> 1) : t0;
+  ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
+  std::uint64_t rounded;
+  const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
+  rounded |= static_cast<std::uint64_t>(carry) << 63;
   const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
-                kSoftBias - 1 + at_least + carry;
+                kSoftBias - 1 + wide_quotient + carry;
   ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
   r = SoftExtended::from_bits(
       static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
                                  static_cast<unsigned>(e)),
-      q);
+      rounded);
   return ok;
 }
 
