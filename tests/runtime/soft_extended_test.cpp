@@ -558,6 +558,62 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), SameAsDivisionAndTheX87) {
 #endif
 }
 
+#if HAVE_X87 && defined(__SIZEOF_INT128__)
+// x^-1 modulo an odd m, by the extended Euclidean algorithm.
+std::uint64_t inverse_modulo(std::uint64_t x, std::uint64_t m) {
+  __extension__ using i128 = __int128;
+  i128 r0 = m, r1 = x % m, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const i128 q = r0 / r1;
+    const i128 r2 = r0 - q * r1, t2 = t0 - q * t1;
+    r0 = r1;
+    r1 = r2;
+    t0 = t1;
+    t1 = t2;
+  }
+  if (t0 < 0) t0 += m;
+  return static_cast<std::uint64_t>(t0);
+}
+#endif
+
+// Quotients whose fraction lies next to one half, where the reciprocal's
+// estimate (never above the exact quotient, and less than 2^-63 below it)
+// cannot always decide: a * 2^64 = q * m + r with r = (m -+ 1) / 2 for an
+// odd m, solved for a. Just below: the quick way must leave it to the exact
+// division; just above: the estimate may fall below one half and must not
+// round down.
+TEST_F(SOFT_SUITE(SoftConstantDivision), QuotientsNextToHalfway) {
+  REQUIRE_X87();
+#if HAVE_X87 && defined(__SIZEOF_INT128__)
+  Operands o(0x4A1F'0000);
+  Mismatches m("near halfway");
+  int found = 0;
+  for (int i = 0; i < 4000 && found < 400; ++i) {
+    const std::uint64_t d = o.raw() | runtime::kSoftIntegerBit | 1;
+    // 2^64 mod d = 2^64 - d, as d > 2^63.
+    const std::uint64_t inverse = inverse_modulo(0 - d, d);
+    const bool above = i & 1;
+    const std::uint64_t remainder = above ? d / 2 + 1 : d / 2;
+    __extension__ using u128 = unsigned __int128;
+    const auto a = static_cast<std::uint64_t>(static_cast<u128>(remainder) * inverse % d);
+    if (a < runtime::kSoftIntegerBit) continue;  // not a normal significand
+    ++found;
+    const SoftExtended x = bits(0x3FFF, a), divisor_value = bits(0x4000, d);
+    const SoftDivisor divisor(divisor_value);
+    SoftExtended quick;
+    if (!above)
+      m.check(!runtime::soft_detail::divide_fast(x, divisor, quick),
+              [&] { return "the quick way decided " + show(x) + " / " + show(divisor_value); });
+    const X87 want = x87_div(x, divisor_value);
+    const SoftExtended got = x / divisor;
+    m.check(same(got, want.value), [&] {
+      return show(x) + " / " + show(divisor_value) + ": " + show(got) + ", x87 " + show(want.value);
+    });
+  }
+  EXPECT_GE(found, 100);
+#endif
+}
+
 // The plotting step's chain: X = (XX + X) / D, many times over.
 TEST_F(SOFT_SUITE(SoftConstantDivision), TheContractionChainStaysExact) {
   REQUIRE_X87();
