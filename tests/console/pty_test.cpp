@@ -345,13 +345,14 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
 
 // What the probe wrote and how it ended when started with no controlling
 // terminal, standard input /dev/null and standard error as `err` says.
-testsupport::Finished run_without_terminal(testsupport::Redirect err) {
+testsupport::Finished run_without_terminal(testsupport::Redirect err, long file_size_limit = -1) {
   using testsupport::Redirect;
   return testsupport::run({.argv = {probe()},
                            .in = {Redirect::file, "/dev/null"},
                            .out = {Redirect::pipe},
                            .err = err,
-                           .new_session = true},
+                           .new_session = true,
+                           .file_size_limit = file_size_limit},
                           10s);
 }
 
@@ -372,6 +373,15 @@ TEST(ConsoleStartup, NoTerminalWithUnwritableStandardErrorStillEndsWithStatusOne
     EXPECT_EQ(testsupport::exit_code(h.status), 1);
     EXPECT_EQ(h.out, "");
   }
+}
+
+// Standard error into a file past the file-size limit (`ulimit -f 0`): the
+// message's write fails, and the limit's signal does not end the process.
+TEST(ConsoleStartup, NoTerminalWithStandardErrorPastTheFileSizeLimitEndsWithStatusOne) {
+  using testsupport::Redirect;
+  const auto h = run_without_terminal({Redirect::file, testsupport::scratch_file("")}, 0);
+  EXPECT_FALSE(WIFSIGNALED(h.status)) << "signal " << WTERMSIG(h.status);
+  EXPECT_EQ(testsupport::exit_code(h.status), 1);
 }
 
 }  // namespace

@@ -87,6 +87,16 @@ TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {
   }
 }
 
+// Standard error into a file past the file-size limit (`ulimit -f 0`): the
+// error line's write fails, the status is still 1.
+TEST_P(Lifecycle, NoDisplayWithStandardErrorPastTheFileSizeLimit) {
+  Launch launch;
+  launch.stderr_path = scratch_path();
+  launch.pty.file_size_limit = 0;
+  ProgramRun run(*GetParam(), "", launch);
+  expect_end(run.terminal, 1);
+}
+
 TEST_P(Lifecycle, StandardInputFromDevNullDoesNotHang) {
   testsupport::XServer server;
   Launch launch;
