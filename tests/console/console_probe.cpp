@@ -16,7 +16,10 @@
 //   PROBE_THREAD=1       a second thread runs (as the window thread does),
 //                        so signals may be handled on either;
 //   PROBE_REST=1         once the job has ended, the shell reads a line
-//                        and writes "[rest <line>]".
+//                        and writes "[rest <line>]";
+//   PROBE_HALT=1         ends with status 1 once the console has started,
+//                        without reading a key (as a failed start-up of the
+//                        graphics does).
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
@@ -90,6 +93,7 @@ void run_as_job() {
 void main_program() {
   const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
+  if (std::getenv("PROBE_HALT") != nullptr) runtime::HALT(1);
   if (std::getenv("PROBE_THREAD") != nullptr) {
     std::thread([] {
       for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -65,19 +65,23 @@ bool exited_with(const std::optional<int>& st, int code) {
 }
 
 // Starts the probe, lets it read its go-line, and waits until the terminal
-// is in key mode. The terminal's answer to the cursor query is typed ahead,
-// so no time-out can miss it; `early_keys` come before that answer.
+// is in key mode. The program asks where the cursor is when its line
+// starts: start_line types the key that ends the poll, `early_keys` and
+// the terminal's answer ahead of the query, so no time-out can miss it.
 struct Session {
   Terminal p;
-  std::string before, keys;
+  std::string before, keys, early, report;
   explicit Session(std::vector<std::string> env, const std::string& early_keys = "",
-                   const char* report = "\x1b[5;3R")
-      : p(probe(), typed_answers(std::move(env))) {
+                   const char* answer = "\x1b[5;3R")
+      : p(probe(), typed_answers(std::move(env))), early(early_keys), report(answer) {
     before = p.settings();
-    p.type("go\n" + early_keys + report);
-    EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
+    p.type("go\n");
     EXPECT_TRUE(wait_until([&] { return p.settings() != before; }));
     keys = p.settings();
+  }
+  void start_line(const std::string& first_key) {
+    p.type(first_key + early + report);
+    EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
   }
 };
 
@@ -115,7 +119,8 @@ TEST(ConsolePty, KeyModeSettings) {
 
 TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("hello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
+  s.start_line("h");
+  s.p.type("ello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.settings(), s.before);
   const Screen screen = screen_after_query(s.p);
@@ -126,14 +131,15 @@ TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
 
 TEST(ConsolePty, KeysTypedBeforeTheCursorReportAreKept) {
   Session s({"PROBE_WAIT_GO=1"}, "q");
+  s.start_line("a");
   s.p.type("w\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 3), "qw ");
+  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 4), "aqw ");
 }
 
 TEST(ConsolePty, EnterEndsAtOnceAndEscEchoesNothing) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("\x1b");  // a lone Esc ends the plotting loop...
+  s.start_line("\x1b");  // a lone Esc ends the plotting loop...
   std::this_thread::sleep_for(200ms);
   s.p.type("\x1bOP\r");  // ...F1 is ignored, Enter ends
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
@@ -142,7 +148,8 @@ TEST(ConsolePty, EnterEndsAtOnceAndEscEchoesNothing) {
 
 TEST(ConsolePty, WithoutCursorReportTheEchoStartsBottomLeft) {
   Session s({"PROBE_WAIT_GO=1"}, "", "");
-  s.p.type("z\r");
+  s.start_line("z");
+  s.p.type("\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(23, 1, 2), "z ");  // scrolled up by the line end
@@ -156,7 +163,8 @@ TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheKeyTerminal) {
   for (const char* elsewhere : {"PROBE_STDOUT_NULL=1", "PROBE_STDOUT_PTY=1"}) {
     SCOPED_TRACE(elsewhere);
     Session s({"PROBE_WAIT_GO=1", elsewhere});
-    s.p.type("hi\r");
+    s.start_line("h");
+    s.p.type("i\r");
     EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
     EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
     EXPECT_EQ(s.p.settings(), s.before);
@@ -257,7 +265,7 @@ TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
 
 TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1"});
-  s.p.type("a");
+  s.start_line("a");
   // Typed-ahead keys the program has not read yet go to the shell on a stop.
   ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
   s.p.type("\x1a");  // Ctrl+Z
@@ -281,9 +289,24 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
 // What is typed after the final line's Enter is left for the shell.
 TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
   Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"});
-  s.p.type("x\recho hi\n");
+  s.start_line("x");
+  s.p.type("\recho hi\n");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_NE(s.p.output().find("[rest echo hi]"), std::string::npos) << s.p.output();
+}
+
+// A program that ends before it reads its line (here once the console has
+// started, as after a failed start-up of the graphics) leaves what was
+// typed ahead in the terminal.
+TEST(ConsolePty, EndingBeforeTheLineLeavesTheTypeaheadInTheTerminal) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1",
+                                     "PROBE_HALT=1"}));
+  const std::string before = p.settings();
+  p.type("go\necho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 1));
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
+  EXPECT_EQ(p.output().find(kQuery), std::string::npos);
+  EXPECT_EQ(p.settings(), before);
 }
 
 // Resized while the line is typed (the terminal's answer to the new
@@ -291,7 +314,8 @@ TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
 // the line is drawn again at the cursor and wraps at the new width.
 TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("abcdefghij");
+  s.start_line("a");
+  s.p.type("bcdefghij");
   ASSERT_TRUE(s.p.wait_for_output("j", 10s));
   s.p.signal(SIGSTOP);
   s.p.resize(24, 20);
@@ -312,7 +336,8 @@ TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
 // control character: Ctrl+J does not move down, Ctrl+G is not lost.
 TEST(ConsolePty, ControlCharactersShowAsOneQuestionMarkEach) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("a\n\x07\x01" "b\r");
+  s.start_line("a");
+  s.p.type("\n\x07\x01" "b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(5, 3, 6), "a???b ");

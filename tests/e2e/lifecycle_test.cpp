@@ -74,6 +74,23 @@ TEST_P(Lifecycle, DisplayPointingAtNothing) {
   expect_not_in_graphics_mode(*GetParam(), ":" + std::to_string(n));
 }
 
+// Typed in one burst on a shell's terminal: a command whose program fails
+// at start-up (no X server), and the next command. The program ends without
+// reading its line, so the shell gets the second command.
+TEST_P(Lifecycle, FailedStartUpLeavesTheTypeaheadToTheShell) {
+  int n = 4242;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) ++n;
+  const std::string shell = testsupport::scratch_file("#!/bin/sh\nexec /bin/sh\n");
+  chmod(shell.c_str(), 0755);
+  Terminal terminal(shell);
+  // The echo of the typed lines shows SURV''IVED; only the command's output
+  // joins it up.
+  terminal.type("DISPLAY=:" + std::to_string(n) + " '" + program_path(*GetParam()) +
+                "' 2>/dev/null; echo rc=$?\necho SURV''IVED\n");
+  EXPECT_TRUE(terminal.wait_for_output("rc=1", kExitTimeout)) << terminal.output();
+  EXPECT_TRUE(terminal.wait_for_output("SURVIVED", kExitTimeout)) << terminal.output();
+}
+
 // The failed start-up ends the same way when the error line cannot be
 // written: status 1 and no run-time error report.
 TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {
