@@ -14,7 +14,10 @@
 // never wait without limit for a change in progress, so that no burst of
 // signals can jam the process. Settings change only while the process is
 // in the terminal's foreground; a stopped process that is told to end
-// (kill %1: SIGTERM, then SIGCONT) ends without touching the terminal.
+// (kill %1: SIGTERM, then SIGCONT) ends without touching the terminal, and
+// one in the background (started with &, or continued by bg) neither
+// reads, asks nor changes anything on it until it is in front again: a
+// read or a change of settings from there would stop it (SIGTTIN, SIGTTOU).
 #include <pthread.h>
 #include <signal.h>
 #include <termios.h>
@@ -110,10 +113,16 @@ void set_keys_again() {
   cursor_moved.store(true);
   // In the background (continued by bg, or to be ended by kill) key mode
   // waits for the SIGCONT that brings the process to the front.
-  if (others_in_front()) return;
+  if (others_in_front()) {
+    watch_for_front(true);
+    return;
+  }
   if (take(TtyMode::suspended) || take(TtyMode::keys)) {
     tcsetattr(tty.fd, TCSANOW, &tty.keys);
     tty.mode.store(TtyMode::keys);
+    watch_for_front(false);
+    // Input left unread while in the background is the program's now.
+    input_may_be_pending.store(true);
   }
 }
 
@@ -224,11 +233,34 @@ bool enter_key_mode(int fd) {
   sigset_t ours, old;
   our_signals(ours);
   pthread_sigmask(SIG_BLOCK, &ours, &old);
-  tty.mode.store(TtyMode::busy);
-  const bool ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
-  tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
+  bool ok = true;
+  if (others_in_front()) {
+    // Started in the background (`trigrain &`): the settings are the front
+    // job's, and changing them would stop the process (SIGTTOU). Key mode
+    // waits, as after Ctrl+Z and bg, for the program to be in front.
+    tty.mode.store(TtyMode::suspended);
+    watch_for_front(true);
+  } else {
+    tty.mode.store(TtyMode::busy);
+    ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
+    tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
+  }
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return ok;
+}
+
+bool terminal_in_front() {
+  const TtyMode m = tty.mode.load();
+  if (m == TtyMode::keys) return !others_in_front();
+  if (m != TtyMode::suspended || others_in_front()) return false;
+  // In front again without a SIGCONT (fg of a job that runs in the
+  // background): key mode as a continue would set it.
+  sigset_t ours, old;
+  our_signals(ours);
+  pthread_sigmask(SIG_BLOCK, &ours, &old);
+  set_keys_again();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return tty.mode.load() == TtyMode::keys;
 }
 
 void leave_key_mode() {

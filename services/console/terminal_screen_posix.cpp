@@ -103,7 +103,8 @@ void scroll_up(int, int, int, int bottom, std::uint16_t) {
 // typed from then on are the line's, so reading up to the answer takes
 // nothing from whoever reads the terminal after the program.
 bool changed(ScreenInfo& i) {
-  if (display.silent) return false;
+  // In the background nothing is asked: it waits until the program is in front.
+  if (display.silent || !terminal_in_front()) return false;
   const bool moved = cursor_moved.exchange(false);
   const bool resized = size_changed.exchange(false);
   if (display.cursor_known && !moved && !resized) return false;
