@@ -67,6 +67,10 @@ void leave_key_mode();
 // key mode and no other process group is in the terminal's foreground.
 // Takes key mode when the program has come to the front unnoticed.
 bool terminal_in_front();
+// On a terminal that cannot signal the program (that of another session):
+// true when `c` is one of its signal characters, which is then not a key.
+// The interrupt and quit characters raise SIGINT and SIGQUIT.
+bool take_signal_byte(unsigned char c);
 
 // terminal_input_posix.cpp.
 // Starts reading the terminal of standard input; returns the descriptor

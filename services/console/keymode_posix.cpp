@@ -4,7 +4,8 @@
 //
 // Key mode: not canonical, no echo, no input translation (Enter stays 13,
 // Ctrl+J 10), no flow control (Ctrl+S and Ctrl+Q are keys), no Ctrl+V
-// quoting. ISIG stays: Ctrl+C and Ctrl+\ end the program, Ctrl+Z stops it.
+// quoting. ISIG stays: Ctrl+C and Ctrl+\ end the program, Ctrl+Z stops it
+// (on a terminal of another session the program reads those keys itself).
 // Output processing is left as found.
 //
 // TtyState::mode tells the signal handlers who holds the terminal; a
@@ -43,6 +44,9 @@ struct TtyState {
   termios saved{};  // as found at start-up
   termios keys{};   // key by key, no echo
   std::atomic<TtyMode> mode{TtyMode::off};
+  // The terminal's signal characters, read as bytes (see enter_key_mode);
+  // _POSIX_VDISABLE when the terminal sends the signals itself.
+  cc_t interrupt = _POSIX_VDISABLE, quit = _POSIX_VDISABLE, suspend = _POSIX_VDISABLE;
 };
 
 TtyState tty;
@@ -217,6 +221,21 @@ bool enter_key_mode(int fd) {
   t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
+  // A terminal that is not the controlling terminal of the program's own
+  // session (`setsid trigrain` in a shell, or a terminal opened by name)
+  // sends its Ctrl+C and Ctrl+\ signals to the front job of another
+  // session, never to the program: only a wrapper would die, leaving the
+  // program running in key mode. There the program reads those keys as
+  // bytes and acts on them itself, as the signals would act. Ctrl+Z is
+  // swallowed instead: the shell in front does not wait for this program,
+  // so a stop would leave it stopped with nobody to continue it.
+  const pid_t owner = tcgetsid(fd);
+  if ((t.c_lflag & ISIG) != 0 && (owner < 0 || owner != getsid(0))) {
+    tty.interrupt = t.c_cc[VINTR];
+    tty.quit = t.c_cc[VQUIT];
+    tty.suspend = t.c_cc[VSUSP];
+    t.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+  }
   tty.keys = t;
 
   // Signals ignored at start-up (nohup, background jobs) stay ignored.
@@ -247,6 +266,17 @@ bool enter_key_mode(int fd) {
   }
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return ok;
+}
+
+bool take_signal_byte(unsigned char c) {
+  if (c == _POSIX_VDISABLE) return false;
+  if (c == tty.interrupt || c == tty.quit) {
+    // What the terminal would have sent: the handler, the default action
+    // or nothing (ignored at start-up) as for a signal from the terminal.
+    raise(c == tty.interrupt ? SIGINT : SIGQUIT);
+    return true;
+  }
+  return c == tty.suspend;
 }
 
 bool terminal_in_front() {

@@ -96,7 +96,7 @@ void read_key_bytes() {
     unsigned char c;
     const ssize_t n = read(terminal.fd, &c, 1);
     if (n == 1) {
-      keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
+      if (!take_signal_byte(c)) keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -168,6 +168,7 @@ bool query_cursor(int out_fd, int& row, int& col) {
     const ssize_t n = read(terminal.fd, &c, 1);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
+    if (take_signal_byte(c)) continue;
     keydecode::push(d, &c, 1, tick_count_ms());
     if (c == 'R') found = keydecode::take_position_report(d, row, col);
   }

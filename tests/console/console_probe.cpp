@@ -17,6 +17,10 @@
 //                        so signals may be handled on either;
 //   PROBE_REST=1         once the job has ended, the shell reads a line
 //                        and writes "[rest <line>]";
+//   PROBE_SETSID=1       run in a session of its own, as `setsid -w` runs
+//                        a program: the parent, which the terminal's
+//                        signals reach, ignores them, waits and ends as the
+//                        program did;
 //   PROBE_HALT=1         ends with status 1 once the console has started,
 //                        without reading a key (as a failed start-up of the
 //                        graphics does).
@@ -90,6 +94,26 @@ void run_as_job() {
   }
 }
 
+// The waiting parent's side; returns only in the program.
+void run_in_own_session() {
+  const int keys[] = {SIGINT, SIGQUIT, SIGTSTP};
+  for (int sig : keys) signal(sig, SIG_IGN);
+  const pid_t child = fork();
+  if (child < 0) _exit(93);
+  if (child == 0) {
+    for (int sig : keys) signal(sig, SIG_DFL);
+    if (setsid() < 0) _exit(92);
+    return;
+  }
+  int st = 0;
+  if (waitpid(child, &st, 0) < 0) _exit(91);
+  if (WIFSIGNALED(st)) {
+    signal(WTERMSIG(st), SIG_DFL);
+    raise(WTERMSIG(st));
+  }
+  _exit(WEXITSTATUS(st));
+}
+
 void main_program() {
   const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
@@ -108,6 +132,7 @@ void main_program() {
 
 int main() {
   if (std::getenv("PROBE_JOBS") != nullptr) run_as_job();
+  if (std::getenv("PROBE_SETSID") != nullptr) run_in_own_session();
   if (std::getenv("PROBE_WAIT_GO") != nullptr) read_line_raw();
   if (std::getenv("PROBE_STDOUT_NULL") != nullptr) {
     const int fd = open("/dev/null", O_WRONLY);

@@ -200,6 +200,25 @@ TEST(ConsolePty, EveryEndingSignalGivesTheSettingsBackAndEndsByItself) {
   }
 }
 
+// In a session of its own the terminal cannot signal the program: it reads
+// Ctrl+C and Ctrl+\ itself and ends by their signals, settings given back.
+TEST(ConsolePty, InASessionOfItsOwnTheInterruptKeysStillEndIt) {
+  const rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  struct Way { const char* key; int sig; };
+  for (const Way w : {Way{"\x03", SIGINT}, Way{"\x1c", SIGQUIT}}) {
+    Session s({"PROBE_SETSID=1", "PROBE_WAIT_GO=1"});
+    EXPECT_EQ(as_termios(s.keys).c_lflag & ISIG, 0u);
+    s.start_line("a");
+    ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
+    s.p.type(w.key);
+    const auto st = s.p.wait_exit(10s);
+    ASSERT_TRUE(st.has_value()) << w.sig;
+    EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == w.sig) << w.sig << " status " << *st;
+    EXPECT_EQ(s.p.settings(), s.before) << w.sig;
+  }
+}
+
 // kill %1 on a stopped job: the shell sends the signal, then SIGCONT. The
 // job, now in the background, ends at once and leaves the terminal alone.
 TEST(ConsolePty, StoppedJobEndsOnTermOrHangup) {

@@ -1,6 +1,7 @@
 // The program as a job of an interactive shell with job control: in the
 // background it goes on plotting and leaves the terminal to the shell; in
-// front again it takes its keys as usual.
+// front again it takes its keys as usual; in a session of its own its
+// terminal's interrupt keys still end it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -148,6 +149,28 @@ TEST_P(Jobs, StoppedAndSentToTheBackgroundItPlotsAndComesBackWithFg) {
   ASSERT_GT(pid, 0) << shell_.output();
   ASSERT_NO_FATAL_FAILURE(expect_running_in_the_background(pid, seen));
   expect_fg_then_enter_ends(pid);
+}
+
+// `setsid -w program`: the terminal belongs to the shell's session, so its
+// Ctrl+C and Ctrl+\ would only reach the wrapper. They end the program
+// all the same, the terminal's settings come back, and the shell has the
+// terminal to itself again.
+TEST_P(Jobs, InASessionOfItsOwnCtrlCAndCtrlBackslashEndIt) {
+  ASSERT_TRUE(shell_says("ulimit -c 0; echo no''core", "nocore"));
+  for (const char* key : {"\x03", "\x1c"}) {
+    SCOPED_TRACE(key[0] == 3 ? "Ctrl+C" : "Ctrl+\\");
+    const std::string shells = shell_.settings();
+    shell_.type("setsid -w " + program() + "\n");
+    window_ = wait_for_window(x_);
+    ASSERT_NE(window_, 0u) << shell_.output();
+    ASSERT_TRUE(wait_for_plotting(x_, window_));
+    ASSERT_TRUE(wait_until([&] { return in_key_mode(); }, kStartTimeout));
+    shell_.type(key);
+    EXPECT_TRUE(wait_until([&] { return x_.find(kTitle, true) == 0; }, kExitTimeout))
+        << "still plotting";
+    EXPECT_TRUE(shell_says("echo to''gether", "together")) << shell_.output();
+    EXPECT_EQ(shell_.settings(), shells);
+  }
 }
 
 GRAIN_FOR_BOTH_PROGRAMS(Jobs);
