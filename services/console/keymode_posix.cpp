@@ -44,6 +44,9 @@ struct TtyState {
   termios saved{};  // as found at start-up
   termios keys{};   // key by key, no echo
   std::atomic<TtyMode> mode{TtyMode::off};
+  // `saved` was taken in front (not by a job started in the background).
+  // Written only by whoever holds the terminal (mode busy).
+  bool found_in_front = false;
   // The terminal's signal characters, read as bytes (see enter_key_mode);
   // _POSIX_VDISABLE when the terminal sends the signals itself.
   cc_t interrupt = _POSIX_VDISABLE, quit = _POSIX_VDISABLE, suspend = _POSIX_VDISABLE;
@@ -113,15 +116,49 @@ bool others_in_front() {
   return front > 0 && front != getpgrp();
 }
 
+// The settings to give back, `found`, and key mode made from them.
+void take_settings(const termios& found) {
+  tty.saved = found;
+  termios t = found;
+  t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
+  t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  // A terminal that is not the controlling terminal of the program's own
+  // session (`setsid trigrain` in a shell, or a terminal opened by name)
+  // sends its Ctrl+C and Ctrl+\ signals to the front job of another
+  // session, never to the program: only a wrapper would die, leaving the
+  // program running in key mode. There the program reads those keys as
+  // bytes and acts on them itself, as the signals would act. Ctrl+Z is
+  // swallowed instead: the shell in front does not wait for this program,
+  // so a stop would leave it stopped with nobody to continue it.
+  if ((t.c_lflag & ISIG) != 0 && tcgetsid(tty.fd) != getsid(0)) {
+    tty.interrupt = t.c_cc[VINTR];
+    tty.quit = t.c_cc[VQUIT];
+    tty.suspend = t.c_cc[VSUSP];
+    t.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+  }
+  tty.keys = t;
+}
+
 void set_keys_again() {
   cursor_moved.store(true);
-  // In the background (continued by bg, or to be ended by kill) key mode
-  // waits for the SIGCONT that brings the process to the front.
+  // In the background (started with &, continued by bg, or to be ended by
+  // kill) key mode waits until the process is in front: a SIGCONT (fg of a
+  // stopped job) or watch_for_front (fg of a running one) brings it here.
   if (others_in_front()) {
     watch_for_front(true);
     return;
   }
   if (take(TtyMode::suspended) || take(TtyMode::keys)) {
+    if (!tty.found_in_front) {
+      // Started in the background: what the terminal had then was the front
+      // job's business (a shell's line editor may have had it raw); what it
+      // has now, as it is handed over, is what must come back.
+      termios now{};
+      if (tcgetattr(tty.fd, &now) == 0) take_settings(now);
+      tty.found_in_front = true;
+    }
     tcsetattr(tty.fd, TCSANOW, &tty.keys);
     tty.mode.store(TtyMode::keys);
     watch_for_front(false);
@@ -216,27 +253,7 @@ bool enter_key_mode(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   tty.fd = fd;
-  tty.saved = t;
-  t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
-  t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-  t.c_cc[VMIN] = 1;
-  t.c_cc[VTIME] = 0;
-  // A terminal that is not the controlling terminal of the program's own
-  // session (`setsid trigrain` in a shell, or a terminal opened by name)
-  // sends its Ctrl+C and Ctrl+\ signals to the front job of another
-  // session, never to the program: only a wrapper would die, leaving the
-  // program running in key mode. There the program reads those keys as
-  // bytes and acts on them itself, as the signals would act. Ctrl+Z is
-  // swallowed instead: the shell in front does not wait for this program,
-  // so a stop would leave it stopped with nobody to continue it.
-  const pid_t owner = tcgetsid(fd);
-  if ((t.c_lflag & ISIG) != 0 && (owner < 0 || owner != getsid(0))) {
-    tty.interrupt = t.c_cc[VINTR];
-    tty.quit = t.c_cc[VQUIT];
-    tty.suspend = t.c_cc[VSUSP];
-    t.c_lflag &= ~static_cast<tcflag_t>(ISIG);
-  }
-  tty.keys = t;
+  take_settings(t);
 
   // Signals ignored at start-up (nohup, background jobs) stay ignored.
   for_each_fatal([](int s) {
@@ -261,6 +278,7 @@ bool enter_key_mode(int fd) {
     watch_for_front(true);
   } else {
     tty.mode.store(TtyMode::busy);
+    tty.found_in_front = true;
     ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
     tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
   }

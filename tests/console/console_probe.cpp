@@ -13,6 +13,10 @@
 //                        stops it takes the terminal back, writes
 //                        "[stopped]" and waits for a line ("fg");
 //   PROBE_JOBS=quiet     the same, but the shell does nothing on a stop;
+//   PROBE_JOBS=back      the job starts in the background: the shell keeps
+//                        the terminal until it reads a line, then sets its
+//                        line-kill character to Ctrl+K and hands it over
+//                        with no SIGCONT, as a shell's fg of a running job;
 //   PROBE_THREAD=1       a second thread runs (as the window thread does),
 //                        so signals may be handled on either;
 //   PROBE_REST=1         once the job has ended, the shell reads a line
@@ -60,18 +64,28 @@ void say(const char* s) {
 // The job-control shell's side; returns only in the job.
 void run_as_job() {
   signal(SIGTTOU, SIG_IGN);
+  const std::string how = std::getenv("PROBE_JOBS");
+  const bool back = how == "back";
   const pid_t job = fork();
   if (job < 0) _exit(97);
   if (job == 0) {
     setpgid(0, 0);
-    tcsetpgrp(STDIN_FILENO, getpid());
+    if (!back) tcsetpgrp(STDIN_FILENO, getpid());
     signal(SIGTTOU, SIG_DFL);
     return;
   }
   setpgid(job, job);
-  tcsetpgrp(STDIN_FILENO, job);
+  if (!back) tcsetpgrp(STDIN_FILENO, job);
   say(("[job " + std::to_string(job) + "]\r\n").c_str());
-  const bool quiet = std::string(std::getenv("PROBE_JOBS")) == "quiet";
+  if (back) {
+    read_line_raw();
+    termios t{};
+    tcgetattr(STDIN_FILENO, &t);
+    t.c_cc[VKILL] = 'K' & 0x1F;
+    tcsetattr(STDIN_FILENO, TCSANOW, &t);
+    tcsetpgrp(STDIN_FILENO, job);
+  }
+  const bool quiet = how == "quiet";
   for (;;) {
     int st = 0;
     if (waitpid(job, &st, WUNTRACED) < 0) _exit(96);

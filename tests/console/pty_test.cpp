@@ -106,6 +106,15 @@ char process_state(pid_t pid) {
   return paren == std::string::npos || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
 }
 
+// Whether a process has a handler for `sig` (SigCgt in /proc/<pid>/status).
+bool catches(pid_t pid, int sig) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with("SigCgt:"))
+      return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+  return false;
+}
+
 TEST(ConsolePty, KeyModeSettings) {
   Session s({"PROBE_WAIT_GO=1"});
   const termios was = as_termios(s.before), now = as_termios(s.keys);
@@ -303,6 +312,25 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(8, 1, 3), "ab ");
   EXPECT_EQ(screen.cursor_row(), 8);  // the line end follows the line
+}
+
+// Started in the background, the program leaves the terminal alone; handed
+// the terminal without a SIGCONT (fg of a running job), it notices, takes
+// key mode, and at the end gives back the settings it was handed, not the
+// ones the shell had when the job started.
+TEST(ConsolePty, StartedInTheBackgroundTakesKeyModeOnceInFront) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=back"}));
+  const pid_t job = job_of(p);
+  ASSERT_GT(job, 0);
+  // Its console has started (it has taken the settings) once it catches SIGTSTP.
+  ASSERT_TRUE(wait_until([&] { return catches(job, SIGTSTP); }));
+  p.type("fg\n");
+  ASSERT_TRUE(wait_until([&] { return (as_termios(p.settings()).c_lflag & ICANON) == 0; }));
+  p.type("\r");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
+  const termios after = as_termios(p.settings());
+  EXPECT_EQ(after.c_cc[VKILL], 'K' & 0x1F);
+  EXPECT_NE(after.c_lflag & (ICANON | ECHO), 0u);
 }
 
 // What is typed after the final line's Enter is left for the shell.
