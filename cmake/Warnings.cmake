@@ -45,6 +45,6 @@ endif()
 # Windows.
 if(NOT WIN32 AND NOT GRAIN_SANITIZE)
   target_compile_options(grain_options INTERFACE -fstack-protector-strong
-    $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
   target_link_options(grain_options INTERFACE LINKER:-z,relro LINKER:-z,now)
 endif()
