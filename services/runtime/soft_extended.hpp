@@ -143,53 +143,48 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
 
 namespace soft_detail {
 
-// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
-// operands whose exponents differ by less than 64, or a normal one and a
-// zero, and whose result is normal and lost at most two leading bits to
-// cancellation; false otherwise.
-// Both operands are aligned one bit down in a 128-bit sum, so that the sum
-// of like signs cannot carry out and no bit is lost; one addition of the
-// one's complement and one serves both sign cases, so nothing branches on
-// the signs, which are random from step to step. The choice of the larger
-// operand is left to the compiler, which may branch: in the plotting step
-// the same operand is nearly always the larger, and selecting through masks
-// instead measured slower there.
+// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
+// operand of the larger exponent, from 2^-16255 up to below 2^16381, and a
+// normal, zero or denormal one of the smaller, when the exponents differ by
+// less than 64 or by 66 or more, and by 2 or more when the signs differ;
+// false otherwise (cancellation, specials, tiny or huge results go the exact
+// way).
+// A difference of 66 or more leaves the larger operand as it is: the smaller
+// is below a quarter of its last place, so even after a borrow into the
+// binade below the sum rounds back to it (zeros and denormals come only this
+// way, as the larger exponent is then at least 128).
+// The larger is aligned one bit down when the signs agree and not at all when
+// they differ, so that the sum's top bit is bit 127 or 126 either way and a
+// single one-bit shift normalises it. Nothing branches on the signs, which are
+// random from step to step; the order of the operands is a select.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
-  const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  // The larger magnitude first: the order of (exponent, significand) is the
-  // borrow of one wide subtraction.
-  std::uint64_t unused;
-  const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
-  const bool swap = ea < eb + borrow;
+  const bool swap = (sea & kSoftExponentMask) < (seb & kSoftExponentMask);
+  const unsigned se_big = swap ? seb : sea, se_small = swap ? sea : seb;
   const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
-  const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
-  const unsigned ebig = sebig & kSoftExponentMask;
-  const unsigned esmall = sesmall & kSoftExponentMask;
+  const unsigned ebig = se_big & kSoftExponentMask, esmall = se_small & kSoftExponentMask;
   const unsigned d = ebig - esmall;
-  // A zero smaller operand (a target on an axis) adds nothing: the sum below
-  // gives the larger one unchanged.
-  const bool small_zero = (esmall == 0) & (msmall == 0);
-  bool ok = (ebig - 1 < kSoftExponentMask - 1u) & static_cast<bool>(mbig >> 63) &
-            (((esmall - 1 < kSoftExponentMask - 1u) & static_cast<bool>(msmall >> 63) & (d < 64)) |
-             small_zero);
+  const unsigned unlike = ((sea ^ seb) >> 15) & 1, like = unlike ^ 1;
+  bool ok = (ebig - 128 < kSoftExponentMask - 2 - 128) & static_cast<bool>(mbig >> 63) &
+            (static_cast<bool>(msmall >> 63) | (esmall == 0)) & (d - 64 >= 2) & (d >= 2 * unlike);
+  // The smaller one aligned d + like bits down (at most 64: no bit is lost).
+  const std::uint64_t m = d < 64 ? msmall : 0;
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
+  std::uint64_t bhi = (m >> like) >> dd, blo = (m << unlike) << (63 - dd);
   // Unlike signs: add the one's complement and one.
-  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
-  const std::uint64_t bhi = (msmall >> 1 >> dd) ^ negate, blo = (msmall << (63 - dd)) ^ negate;
-  std::uint64_t lo, hi;
-  const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
-  const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
-  hi = (mbig >> 1) + bhi + c0 + c1;
-  // The top bit is bit 127, 126 or 125 but after a deeper cancellation
-  // (refused below): two comparisons are quicker than counting zeros.
-  const unsigned shift = static_cast<unsigned>(hi < (std::uint64_t{1} << 62)) +
-                         static_cast<unsigned>(hi < (std::uint64_t{1} << 63));
-  hi = (hi << shift) | (lo >> 1 >> (63 - shift));
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
+  bhi ^= negate;
+  blo ^= negate;
+  std::uint64_t lo;
+  const bool c0 = __builtin_add_overflow((mbig & like) << 63, blo, &lo);
+  const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
+  std::uint64_t hi = (mbig >> like) + bhi + c0 + c1;
+  const unsigned shift = static_cast<unsigned>(hi >> 63) ^ 1;
+  hi = (hi << shift) | ((lo >> 63) & shift);
   lo <<= shift;
-  int e = static_cast<int>(ebig) + 1 - static_cast<int>(shift);
+  unsigned e = ebig + like - shift;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
   // lo is above half, or at half with hi odd.
   std::uint64_t scratch;
@@ -197,9 +192,7 @@ namespace soft_detail {
   const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
   hi |= static_cast<std::uint64_t>(carry) << 63;
   e += carry;
-  ok &= static_cast<bool>(hi >> 63) & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
-  r = SoftExtended::from_bits(
-      static_cast<std::uint16_t>((sebig & kSoftSignBit) | static_cast<unsigned>(e)), hi);
+  r = SoftExtended::from_bits(static_cast<std::uint16_t>((se_big & kSoftSignBit) | e), hi);
   return ok;
 }
 
