@@ -144,7 +144,7 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
 namespace soft_detail {
 
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
-// operand of the larger exponent, from 2^-16255 up to below 2^16381, and a
+// operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
 // normal, zero or denormal one of the smaller, when the exponents differ by
 // less than 64 or by 66 or more, and by 2 or more when the signs differ;
 // false otherwise (cancellation, specials, tiny or huge results go the exact
