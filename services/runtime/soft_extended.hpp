@@ -147,8 +147,8 @@ namespace soft_detail {
 // operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
 // normal, zero or denormal one of the smaller, when the exponents differ by
 // less than 64 or by 66 or more, and by 2 or more when the signs differ;
-// false otherwise (cancellation, specials, tiny or huge results go the exact
-// way).
+// false otherwise (cancellation, specials, tiny or huge results and a
+// rounding up to the next power of two go the exact way).
 // A difference of 66 or more leaves the larger operand as it is: the smaller
 // is below a quarter of its last place, so even after a borrow into the
 // binade below the sum rounds back to it (zeros and denormals come only this
@@ -181,17 +181,17 @@ namespace soft_detail {
   const bool c0 = __builtin_add_overflow((mbig & like) << 63, blo, &lo);
   const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
   std::uint64_t hi = (mbig >> like) + bhi + c0 + c1;
-  const unsigned shift = static_cast<unsigned>(hi >> 63) ^ 1;
-  hi = (hi << shift) | ((lo >> 63) & shift);
-  lo <<= shift;
-  unsigned e = ebig + like - shift;
+  // Top bit 126: one bit up, by selects rather than a shift by a count.
+  const bool low_top = (hi >> 63) == 0;
+  hi = low_top ? (hi << 1) | (lo >> 63) : hi;
+  lo = low_top ? lo << 1 : lo;
+  const unsigned e = ebig + like - low_top;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
-  // lo is above half, or at half with hi odd.
+  // lo is above half, or at half with hi odd. A carry out of the rounding
+  // (all ones rounded up to the next power of two) is left to the exact way.
   std::uint64_t scratch;
   const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
-  const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
-  hi |= static_cast<std::uint64_t>(carry) << 63;
-  e += carry;
+  ok &= !__builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
   r = SoftExtended::from_bits(static_cast<std::uint16_t>((se_big & kSoftSignBit) | e), hi);
   return ok;
 }
