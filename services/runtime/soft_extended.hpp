@@ -146,7 +146,7 @@ namespace soft_detail {
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
 // operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
 // normal, zero or denormal one of the smaller, when the exponents differ by
-// less than 64 or by 66 or more, and by 2 or more when the signs differ;
+// less than 63 or by 66 or more, and by 2 or more when the signs differ;
 // false otherwise (cancellation, specials, tiny or huge results and a
 // rounding up to the next power of two go the exact way).
 // A difference of 66 or more leaves the larger operand as it is: the smaller
@@ -168,31 +168,31 @@ namespace soft_detail {
   const unsigned d = ebig - esmall;
   const unsigned unlike = ((sea ^ seb) >> 15) & 1, like = unlike ^ 1;
   bool ok = (ebig - 128 < kSoftExponentMask - 2 - 128) & static_cast<bool>(mbig >> 63) &
-            (static_cast<bool>(msmall >> 63) | (esmall == 0)) & (d - 64 >= 2) & (d >= 2 * unlike);
-  // The smaller one aligned d + like bits down (at most 64: no bit is lost).
-  const std::uint64_t m = d < 64 ? msmall : 0;
-  const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
-  std::uint64_t bhi = (m >> like) >> dd, blo = (m << unlike) << (63 - dd);
+            (static_cast<bool>(msmall >> 63) | (esmall == 0)) & (d - 63 >= 3) & (d >= 2 * unlike);
+  // The smaller one aligned d + like bits down (at most 63: no bit is lost).
+  const std::uint64_t m = d < 63 ? msmall : 0;
+  const unsigned k = (d + like) & 63;  // keeps the shifts defined on the refused cases
+  const std::uint64_t bhi = m >> k, blo = (m << 1) << (63 - k);
+  const std::uint64_t ahi = mbig >> like, alo = (mbig & like) << 63;
   // Unlike signs: add the one's complement and one.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
-  bhi ^= negate;
-  blo ^= negate;
   std::uint64_t lo;
-  const bool c0 = __builtin_add_overflow((mbig & like) << 63, blo, &lo);
+  const bool c0 = __builtin_add_overflow(alo, blo ^ negate, &lo);
   const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
-  std::uint64_t hi = (mbig >> like) + bhi + c0 + c1;
+  std::uint64_t hi = ahi + (bhi ^ negate) + c0 + c1;
   // Top bit 126: one bit up, by selects rather than a shift by a count.
   const bool low_top = (hi >> 63) == 0;
   hi = low_top ? (hi << 1) | (lo >> 63) : hi;
   lo = low_top ? lo << 1 : lo;
-  const unsigned e = ebig + like - low_top;
+  // The sign rides along: the exponent stays within its field.
+  const unsigned se = se_big + like - low_top;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
   // lo is above half, or at half with hi odd. A carry out of the rounding
   // (all ones rounded up to the next power of two) is left to the exact way.
   std::uint64_t scratch;
   const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
   ok &= !__builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
-  r = SoftExtended::from_bits(static_cast<std::uint16_t>((se_big & kSoftSignBit) | e), hi);
+  r = SoftExtended::from_bits(static_cast<std::uint16_t>(se), hi);
   return ok;
 }
 
