@@ -23,9 +23,10 @@ extern std::uint16_t MERET;  // figure size, set by the main program's first sta
 // One contraction step towards the target (XX, YY), in extended precision:
 // X is written before Y is worked out. Figure supplies its number type Real
 // and its divisor kDivisor (a constant: inlined, the step divides by it).
+// The target is taken by value: both coordinates are loaded before X is
+// stored, which could otherwise be the same memory as YY.
 template <class Figure>
-[[gnu::always_inline]] inline void TRANSZF(const typename Figure::Real& XX,
-                                           const typename Figure::Real& YY) {
+[[gnu::always_inline]] inline void TRANSZF(typename Figure::Real XX, typename Figure::Real YY) {
   using P = Point<typename Figure::Real>;
   P::X = (XX + P::X) / Figure::kDivisor;
   P::Y = (YY + P::Y) / Figure::kDivisor;

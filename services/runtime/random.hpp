@@ -8,6 +8,7 @@
 // (extended.hpp); Extended is the programs' own.
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "services/runtime/extended.hpp"
 #include "services/runtime/types.hpp"
@@ -30,10 +31,12 @@ void reseed();
 // round trip through an integer: the whole part is 0, 1 or 2, and taking 1
 // or 2 from x in [1, 3) is exact (x and the whole part are within a factor
 // of two of each other).
+// The x87 loads its whole parts straight from floats.
 template <class Real = Extended>
 inline Real frac_below_three(Real x) {
-  static constexpr Real kWholes[3] = {Real(0.0), Real(1.0), Real(2.0)};
-  return x - kWholes[static_cast<int>(x >= kWholes[1]) + static_cast<int>(x >= kWholes[2])];
+  using Whole = std::conditional_t<std::is_floating_point_v<Real>, float, Real>;
+  static constexpr Whole kWholes[3] = {Whole(0.0), Whole(1.0), Whole(2.0)};
+  return x - kWholes[static_cast<int>(x >= Real(1.0)) + static_cast<int>(x >= Real(2.0))];
 }
 
 // The generator's step: reseeds when due, then moves the three words on.
