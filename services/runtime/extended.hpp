@@ -39,9 +39,11 @@ struct DivisorFor<SoftExtended> {
 template <class Real>
 using Divisor = typename DivisorFor<Real>::type;
 
-// x to the nearest 32-bit integer, ties to even; the caller has made sure
-// that it fits (ROUND).
-inline std::int32_t round_to_int32(const SoftExtended& x) { return to_int32_nearest(x); }
+// x to the nearest 32-bit integer, ties to even. Out of range or not a
+// number: run-time error 207 at the routine this is inlined into.
+[[gnu::always_inline]] inline std::int32_t round_to_int32(const SoftExtended& x) {
+  return to_int32_nearest(x);
+}
 
 // x truncated toward zero to 64 bits, with faults masked (TRUNC of the
 // generator's products, which lie within +-2^31).
@@ -63,7 +65,8 @@ constexpr X87Extended extended_from_bits<X87Extended>(std::uint16_t sign_exponen
   return std::bit_cast<X87Extended>(X87Image{significand, sign_exponent, {}});
 }
 
-// fistp in the current mode, nearest even under FPUCW.
+// fistp in the current mode, nearest even under FPUCW; the caller has made
+// sure that x fits (ROUND), so the store never faults.
 [[gnu::always_inline]] inline std::int32_t round_to_int32(X87Extended x) {
   std::int32_t r;
   __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");
