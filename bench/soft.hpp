@@ -43,7 +43,8 @@ struct Timing {
 
 // Writes the three figures of each type and, last, the line
 // "soft/x87 loop ratio: R" (software loop step over x87 loop step, real
-// time); false when a figure is missing or the ratio misses its target.
+// time) with its target's verdict, as the other targets have theirs;
+// false when a figure is missing.
 // `timing` looks a benchmark up by name; CHAIN, FLOOR and LOOP_STEP are
 // the programs' own type.
 bool report_types(std::ostream& out, const std::function<Timing(const char*)>& timing);
