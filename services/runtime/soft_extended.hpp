@@ -37,7 +37,9 @@ struct SoftExtended {
   std::uint16_t sign_exponent;  // bit 15 sign, bits 14..0 biased exponent
 
   constexpr SoftExtended() : significand(0), sign_exponent(0) {}  // +0
-  constexpr SoftExtended(double d);  // exact; a signalling NaN is invalid
+  // Exact; a signalling NaN is invalid. Inlined always, so that a fault
+  // lies in the routine that converts.
+  [[gnu::always_inline]] constexpr SoftExtended(double d);
   constexpr SoftExtended(std::int32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
   constexpr SoftExtended(std::uint32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
   constexpr SoftExtended(std::int64_t v);  // exact
@@ -143,46 +145,55 @@ namespace soft_detail {
 
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
 // operands whose exponents differ by less than 64 and whose result is normal
-// and not a cancellation down to less than half the bits; false otherwise.
+// and lost at most two leading bits to cancellation; false otherwise.
 // Both operands are aligned one bit down in a 128-bit sum, so that the sum
-// of like signs cannot carry out and no bit is lost; one subtraction of two's
-// complements serves both sign cases, and nothing branches on the data.
+// of like signs cannot carry out and no bit is lost; one addition of the
+// one's complement and one serves both sign cases, so nothing branches on
+// the signs, which are random from step to step. The choice of the larger
+// operand is left to the compiler, which may branch: in the plotting step
+// the same operand is nearly always the larger, and selecting through masks
+// instead measured slower there.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  // The larger magnitude first.
-  const bool swap = eb > ea || (eb == ea && mb > ma);
+  // The larger magnitude first: the order of (exponent, significand) is the
+  // borrow of one wide subtraction.
+  std::uint64_t unused;
+  const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
+  const bool swap = ea < eb + borrow;
   const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
-  const unsigned ebig = swap ? eb : ea, esmall = swap ? ea : eb;
-  const unsigned sign = (swap ? seb : sea) & kSoftSignBit;
-  const unsigned d = ebig - esmall;
-  bool ok = ea - 1 < kSoftExponentMask - 1 && eb - 1 < kSoftExponentMask - 1 &&
-            (ma & mb & kSoftIntegerBit) && d < 64;
+  const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
+  const unsigned ebig = sebig & kSoftExponentMask;
+  const unsigned d = ebig - (sesmall & kSoftExponentMask);
+  bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
+            static_cast<bool>((ma & mb) >> 63) & (d < 64);
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
-  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
-  std::uint64_t bhi = msmall >> 1 >> dd, blo = msmall << (63 - dd);
-  // Unlike signs: add the two's complement.
-  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) & kSoftSignBit) != 0);
-  blo ^= negate;
-  bhi ^= negate;
-  const std::uint64_t blo1 = blo - negate;  // + 1 when negating
-  bhi += (blo1 < blo) & (negate != 0);
-  std::uint64_t lo = alo + blo1;
-  std::uint64_t hi = ahi + bhi + (lo < alo);
-  ok &= hi != 0;
-  const int shift = std::countl_zero(hi | 1);
+  // Unlike signs: add the one's complement and one.
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
+  const std::uint64_t bhi = (msmall >> 1 >> dd) ^ negate, blo = (msmall << (63 - dd)) ^ negate;
+  std::uint64_t lo, hi;
+  const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
+  const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
+  hi = (mbig >> 1) + bhi + c0 + c1;
+  // The top bit is bit 127, 126 or 125 but after a deeper cancellation
+  // (refused below): two comparisons are quicker than counting zeros.
+  const unsigned shift = static_cast<unsigned>(hi < (std::uint64_t{1} << 62)) +
+                         static_cast<unsigned>(hi < (std::uint64_t{1} << 63));
   hi = (hi << shift) | (lo >> 1 >> (63 - shift));
   lo <<= shift;
-  int e = static_cast<int>(ebig) + 1 - shift;
-  const std::uint64_t half = kSoftIntegerBit;
-  hi += lo > half || (lo == half && (hi & 1));
-  const bool carry = hi == 0;
+  int e = static_cast<int>(ebig) + 1 - static_cast<int>(shift);
+  // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
+  // lo is above half, or at half with hi odd.
+  std::uint64_t scratch;
+  const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
+  const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
   hi |= static_cast<std::uint64_t>(carry) << 63;
   e += carry;
-  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
-  r = SoftExtended::from_bits(static_cast<std::uint16_t>(sign | static_cast<unsigned>(e)), hi);
+  ok &= static_cast<bool>(hi >> 63) & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>((sebig & kSoftSignBit) | static_cast<unsigned>(e)), hi);
   return ok;
 }
 
@@ -254,20 +265,27 @@ namespace soft_detail {
 }
 
 // Division by a divisor fixed for many quotients: its reciprocal is worked
-// out once, and each quotient is a multiplication and an exact correction.
-// Correctly rounded: always the same as operator/ with `value`.
+// out once, and each quotient is two multiplications. Correctly rounded:
+// always the same as operator/ with `value`.
 struct SoftDivisor {
   constexpr explicit SoftDivisor(SoftExtended d);
   SoftExtended value;
-  std::uint64_t reciprocal;  // floor((2^128 - 1) / significand) - 2^64; 0 when not usable
-  bool usable;               // a normal divisor: the quick way applies
+  // floor(2^192 / significand) - 2^128, as two words; 0 when not usable.
+  std::uint64_t reciprocal_high;
+  std::uint64_t reciprocal_low;
+  bool usable;  // a normal divisor, not a power of two: the quick way applies
 };
 
-constexpr SoftDivisor::SoftDivisor(SoftExtended d) : value(d), reciprocal(0), usable(false) {
+constexpr SoftDivisor::SoftDivisor(SoftExtended d)
+    : value(d), reciprocal_high(0), reciprocal_low(0), usable(false) {
   const unsigned e = d.sign_exponent & kSoftExponentMask;
-  if (e != 0 && e != kSoftExponentMask && (d.significand & kSoftIntegerBit)) {
+  const std::uint64_t m = d.significand;
+  if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
     usable = true;
-    reciprocal = wide::divide(~d.significand, ~std::uint64_t{0}, d.significand).quotient;
+    // 2^192 / m by words: the first quotient word is 1 (m > 2^63).
+    const wide::QuotientRemainder high = wide::divide(0 - m, 0, m);
+    reciprocal_high = high.quotient;
+    reciprocal_low = wide::divide(high.remainder, 0, m).quotient;
   }
 }
 
@@ -275,42 +293,46 @@ SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
 
 namespace soft_detail {
 
-// a / d for a normal a and a normal quotient; false otherwise. The
-// quotient of the significands comes from the reciprocal (a 2-by-1 word
-// division with a precomputed inverse, after Moller and Granlund) with its
-// exact remainder, which also gives the rounding; no data-dependent branch.
+// a / d for a normal a and a normal quotient; false otherwise, or in the
+// one case in about 2^60 where the quick quotient cannot tell the rounding.
+//
+// With R = floor(2^192 / m) for the divisor's significand m, a * R / 2^128
+// falls short of the exact a * 2^64 / m by less than 2^-63 (the error of R
+// times a, plus the fraction bits dropped). The exact quotient is never
+// halfway between two integers (twice the numerator has more factors 2 than
+// any odd multiple of m), so the estimate's fraction f decides: at or above
+// one half rounds up, below one half less 2^-63 rounds down, and only the
+// narrow band between is left to the exact division. No data-dependent branch
+// but that one, which is never taken in practice.
 [[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
                                                SoftExtended& r) {
   const unsigned ea = a.sign_exponent & kSoftExponentMask;
-  const std::uint64_t ma = a.significand, m = d.value.significand;
-  bool ok = d.usable && ea - 1 < kSoftExponentMask - 1u && (ma & kSoftIntegerBit);
-  // Numerator ma * 2^63 or ma * 2^64, so that the quotient has 64 bits.
-  const bool at_least = ma >= m;
-  const std::uint64_t u1 = ma >> at_least;
-  const std::uint64_t u0 = (ma << 63) & (0 - static_cast<std::uint64_t>(at_least));
-  const wide::U128 p = wide::mul(d.reciprocal, u1);
-  const std::uint64_t q0 = p.lo + u0;
-  std::uint64_t q = p.hi + u1 + 1 + (q0 < p.lo);
-  std::uint64_t rem = u0 - q * m;
-  const std::uint64_t over = 0 - static_cast<std::uint64_t>(rem > q0);
-  q += over;
-  rem += m & over;
-  const bool again = rem >= m;
-  q += again;
-  rem -= m & (0 - static_cast<std::uint64_t>(again));
-  // Nearest: the remainder against half the divisor. A quotient of 64-bit
-  // significands is never exactly halfway (twice the numerator has more
-  // factors 2 than any odd multiple of the divisor), so there is no tie.
-  q += rem > m - rem;
-  const bool carry = q == 0;
-  q |= static_cast<std::uint64_t>(carry) << 63;
+  const std::uint64_t ma = a.significand;
+  bool ok = d.usable & (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(ma >> 63);
+  // ma * (2^128 + high * 2^64 + low), bits 64 and up: t2:t1:t0.
+  const wide::U128 p0 = wide::mul(ma, d.reciprocal_low);
+  const wide::U128 p1 = wide::mul(ma, d.reciprocal_high);
+  std::uint64_t t0, t1;
+  const bool c1 = __builtin_add_overflow(p0.hi, p1.lo, &t0);
+  const bool c2a = __builtin_add_overflow(p1.hi, ma, &t1);
+  const bool c2b = __builtin_add_overflow(t1, static_cast<std::uint64_t>(c1), &t1);
+  const std::uint64_t t2 = static_cast<std::uint64_t>(c2a | c2b);
+  // t2:t1 is the quotient ma * 2^64 / m, t0 its fraction; a quotient of 65
+  // bits (ma >= m) is taken one bit down.
+  const bool wide_quotient = t2 != 0;
+  const std::uint64_t q = wide_quotient ? (t2 << 63) | (t1 >> 1) : t1;
+  const std::uint64_t f = wide_quotient ? (t1 << 63) | (t0 >> 1) : t0;
+  ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
+  std::uint64_t rounded;
+  const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
+  rounded |= static_cast<std::uint64_t>(carry) << 63;
   const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
-                kSoftBias - 1 + at_least + carry;
+                kSoftBias - 1 + wide_quotient + carry;
   ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
   r = SoftExtended::from_bits(
       static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
                                  static_cast<unsigned>(e)),
-      q);
+      rounded);
   return ok;
 }
 
@@ -339,13 +361,13 @@ namespace soft_detail {
 // x to the nearest int32 for 0.5 <= |x| < 2^31; false otherwise.
 [[gnu::always_inline]] inline bool to_int32_fast(SoftExtended x, std::int32_t& r) {
   const unsigned e = (x.sign_exponent & kSoftExponentMask) - (kSoftBias - 1);  // 0..31 taken
-  bool ok = e < 32 && (x.significand & kSoftIntegerBit);
+  bool ok = (e < 32) & static_cast<bool>(x.significand >> 63);
   const unsigned keep = (e & 31) + 1;  // integer bits, with the one below for rounding
   const std::uint64_t top = x.significand >> (64 - keep);
   const std::uint64_t below = x.significand << keep;
   // top = integer part * 2 + the half bit
   std::uint64_t magnitude = top >> 1;
-  magnitude += (top & 1) && (below != 0 || (magnitude & 1));
+  magnitude += (top & 1) & ((below != 0) | (magnitude & 1));
   const std::uint64_t negative = x.sign_exponent >> 15;
   ok &= magnitude <= 0x7FFF'FFFFu + negative;
   r = static_cast<std::int32_t>(

@@ -381,14 +381,19 @@ struct BinaryCase {
   Flagged flagged;
   Plain under_fpucw;  // the operator, where the x87 would not fault
   X87Binary x87;
+  Plain masked;  // the form with every fault masked, where there is one
 };
 
 #if HAVE_X87
 const BinaryCase kBinaryCases[] = {
-    {"add", runtime::add_flagged, [](SoftExtended a, SoftExtended b) { return a + b; }, x87_add},
-    {"sub", runtime::sub_flagged, [](SoftExtended a, SoftExtended b) { return a - b; }, x87_sub},
-    {"mul", runtime::mul_flagged, [](SoftExtended a, SoftExtended b) { return a * b; }, x87_mul},
-    {"div", runtime::div_flagged, [](SoftExtended a, SoftExtended b) { return a / b; }, x87_div},
+    {"add", runtime::add_flagged, [](SoftExtended a, SoftExtended b) { return a + b; }, x87_add,
+     runtime::add_masked},
+    {"sub", runtime::sub_flagged, [](SoftExtended a, SoftExtended b) { return a - b; }, x87_sub,
+     runtime::sub_masked},
+    {"mul", runtime::mul_flagged, [](SoftExtended a, SoftExtended b) { return a * b; }, x87_mul,
+     runtime::mul_masked},
+    {"div", runtime::div_flagged, [](SoftExtended a, SoftExtended b) { return a / b; }, x87_div,
+     nullptr},
 };
 
 // Counts mismatches; reports the first few.
@@ -423,6 +428,10 @@ void check_binary(const BinaryCase& c, SoftExtended a, SoftExtended b, Mismatche
   if ((want.flags & kFaults) == 0) {
     const SoftExtended plain = c.under_fpucw(a, b);
     m.check(same(plain, want.value), [&] { return std::string("operator " + detail(plain, 0)); });
+  }
+  if (c.masked != nullptr) {
+    const SoftExtended masked = c.masked(a, b);
+    m.check(same(masked, want.value), [&] { return std::string("masked " + detail(masked, 0)); });
   }
 }
 #endif
@@ -518,7 +527,7 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), SameAsDivisionAndTheX87) {
   for (int i = 0; i < 40; ++i) divisors.push_back(o.normal());
   for (int i = 0; i < 10; ++i) divisors.push_back(o.any());
   const std::vector<SoftExtended> chosen = chosen_operands();
-  const std::size_t n = operand_count(200'000) / 10;
+  const std::size_t n = operand_count(200'000) / 20;
   Mismatches m("divisor");
   for (SoftExtended d : divisors) {
     const SoftDivisor divisor(d);
@@ -546,6 +555,62 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), SameAsDivisionAndTheX87) {
       check(o.extreme_partner(d, false));  // a * d near the range ends: quotient near them too
     }
   }
+#endif
+}
+
+#if HAVE_X87 && defined(__SIZEOF_INT128__)
+// x^-1 modulo an odd m, by the extended Euclidean algorithm.
+std::uint64_t inverse_modulo(std::uint64_t x, std::uint64_t m) {
+  __extension__ using i128 = __int128;
+  i128 r0 = m, r1 = x % m, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const i128 q = r0 / r1;
+    const i128 r2 = r0 - q * r1, t2 = t0 - q * t1;
+    r0 = r1;
+    r1 = r2;
+    t0 = t1;
+    t1 = t2;
+  }
+  if (t0 < 0) t0 += m;
+  return static_cast<std::uint64_t>(t0);
+}
+#endif
+
+// Quotients whose fraction lies next to one half, where the reciprocal's
+// estimate (never above the exact quotient, and less than 2^-63 below it)
+// cannot always decide: a * 2^64 = q * m + r with r = (m -+ 1) / 2 for an
+// odd m, solved for a. Just below: the quick way must leave it to the exact
+// division; just above: the estimate may fall below one half and must not
+// round down.
+TEST_F(SOFT_SUITE(SoftConstantDivision), QuotientsNextToHalfway) {
+  REQUIRE_X87();
+#if HAVE_X87 && defined(__SIZEOF_INT128__)
+  Operands o(0x4A1F'0000);
+  Mismatches m("near halfway");
+  int found = 0;
+  for (int i = 0; i < 4000 && found < 400; ++i) {
+    const std::uint64_t d = o.raw() | runtime::kSoftIntegerBit | 1;
+    // 2^64 mod d = 2^64 - d, as d > 2^63.
+    const std::uint64_t inverse = inverse_modulo(0 - d, d);
+    const bool above = i & 1;
+    const std::uint64_t remainder = above ? d / 2 + 1 : d / 2;
+    __extension__ using u128 = unsigned __int128;
+    const auto a = static_cast<std::uint64_t>(static_cast<u128>(remainder) * inverse % d);
+    if (a < runtime::kSoftIntegerBit) continue;  // not a normal significand
+    ++found;
+    const SoftExtended x = bits(0x3FFF, a), divisor_value = bits(0x4000, d);
+    const SoftDivisor divisor(divisor_value);
+    SoftExtended quick;
+    if (!above)
+      m.check(!runtime::soft_detail::divide_fast(x, divisor, quick),
+              [&] { return "the quick way decided " + show(x) + " / " + show(divisor_value); });
+    const X87 want = x87_div(x, divisor_value);
+    const SoftExtended got = x / divisor;
+    m.check(same(got, want.value), [&] {
+      return show(x) + " / " + show(divisor_value) + ": " + show(got) + ", x87 " + show(want.value);
+    });
+  }
+  EXPECT_GE(found, 100);
 #endif
 }
 
