@@ -347,7 +347,7 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
 // terminal, standard input /dev/null and standard error as `err` says.
 testsupport::Finished run_without_terminal(testsupport::Redirect err) {
   using testsupport::Redirect;
-  return testsupport::run({.argv = {probe()},
+  return testsupport::run({.argv = testsupport::command(probe()),
                            .in = {Redirect::file, "/dev/null"},
                            .out = {Redirect::pipe},
                            .err = err,

@@ -1,6 +1,7 @@
 #include "tests/support/programs.hpp"
 
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -28,7 +29,21 @@ std::string native(std::string path) {
   return path;
 }
 
+// An ELF executable: the emulator's kind of file (scripts start with "#!").
+bool elf_file(const std::string& path) {
+  char magic[4] = {};
+  std::ifstream in(path, std::ios::binary);
+  return in.read(magic, sizeof magic) && std::string(magic, 4) == "\x7f" "ELF";
+}
+
 }  // namespace
+
+std::string emulator() { return GRAIN_EMULATOR; }
+
+std::vector<std::string> command(const std::string& path) {
+  if (emulator().empty() || !elf_file(path)) return {path};
+  return {emulator(), path};
+}
 
 std::string program(const std::string& name) {
   const char* installed = std::getenv("GRAIN_PROGRAM_DIR");
