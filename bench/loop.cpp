@@ -32,7 +32,7 @@ class AllocationWatch {
 // fixed order, so nothing is guessed wrong.
 void chain_step(benchmark::State& state) {
   const runtime::Extended M = SixPoint::kSize;
-  const runtime::Extended targets[SixPoint::kTargets] = {0, -M, M, 0, (-M) / 2.0L, M / 2.0L};
+  const runtime::Extended targets[SixPoint::kTargets] = {0, -M, M, 0, (-M) / runtime::Extended(2.0), M / runtime::Extended(2.0)};
   runtime::Extended x = 0;
   std::int32_t i = 0;
   for (auto _ : state) {
@@ -46,7 +46,7 @@ void chain_step(benchmark::State& state) {
 void floor_step(benchmark::State& state) {
   AllocationWatch watch;
   for (auto _ : state) {
-    SixPoint::SORSOL();
+    plotter::SORSOL<SixPoint>();
     const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
     const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
     benchmark::DoNotOptimize(row);

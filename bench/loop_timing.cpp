@@ -46,7 +46,7 @@ volatile std::int32_t sink;  // keeps results of the floor alive
 bool key_seen = false;
 
 void floor_step() {
-  SixPoint::SORSOL();
+  plotter::SORSOL<SixPoint>();
   const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
   const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
   sink = row + column;

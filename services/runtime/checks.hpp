@@ -1,6 +1,8 @@
 #pragma once
 // Rounding and range checks on the hot path: no system call, no allocation.
 #include <cstdint>
+
+#include "services/runtime/extended.hpp"
 #include "services/runtime/types.hpp"
 
 namespace runtime {
@@ -11,13 +13,12 @@ namespace runtime {
 [[noreturn]] void boundcheck_failed();
 
 // Nearest integer, ties to even; outside the signed 32-bit range or not a
-// number: run-time error 207.
-[[gnu::always_inline]] inline std::int32_t ROUND(Extended x) {
+// number: run-time error 207. For either extended type (extended.hpp).
+template <class Real>
+[[gnu::always_inline]] inline std::int32_t ROUND(Real x) {
   // Exactly the values that round into -2^31 .. 2^31-1; false for NaN.
-  if (!(x >= -2147483648.5L && x < 2147483647.5L)) round_failed();
-  std::int32_t r;
-  __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");  // current mode: nearest even
-  return r;
+  if (!(x >= Real(-2147483648.5) && x < Real(2147483647.5))) round_failed();
+  return round_to_int32(x);
 }
 
 // Returns when low <= v <= high; otherwise run-time error 201 at the caller.

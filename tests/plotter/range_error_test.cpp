@@ -19,13 +19,16 @@
 
 namespace {
 
-// Figures whose first step throws the point far off.
+// Figures whose first step throws the point far off: one target, reached
+// at once (divisor 1).
 template <long long column, long long row>
 struct Runaway {
+  using Real = runtime::Extended;
   static constexpr std::uint16_t kSize = 1;
-  static void SORSOL() {
-    plotter::X = column;
-    plotter::Y = row;
+  static constexpr std::int32_t kTargets = 1;
+  static constexpr runtime::Divisor<Real> kDivisor{Real(1.0)};
+  static plotter::Target<Real> target(std::int32_t, Real) {
+    return {Real(static_cast<std::int64_t>(column)), Real(static_cast<std::int64_t>(row))};
   }
 };
 using ColumnOut = Runaway<40000, 0>;

@@ -1,0 +1,392 @@
+#pragma once
+// The 80-bit extended real in software, giving bit for bit the x87's results
+// under the start-up control word FPUCW: 64-bit precision, round to nearest
+// with ties to even, gradual underflow (a tiny result is rounded once, at the
+// precision its denormal has), and run-time error 207 / 200 / 205 where the
+// x87 faults on invalid operation / division by zero / overflow. Underflow,
+// precision and denormal operands are masked there, so they pass silently.
+//
+// Operands:
+// - Denormals are exact values; pseudo-denormals (exponent field 0 with the
+//   integer bit set) are read, as on the x87, with the exponent of the
+//   smallest normal.
+// - Unnormals, pseudo-infinities and pseudo-NaNs (a non-zero exponent field
+//   with the integer bit clear) are invalid operands: the x87 refuses them.
+// - A signalling NaN is an invalid operation; masked, it comes out quiet.
+//   Between two NaNs the one with the larger significand wins.
+// Results are never unnormal or pseudo-denormal. An invalid operation's
+// masked result is the default NaN, negative and quiet (0xFFFF C000...0).
+//
+// Comparisons are those the compiler emits for long double: == and != are
+// quiet (invalid only for a signalling NaN), <, <=, > and >= are signalling
+// (every NaN operand is invalid, so under FPUCW run-time error 207).
+//
+// The hot operations are inline; special operands, tiny or huge results and
+// the faults go out of line. A fault is raised from a cold routine called
+// straight from the inlined operation, so the report names the routine that
+// did the operation, with its frame, as for an x87 fault.
+#include <bit>
+#include <cstdint>
+
+#include "services/runtime/wide.hpp"
+
+namespace runtime::inline GRAIN_WIDE_NAMESPACE {
+
+struct SoftExtended {
+  std::uint64_t significand;    // explicit integer bit in bit 63
+  std::uint16_t sign_exponent;  // bit 15 sign, bits 14..0 biased exponent
+
+  constexpr SoftExtended() : significand(0), sign_exponent(0) {}  // +0
+  constexpr SoftExtended(double d);  // exact; a signalling NaN is invalid
+  constexpr SoftExtended(std::int32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
+  constexpr SoftExtended(std::uint32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
+  constexpr SoftExtended(std::int64_t v);  // exact
+
+  static constexpr SoftExtended from_bits(std::uint16_t sign_exponent, std::uint64_t significand) {
+    SoftExtended x;
+    x.significand = significand;
+    x.sign_exponent = sign_exponent;
+    return x;
+  }
+};
+
+inline constexpr int kSoftBias = 16383;
+inline constexpr std::uint16_t kSoftExponentMask = 0x7FFF;
+inline constexpr std::uint16_t kSoftSignBit = 0x8000;
+inline constexpr std::uint64_t kSoftIntegerBit = std::uint64_t{1} << 63;
+
+// The figure constants, from their bits: sqrt(3) and 3.02 rounded to
+// extended (1.7320508075688772936 and 3.02), and the divisor 6.
+inline constexpr SoftExtended kSoftSqrt3 = SoftExtended::from_bits(0x3FFF, 0xDDB3'D742'C265'539E);
+inline constexpr SoftExtended kSoft302 = SoftExtended::from_bits(0x4000, 0xC147'AE14'7AE1'47AE);
+inline constexpr SoftExtended kSoftSix = SoftExtended::from_bits(0x4001, 0xC000'0000'0000'0000);
+// The default NaN, result of a masked invalid operation.
+inline constexpr SoftExtended kSoftDefaultNaN =
+    SoftExtended::from_bits(0xFFFF, 0xC000'0000'0000'0000);
+
+// Exception flags, as the x87 status word has them.
+enum SoftFlag : unsigned {
+  kSoftInvalid = 0x01,
+  kSoftZeroDivide = 0x04,
+  kSoftOverflow = 0x08,
+};
+// The faults FPUCW leaves unmasked.
+inline constexpr unsigned kSoftUnmasked = kSoftInvalid | kSoftZeroDivide | kSoftOverflow;
+
+enum class SoftOrder { less, equal, greater, unordered };
+
+// Every operation with all faults masked: the x87's masked result, and the
+// flags it raises or-ed into `flags`.
+SoftExtended add_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended sub_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended mul_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended div_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended from_double_flagged(double d, unsigned& flags);
+// `signalling`: every NaN is invalid (fcomi), otherwise only a signalling one (fucomi).
+SoftOrder compare_flagged(SoftExtended a, SoftExtended b, bool signalling, unsigned& flags);
+// To an integer, rounding to nearest even or truncating toward zero; out of
+// range or not a number: invalid, and the integer indefinite (the lowest value).
+std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags);
+std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
+
+// Raises the run-time error of the first unmasked fault in `flags` (207,
+// 200, 205) at the routine that called it.
+[[noreturn, gnu::cold, gnu::noinline]] void soft_fault(unsigned flags);
+
+namespace soft_detail {
+
+[[gnu::always_inline]] inline void check(unsigned flags) {
+  if (flags & kSoftUnmasked) [[unlikely]]
+    soft_fault(flags);
+}
+
+constexpr SoftExtended from_magnitude(bool negative, std::uint64_t m) {
+  if (m == 0) return SoftExtended::from_bits(negative ? kSoftSignBit : 0, 0);
+  const int shift = std::countl_zero(m);
+  return SoftExtended::from_bits(
+      static_cast<std::uint16_t>((negative ? kSoftSignBit : 0) | (kSoftBias + 63 - shift)),
+      m << shift);
+}
+
+}  // namespace soft_detail
+
+constexpr SoftExtended::SoftExtended(std::int64_t v)
+    : SoftExtended(soft_detail::from_magnitude(
+          v < 0, v < 0 ? ~static_cast<std::uint64_t>(v) + 1 : static_cast<std::uint64_t>(v))) {}
+
+constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0) {
+  const auto bits = std::bit_cast<std::uint64_t>(d);
+  const std::uint16_t sign = (bits >> 63) ? kSoftSignBit : 0;
+  const auto exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (exponent == 0x7FF && fraction != 0) {
+    unsigned flags = 0;
+    *this = from_double_flagged(d, flags);
+    soft_detail::check(flags);
+  } else if (exponent == 0x7FF) {
+    *this = from_bits(sign | kSoftExponentMask, kSoftIntegerBit);
+  } else if (exponent == 0) {
+    if (fraction != 0) {  // a double's denormal is normal here
+      const int shift = std::countl_zero(fraction);
+      *this = from_bits(static_cast<std::uint16_t>(sign | (kSoftBias - 1022 - 1 - (shift - 12))),
+                        fraction << shift);
+    } else {
+      sign_exponent = sign;
+    }
+  } else {
+    *this = from_bits(static_cast<std::uint16_t>(sign | (exponent - 1023 + kSoftBias)),
+                      kSoftIntegerBit | (fraction << 11));
+  }
+}
+
+namespace soft_detail {
+
+// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
+// operands whose exponents differ by less than 64 and whose result is normal
+// and not a cancellation down to less than half the bits; false otherwise.
+// Both operands are aligned one bit down in a 128-bit sum, so that the sum
+// of like signs cannot carry out and no bit is lost; one subtraction of two's
+// complements serves both sign cases, and nothing branches on the data.
+[[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
+                                            SoftExtended& r) {
+  const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
+  const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
+  const std::uint64_t ma = a.significand, mb = b.significand;
+  // The larger magnitude first.
+  const bool swap = eb > ea || (eb == ea && mb > ma);
+  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
+  const unsigned ebig = swap ? eb : ea, esmall = swap ? ea : eb;
+  const unsigned sign = (swap ? seb : sea) & kSoftSignBit;
+  const unsigned d = ebig - esmall;
+  bool ok = ea - 1 < kSoftExponentMask - 1 && eb - 1 < kSoftExponentMask - 1 &&
+            (ma & mb & kSoftIntegerBit) && d < 64;
+  const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
+  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
+  std::uint64_t bhi = msmall >> 1 >> dd, blo = msmall << (63 - dd);
+  // Unlike signs: add the two's complement.
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) & kSoftSignBit) != 0);
+  blo ^= negate;
+  bhi ^= negate;
+  const std::uint64_t blo1 = blo - negate;  // + 1 when negating
+  bhi += (blo1 < blo) & (negate != 0);
+  std::uint64_t lo = alo + blo1;
+  std::uint64_t hi = ahi + bhi + (lo < alo);
+  ok &= hi != 0;
+  const int shift = std::countl_zero(hi | 1);
+  hi = (hi << shift) | (lo >> 1 >> (63 - shift));
+  lo <<= shift;
+  int e = static_cast<int>(ebig) + 1 - shift;
+  const std::uint64_t half = kSoftIntegerBit;
+  hi += lo > half || (lo == half && (hi & 1));
+  const bool carry = hi == 0;
+  hi |= static_cast<std::uint64_t>(carry) << 63;
+  e += carry;
+  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  r = SoftExtended::from_bits(static_cast<std::uint16_t>(sign | static_cast<unsigned>(e)), hi);
+  return ok;
+}
+
+}  // namespace soft_detail
+
+// Under FPUCW.
+[[gnu::always_inline]] inline SoftExtended operator+(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = add_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator-(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = sub_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator*(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  const SoftExtended r = mul_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  const SoftExtended r = div_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+// Exact, never faults (fchs), NaNs included.
+[[gnu::always_inline]] constexpr SoftExtended operator-(SoftExtended a) {
+  return SoftExtended::from_bits(static_cast<std::uint16_t>(a.sign_exponent ^ kSoftSignBit),
+                                 a.significand);
+}
+
+[[gnu::always_inline]] inline SoftOrder soft_compare(SoftExtended a, SoftExtended b,
+                                                     bool signalling) {
+  unsigned flags = 0;
+  const SoftOrder r = compare_flagged(a, b, signalling, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline bool operator==(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, false) == SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator!=(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, false) != SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator<(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, true) == SoftOrder::less;
+}
+[[gnu::always_inline]] inline bool operator<=(SoftExtended a, SoftExtended b) {
+  const SoftOrder o = soft_compare(a, b, true);
+  return o == SoftOrder::less || o == SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator>(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, true) == SoftOrder::greater;
+}
+[[gnu::always_inline]] inline bool operator>=(SoftExtended a, SoftExtended b) {
+  const SoftOrder o = soft_compare(a, b, true);
+  return o == SoftOrder::greater || o == SoftOrder::equal;
+}
+
+// Division by a divisor fixed for many quotients: its reciprocal is worked
+// out once, and each quotient is a multiplication and an exact correction.
+// Correctly rounded: always the same as operator/ with `value`.
+struct SoftDivisor {
+  constexpr explicit SoftDivisor(SoftExtended d);
+  SoftExtended value;
+  std::uint64_t reciprocal;  // floor((2^128 - 1) / significand) - 2^64; 0 when not usable
+  bool usable;               // a normal divisor: the quick way applies
+};
+
+constexpr SoftDivisor::SoftDivisor(SoftExtended d) : value(d), reciprocal(0), usable(false) {
+  const unsigned e = d.sign_exponent & kSoftExponentMask;
+  if (e != 0 && e != kSoftExponentMask && (d.significand & kSoftIntegerBit)) {
+    usable = true;
+    reciprocal = wide::divide(~d.significand, ~std::uint64_t{0}, d.significand).quotient;
+  }
+}
+
+SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
+
+namespace soft_detail {
+
+// a / d for a normal a and a normal quotient; false otherwise. The
+// quotient of the significands comes from the reciprocal (a 2-by-1 word
+// division with a precomputed inverse, after Moller and Granlund) with its
+// exact remainder, which also gives the rounding; no data-dependent branch.
+[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
+                                               SoftExtended& r) {
+  const unsigned ea = a.sign_exponent & kSoftExponentMask;
+  const std::uint64_t ma = a.significand, m = d.value.significand;
+  bool ok = d.usable && ea - 1 < kSoftExponentMask - 1u && (ma & kSoftIntegerBit);
+  // Numerator ma * 2^63 or ma * 2^64, so that the quotient has 64 bits.
+  const bool at_least = ma >= m;
+  const std::uint64_t u1 = ma >> at_least;
+  const std::uint64_t u0 = (ma << 63) & (0 - static_cast<std::uint64_t>(at_least));
+  const wide::U128 p = wide::mul(d.reciprocal, u1);
+  const std::uint64_t q0 = p.lo + u0;
+  std::uint64_t q = p.hi + u1 + 1 + (q0 < p.lo);
+  std::uint64_t rem = u0 - q * m;
+  const std::uint64_t over = 0 - static_cast<std::uint64_t>(rem > q0);
+  q += over;
+  rem += m & over;
+  const bool again = rem >= m;
+  q += again;
+  rem -= m & (0 - static_cast<std::uint64_t>(again));
+  // Nearest: the remainder against half the divisor. A quotient of 64-bit
+  // significands is never exactly halfway (twice the numerator has more
+  // factors 2 than any odd multiple of the divisor), so there is no tie.
+  q += rem > m - rem;
+  const bool carry = q == 0;
+  q |= static_cast<std::uint64_t>(carry) << 63;
+  const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
+                kSoftBias - 1 + at_least + carry;
+  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
+                                 static_cast<unsigned>(e)),
+      q);
+  return ok;
+}
+
+}  // namespace soft_detail
+
+[[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, const SoftDivisor& d) {
+  SoftExtended r;
+  if (soft_detail::divide_fast(a, d, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = div_flagged(a, d, flags);
+  soft_detail::check(flags);
+  return r;
+}
+
+// Integer conversions under FPUCW (fistp): nearest, ties to even; out of
+// range or not a number: run-time error 207.
+[[gnu::always_inline]] inline std::int64_t to_int64_nearest(SoftExtended x) {
+  unsigned flags = 0;
+  const std::int64_t r = to_int64_flagged(x, false, flags);
+  soft_detail::check(flags);
+  return r;
+}
+namespace soft_detail {
+
+// x to the nearest int32 for 0.5 <= |x| < 2^31; false otherwise.
+[[gnu::always_inline]] inline bool to_int32_fast(SoftExtended x, std::int32_t& r) {
+  const unsigned e = (x.sign_exponent & kSoftExponentMask) - (kSoftBias - 1);  // 0..31 taken
+  bool ok = e < 32 && (x.significand & kSoftIntegerBit);
+  const unsigned keep = (e & 31) + 1;  // integer bits, with the one below for rounding
+  const std::uint64_t top = x.significand >> (64 - keep);
+  const std::uint64_t below = x.significand << keep;
+  // top = integer part * 2 + the half bit
+  std::uint64_t magnitude = top >> 1;
+  magnitude += (top & 1) && (below != 0 || (magnitude & 1));
+  const std::uint64_t negative = x.sign_exponent >> 15;
+  ok &= magnitude <= 0x7FFF'FFFFu + negative;
+  r = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>((magnitude ^ (0 - negative)) + negative));
+  return ok;
+}
+
+}  // namespace soft_detail
+
+[[gnu::always_inline]] inline std::int32_t to_int32_nearest(SoftExtended x) {
+  std::int32_t fast;
+  if (soft_detail::to_int32_fast(x, fast)) [[likely]]
+    return fast;
+  unsigned flags = 0;
+  const std::int32_t r = to_int32_flagged(x, false, flags);
+  soft_detail::check(flags);
+  return r;
+}
+// All faults masked: truncated toward zero; out of range or not a number
+// gives the integer indefinite 0x8000000000000000.
+inline std::int64_t to_int64_truncated_masked(SoftExtended x) {
+  unsigned flags = 0;
+  return to_int64_flagged(x, true, flags);
+}
+
+// Arithmetic with all faults masked (the generator's FRAC and RANDOM).
+inline SoftExtended add_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) return r;
+  unsigned flags = 0;
+  return add_flagged(a, b, flags);
+}
+inline SoftExtended sub_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) return r;
+  unsigned flags = 0;
+  return sub_flagged(a, b, flags);
+}
+inline SoftExtended mul_masked(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  return mul_flagged(a, b, flags);
+}
+
+}  // namespace runtime::inline GRAIN_WIDE_NAMESPACE
