@@ -13,8 +13,8 @@ std::string program(const std::string& name);
 // The command that runs the program at `path`: in a cross build, the
 // emulator this build's programs run under (the kernel is never assumed to
 // know it), then the path; natively the path alone. Only programs of this
-// build take the emulator: a path that is not an executable of this
-// build's kind (a shell script, say) is returned alone.
+// build's processor take the emulator: any other path (a shell script, a
+// program of the machine itself) is returned alone.
 std::vector<std::string> command(const std::string& path);
 
 // The emulator the cross build runs its programs under; empty natively.
