@@ -23,15 +23,22 @@ template <class Real>
 
 }  // namespace
 
+// The point was just stored field by field; read the same way, it is
+// forwarded from those stores (a copy of the whole object would read the
+// padding with the exponent and wait for the stores to reach the cache).
+[[gnu::always_inline]] inline runtime::SoftExtended fields_of(const runtime::SoftExtended& v) {
+  return runtime::SoftExtended::from_bits(v.sign_exponent, v.significand);
+}
+
 // Each keeps its own frame: a range error names it, then its caller.
 GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(const runtime::SoftExtended& XX) {
   static constexpr runtime::SoftExtended kOrigin{kOriginColumn};
-  return to_pixel(XX + kOrigin);
+  return to_pixel(fields_of(XX) + kOrigin);
 }
 
 GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(const runtime::SoftExtended& YY) {
   static constexpr runtime::SoftExtended kOrigin{kOriginRow};
-  return to_pixel(YY + kOrigin);
+  return to_pixel(fields_of(YY) + kOrigin);
 }
 
 #if GRAIN_HAS_X87

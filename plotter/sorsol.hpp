@@ -8,7 +8,7 @@
 namespace plotter {
 
 template <class Figure>
-inline void SORSOL() {
+[[gnu::always_inline]] inline void SORSOL() {
   const Target<typename Figure::Real>& t =
       targets_for_meret<Figure>()[runtime::RANDOM<typename Figure::Real>(Figure::kTargets)];
   TRANSZF<Figure>(t.XX, t.YY);

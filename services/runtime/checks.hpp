@@ -13,11 +13,18 @@ namespace runtime {
 [[noreturn]] void boundcheck_failed();
 
 // Nearest integer, ties to even; outside the signed 32-bit range or not a
-// number: run-time error 207. For either extended type (extended.hpp).
-template <class Real>
-[[gnu::always_inline]] inline std::int32_t ROUND(Real x) {
+// number: run-time error 207, reported at the routine ROUND is inlined into.
+#if GRAIN_HAS_X87
+[[gnu::always_inline]] inline std::int32_t ROUND(X87Extended x) {
   // Exactly the values that round into -2^31 .. 2^31-1; false for NaN.
-  if (!(x >= Real(-2147483648.5) && x < Real(2147483647.5))) round_failed();
+  if (!(x >= -2147483648.5L && x < 2147483647.5L)) round_failed();
+  return round_to_int32(x);
+}
+#endif
+
+// The software conversion checks the range itself, as fistp does: two
+// comparisons beforehand would cost more than the conversion.
+[[gnu::always_inline]] inline std::int32_t ROUND(const SoftExtended& x) {
   return round_to_int32(x);
 }
 

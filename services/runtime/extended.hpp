@@ -39,31 +39,36 @@ struct DivisorFor<SoftExtended> {
 template <class Real>
 using Divisor = typename DivisorFor<Real>::type;
 
-// x to the nearest 32-bit integer, ties to even; the caller has made sure
-// that it fits (ROUND).
-inline std::int32_t round_to_int32(const SoftExtended& x) { return to_int32_nearest(x); }
+// x to the nearest 32-bit integer, ties to even. Out of range or not a
+// number: run-time error 207 at the routine this is inlined into.
+[[gnu::always_inline]] inline std::int32_t round_to_int32(const SoftExtended& x) {
+  return to_int32_nearest(x);
+}
 
 // x truncated toward zero to 64 bits, with faults masked (TRUNC of the
 // generator's products, which lie within +-2^31).
 inline std::int64_t truncate_to_int64(const SoftExtended& x) { return to_int64_truncated_masked(x); }
 
 #if GRAIN_HAS_X87
-// The x87's memory image: significand, then sign and exponent, then the
-// padding of the type's size (2 bytes on i386, 6 on x86-64).
+// The x87's memory image, in 16-bit words from the lowest address: the
+// significand, then sign and exponent, then the padding of the type's size
+// (2 bytes on i386, 6 on x86-64).
 struct X87Image {
-  std::uint64_t significand;
-  std::uint16_t sign_exponent;
-  std::uint16_t padding[(sizeof(X87Extended) - 10) / 2];
+  std::uint16_t words[sizeof(X87Extended) / 2];
 };
 static_assert(sizeof(X87Image) == sizeof(X87Extended));
 
 template <>
 constexpr X87Extended extended_from_bits<X87Extended>(std::uint16_t sign_exponent,
                                                       std::uint64_t significand) {
-  return std::bit_cast<X87Extended>(X87Image{significand, sign_exponent, {}});
+  X87Image image{};
+  for (int i = 0; i < 4; ++i) image.words[i] = static_cast<std::uint16_t>(significand >> (16 * i));
+  image.words[4] = sign_exponent;
+  return std::bit_cast<X87Extended>(image);
 }
 
-// fistp in the current mode, nearest even under FPUCW.
+// fistp in the current mode, nearest even under FPUCW; the caller has made
+// sure that x fits (ROUND), so the store never faults.
 [[gnu::always_inline]] inline std::int32_t round_to_int32(X87Extended x) {
   std::int32_t r;
   __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");

@@ -101,7 +101,7 @@ inline std::int32_t truncated_product(Real real, std::int32_t n) {
 // Worked out in double precision where that gives the same result, which is
 // all but about 2 (|n| + 1) draws in 2^40; the rest take the extended route.
 template <class Real = Extended>
-inline std::int32_t RANDOM(std::int32_t n) {
+[[gnu::always_inline]] inline std::int32_t RANDOM(std::int32_t n) {
   advance_words();
   std::int32_t index;
   if (index_if_certain(sum_in_double(RANDSEED, SEED2, SEED3), n, index)) [[likely]]

@@ -402,7 +402,10 @@ const Mode kModes[] = {
     {"other-thread", other_thread},
     {"fault-without-frame", fault_without_frame},
     // A fault while an earlier one is being turned into an error.
-    {"fault-in-exit-procedure", float_divide_by_zero, [] { install_exit(exit_faults); }},
+    // The first a processor fault: the software extended real raises its
+    // errors without one.
+    {"fault-in-exit-procedure", GRAIN_SOFT_EXTENDED ? integer_divide_by_zero : float_divide_by_zero,
+     [] { install_exit(exit_faults); }},
 #ifdef _WIN32
     {"float-stack-check", float_stack_check},
     {"integer-overflow", integer_overflow},
