@@ -403,8 +403,8 @@ const Mode kModes[] = {
     {"fault-without-frame", fault_without_frame},
     // A fault while an earlier one is being turned into an error.
     // The first a processor fault: the software extended real raises its
-    // errors without one.
-    {"fault-in-exit-procedure", GRAIN_SOFT_EXTENDED ? integer_divide_by_zero : float_divide_by_zero,
+    // errors without one, and a division by zero traps on few processors.
+    {"fault-in-exit-procedure", GRAIN_SOFT_EXTENDED ? access_violation : float_divide_by_zero,
      [] { install_exit(exit_faults); }},
 #ifdef _WIN32
     {"float-stack-check", float_stack_check},
