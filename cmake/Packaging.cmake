@@ -46,6 +46,8 @@ set(CPACK_GRAIN_DEBIAN_FILES
   ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
   ${PROJECT_BINARY_DIR}/debian/changelog.Debian)
 set(CPACK_GRAIN_PROGRAMS trigrain quintgrain)
+set(CPACK_GRAIN_OBJCOPY ${CMAKE_OBJCOPY})
+set(CPACK_GRAIN_READELF ${CMAKE_READELF})
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/stage.cmake)
 
 include(CPack)

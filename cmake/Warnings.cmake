@@ -14,7 +14,14 @@ add_library(grain_options INTERFACE)
 target_compile_options(grain_options INTERFACE
   -Wall -Wextra -Wshadow
   $<$<BOOL:${GRAIN_WERROR}>:-Werror>
-  -fno-omit-frame-pointer -mno-omit-leaf-frame-pointer -fno-optimize-sibling-calls)
+  -fno-omit-frame-pointer -fno-optimize-sibling-calls)
+# Leaf routines too, where the compiler can be told (x86, 64-bit ARM); the
+# others keep the frame pointer in leaves that need a frame at all.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-mno-omit-leaf-frame-pointer GRAIN_HAS_LEAF_FRAME_FLAG)
+if(GRAIN_HAS_LEAF_FRAME_FLAG)
+  target_compile_options(grain_options INTERFACE -mno-omit-leaf-frame-pointer)
+endif()
 target_include_directories(grain_options INTERFACE ${PROJECT_SOURCE_DIR})
 # GCC 12 at -O3 reports -Wrestrict falsely inside the standard library for
 # "literal" + std::string (GCC bug 105329).

@@ -31,14 +31,21 @@ template <class Real>
 }
 
 // Each keeps its own frame: a range error names it, then its caller.
+// On the software type the sum and its rounding are one step, with the
+// bits and faults of ROUND(v + origin): the origins are whole numbers.
+[[gnu::always_inline]] inline runtime::PixelCoord soft_pixel(const runtime::SoftExtended& v,
+                                                             std::int32_t origin) {
+  const std::int32_t r = runtime::add_to_int32_nearest(fields_of(v), origin);
+  runtime::INT_BOUNDCHECK(r, INT16_MIN, INT16_MAX);
+  return static_cast<runtime::PixelCoord>(r);
+}
+
 GRAIN_KEEP_FRAME runtime::PixelCoord XKOORD(const runtime::SoftExtended& XX) {
-  static constexpr runtime::SoftExtended kOrigin{kOriginColumn};
-  return to_pixel(fields_of(XX) + kOrigin);
+  return soft_pixel(XX, static_cast<std::int32_t>(kOriginColumn));
 }
 
 GRAIN_KEEP_FRAME runtime::PixelCoord YKOORD(const runtime::SoftExtended& YY) {
-  static constexpr runtime::SoftExtended kOrigin{kOriginRow};
-  return to_pixel(fields_of(YY) + kOrigin);
+  return soft_pixel(YY, static_cast<std::int32_t>(kOriginRow));
 }
 
 #if GRAIN_HAS_X87

@@ -26,8 +26,9 @@ execute_process(COMMAND gzip -9 -n -c ${changelog} OUTPUT_FILE ${doc}/changelog.
 file(CHMOD ${doc}/copyright ${doc}/changelog.Debian.gz
   ${root}/usr/share/lintian/overrides/${name} PERMISSIONS ${readable})
 
-find_program(objcopy NAMES objcopy REQUIRED)
-find_program(readelf NAMES readelf REQUIRED)
+# The build's own binary tools: a cross build's programs are not the host's.
+set(objcopy ${CPACK_GRAIN_OBJCOPY})
+set(readelf ${CPACK_GRAIN_READELF})
 find_program(dpkg NAMES dpkg REQUIRED)
 find_program(dpkg_deb NAMES dpkg-deb REQUIRED)
 set(dbgsym ${CPACK_TOPLEVEL_DIRECTORY}/${name}-dbgsym)
@@ -56,8 +57,12 @@ endforeach()
 # Debian's own dbgsym packages have), and it needs that very version.
 file(MAKE_DIRECTORY ${dbgsym}/usr/share/doc ${dbgsym}/DEBIAN)
 file(CREATE_LINK ${name} ${dbgsym}/usr/share/doc/${name}-dbgsym SYMBOLIC)
-execute_process(COMMAND ${dpkg} --print-architecture OUTPUT_VARIABLE arch
-  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+  set(arch ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+else()
+  execute_process(COMMAND ${dpkg} --print-architecture OUTPUT_VARIABLE arch
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+endif()
 execute_process(COMMAND du -sk --apparent-size ${dbgsym}/usr OUTPUT_VARIABLE size
   COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCH "^[0-9]+" size "${size}")

@@ -2,9 +2,9 @@
 // (SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP) and become run-time errors.
 //
 // The handler runs on an alternate signal stack. It only records the fault
-// and edits the saved context so that the faulting thread resumes in
-// fault_continuation() as if that had been called from the faulting
-// instruction. The continuation, out of signal context, resets the
+// and edits the saved context (through the processor's fault context file)
+// so that the faulting thread resumes in fault_continuation() as if that had
+// been called from the faulting instruction. The continuation, out of signal context, resets the
 // floating-point unit where needed and raises the run-time error, so the exit
 // sequence runs on the faulting thread like after any failed check.
 #include <signal.h>
@@ -17,6 +17,8 @@
 #include <cstdint>
 
 #include "services/runtime/fatal_posix.hpp"
+#include "services/runtime/fault_context_posix.hpp"
+#include "services/runtime/frame_layout.hpp"
 #include "services/runtime/fpu.hpp"
 #include "services/runtime/platform.hpp"
 #include "services/runtime/stack_posix.hpp"
@@ -37,14 +39,8 @@ constexpr std::uintptr_t kLowStack = 64 * 1024;
 // Access faults this far below a stack count as its overflow: the kernel
 // keeps a gap of 256 pages below the main thread's stack.
 constexpr std::uintptr_t kBelowStackReach = 1024 * 1024;
-constexpr std::uintptr_t kRedZone = 128;
-
-constexpr std::uintptr_t kUserSpaceEnd = 0x00007FFFFFFFF000;
-constexpr int kMaxInstruction = 15;  // bytes
-constexpr int kTrapX87 = 16;  // #MF
-constexpr int kTrapSimd = 19;  // #XM
+// Bits of fault_context::unmasked_fp_flags.
 constexpr unsigned kFpDenormal = 0x02, kFpUnderflow = 0x10;
-constexpr greg_t kFlagTrap = 0x100, kFlagDirection = 0x400, kFlagAlignCheck = 0x40000;
 
 struct Fault {
   const void* address;
@@ -66,58 +62,6 @@ struct Mapping {
   bool reset_fpu = false;
 };
 
-// Floating-point exceptions that are raised and not masked.
-unsigned unmasked_fp_flags(const ucontext_t* uc) {
-  const _libc_fpstate* fp = uc->uc_mcontext.fpregs;
-  if (fp == nullptr) return 0;
-  if (uc->uc_mcontext.gregs[REG_TRAPNO] == kTrapSimd) return fp->mxcsr & ~(fp->mxcsr >> 7) & 0x3f;
-  return fp->swd & ~fp->cwd & 0x3fu;
-}
-
-// Linux reports a general protection fault as SIGSEGV with SI_KERNEL,
-// whether a privileged instruction or a non-canonical address caused it; the
-// instruction tells them apart.
-bool privileged_instruction(const ucontext_t* uc) {
-  const auto rip = static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
-  // It was fetched, so it can be read, unless it lies outside user space.
-  if (rip == 0 || rip > kUserSpaceEnd - kMaxInstruction) return false;
-  const auto* code = reinterpret_cast<const std::uint8_t*>(rip);
-  int i = 0;
-  // Legacy prefixes, then a REX prefix.
-  while (i < kMaxInstruction - 2 &&
-         (code[i] == 0x26 || code[i] == 0x2E || code[i] == 0x36 || code[i] == 0x3E ||
-          code[i] == 0x64 || code[i] == 0x65 || code[i] == 0x66 || code[i] == 0x67 ||
-          code[i] == 0xF2 || code[i] == 0xF3))
-    ++i;
-  if ((code[i] & 0xF0) == 0x40) ++i;
-  const std::uint8_t op = code[i];
-  switch (op) {
-    case 0xF4:  // hlt
-    case 0xFA:  // cli
-    case 0xFB:  // sti
-    case 0x6C: case 0x6D: case 0x6E: case 0x6F:  // ins, outs
-    case 0xE4: case 0xE5: case 0xE6: case 0xE7:  // in, out with a port number
-    case 0xEC: case 0xED: case 0xEE: case 0xEF:  // in, out through dx
-      return true;
-    case 0x0F:
-      switch (code[i + 1]) {
-        case 0x00:  // lldt, ltr
-        case 0x01:  // lgdt, lidt, lmsw, invlpg, swapgs, ...
-        case 0x06:  // clts
-        case 0x07:  // sysret
-        case 0x08:  // invd
-        case 0x09:  // wbinvd
-        case 0x20: case 0x21: case 0x22: case 0x23:  // mov to or from control and debug registers
-        case 0x30:  // wrmsr
-        case 0x32:  // rdmsr
-        case 0x35:  // sysexit
-          return true;
-        default: return false;
-      }
-    default: return false;
-  }
-}
-
 bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
   if (si->si_code <= 0) return false;  // sent by a process, not raised by the processor
   switch (sig) {
@@ -129,7 +73,7 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
         case FPE_FLTOVF: m = {205, true}; return true;
         case FPE_FLTUND: {
           // The kernel reports a denormal operand as an underflow.
-          const unsigned f = unmasked_fp_flags(uc);
+          const unsigned f = fault_context::unmasked_fp_flags(uc);
           m = {std::uint16_t((f & kFpDenormal) && !(f & kFpUnderflow) ? 216 : 206), true};
           return true;
         }
@@ -139,7 +83,7 @@ bool map_fault(int sig, const siginfo_t* si, const ucontext_t* uc, Mapping& m) {
       }
     case SIGSEGV:
       if (si->si_code == SEGV_BNDERR) m = {201, false};
-      else if (si->si_code == SI_KERNEL && privileged_instruction(uc)) m = {217, false};
+      else if (si->si_code == SI_KERNEL && fault_context::privileged_instruction(uc)) m = {217, false};
       else m = {216, false};  // a page fault, or a general protection fault on an address
       return true;
     case SIGBUS:  // a mapped page that cannot be read in, or misalignment
@@ -172,7 +116,6 @@ void pass_on(int sig, const siginfo_t* si) {
 
 void on_fault(int sig, siginfo_t* si, void* context) {
   auto* uc = static_cast<ucontext_t*>(context);
-  greg_t* regs = uc->uc_mcontext.gregs;
   Mapping m;
   // Sent with kill or a queue (no fault): ends the process as the signal would.
   if (si->si_code <= 0 && sig != SIGTRAP) return pass_on(sig, si);
@@ -181,10 +124,11 @@ void on_fault(int sig, siginfo_t* si, void* context) {
   // The error is raised in the frame current at the fault, which must be a
   // frame of this thread's stack at or above the stack pointer.
   const StackBounds stack = thread_stack;
-  const auto sp = static_cast<std::uintptr_t>(regs[REG_RSP]);
-  const auto frame = static_cast<std::uintptr_t>(regs[REG_RBP]);
-  if (!stack.known() || frame == 0 || frame % sizeof(void*) != 0 || frame < sp ||
-      !stack.holds(frame, 2 * sizeof(void*)))
+  if (!stack.known()) return pass_on(sig, si);
+  const fault_context::Registers regs = fault_context::read(uc, stack);
+  const std::uintptr_t sp = regs.sp, frame = regs.frame;
+  if (frame == 0 || frame % sizeof(void*) != 0 || frame < sp ||
+      !stack.holds(frame + frame::kReadOffset, frame::kReadSize))
     return pass_on(sig, si);
 
   if (sig == SIGSEGV) {
@@ -194,34 +138,20 @@ void on_fault(int sig, siginfo_t* si, void* context) {
   }
   if (handling.exchange(true)) return pass_on(sig, si);
 
-  // Where the fault happened. An x87 fault is noticed by the next x87
-  // instruction; the unit itself remembers the one that failed.
-  _libc_fpstate* fp = uc->uc_mcontext.fpregs;
-  auto address = reinterpret_cast<const void*>(regs[REG_RIP]);
-  if (regs[REG_TRAPNO] == kTrapX87 && fp != nullptr && fp->rip != 0)
-    address = reinterpret_cast<const void*>(fp->rip);
-  pending = {address, reinterpret_cast<const void*>(frame), m.error, m.reset_fpu};
+  pending = {reinterpret_cast<const void*>(regs.address), reinterpret_cast<const void*>(frame),
+             m.error, m.reset_fpu};
   std::atomic_signal_fence(std::memory_order_release);
 
-  if (m.reset_fpu && fp != nullptr) {
-    // Drop the pending exception from the state the thread gets back, so
-    // nothing fires again before the continuation resets the unit.
-    fp->swd &= 0x7f00;
-    fp->mxcsr &= ~0x3fu;
-  }
-  regs[REG_EFL] &= ~(kFlagTrap | kFlagDirection | kFlagAlignCheck);
+  // Nothing may fire again before the continuation resets the unit.
+  fault_context::clear_pending(uc, m.reset_fpu);
 
   // The continuation's stack: below the red zone of the faulting routine, or
-  // the emergency stack when the thread's own is (nearly) used up. The
-  // return address makes it look called from the faulting instruction.
-  std::uintptr_t new_sp =
+  // the emergency stack when the thread's own is (nearly) used up.
+  const std::uintptr_t top =
       m.error == 202 || sp < stack.low + kLowStack
           ? reinterpret_cast<std::uintptr_t>(emergency_stack + kEmergencyStackSize)
-          : sp - kRedZone;
-  new_sp = (new_sp & ~std::uintptr_t{15}) - sizeof(void*);
-  *reinterpret_cast<greg_t*>(new_sp) = regs[REG_RIP];
-  regs[REG_RSP] = static_cast<greg_t>(new_sp);
-  regs[REG_RIP] = reinterpret_cast<greg_t>(&fault_continuation);
+          : sp - fault_context::red_zone();
+  fault_context::redirect(uc, &fault_continuation, top);
 }
 
 // Gives the calling thread an alternate signal stack unless it has one.

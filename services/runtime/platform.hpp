@@ -29,7 +29,8 @@ void remove_fault_filter();
 // hexadecimal digits it is printed with.
 std::uint64_t report_address(const void* code);
 int report_address_digits();
-// True when [frame, frame + 2 words) lies on the current thread's stack.
+// True when the words a frame walk reads at `frame` (frame_layout.hpp) lie
+// on the current thread's stack, aligned.
 bool frame_on_stack(const void* frame);
 
 [[noreturn]] void exit_process(std::uint16_t status);

@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "services/runtime/frame_layout.hpp"
 #include "services/runtime/stack_posix.hpp"
 
 namespace runtime::platform {
@@ -140,7 +141,7 @@ bool frame_on_stack(const void* frame) {
   StackBounds& stack = thread_stack;
   if (!stack.known()) stack = read_thread_stack();
   const auto f = reinterpret_cast<std::uintptr_t>(frame);
-  return f % sizeof(void*) == 0 && stack.holds(f, 2 * sizeof(void*));
+  return f % sizeof(void*) == 0 && stack.holds(f + frame::kReadOffset, frame::kReadSize);
 }
 
 [[noreturn]] void exit_process(std::uint16_t status) { _exit(status & 0xFF); }

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "services/runtime/frame_layout.hpp"
 #include "services/runtime/platform.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
@@ -36,21 +37,22 @@ void SYSBACKTRACESTR(const void* code) {
 }
 
 // Follows the saved frame links from `frame`: each frame holds the caller's
-// frame link and, after it, the return address into the caller. Every frame
-// is checked to lie on this thread's stack before it is read, and the links
-// must lead upwards, so the walk ends and never faults.
+// frame link and the return address into the caller (where, frame_layout.hpp
+// says). Every frame is checked to lie on this thread's stack before it is
+// read, and the links must lead upwards, so the walk ends and never faults.
 void DUMP_STACK(const void* frame) {
   const int limit = platform::is_char_device(STDOUT.handle) ? MAX_FRAME_DUMP : 256;
   int count = 0;
   while (frame != nullptr && frame != outermost_frame && INOUTRES == 0 &&
          platform::frame_on_stack(frame)) {
-    const auto words = static_cast<const void* const*>(frame);
+    const void* next = frame::caller(frame);
+    const bool next_readable = next > frame && platform::frame_on_stack(next);
     // Shown as the call instruction's last byte, like the error address of
     // a failed check: that names the calling line.
-    if (const void* return_address = words[1]; return_address != nullptr)
-      SYSBACKTRACESTR(static_cast<const char*>(return_address) - 1);
+    if (!frame::kReturnInCaller || next_readable)
+      if (const void* return_address = frame::return_address(frame, next); return_address != nullptr)
+        SYSBACKTRACESTR(static_cast<const char*>(return_address) - 1);
     ++count;
-    const void* next = words[0];
     if (count > limit || next <= frame) break;
     frame = next;
   }

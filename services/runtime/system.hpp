@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "services/runtime/frame_layout.hpp"
+
 namespace runtime {
 
 using ExitProc = void (*)();
@@ -43,7 +45,7 @@ inline constexpr std::uint16_t FPUCW = 0x1332;
 
 // Frame of the routine that called the current one, found through the
 // saved frame link (every routine keeps a frame pointer).
-#define RUNTIME_CALLER_FRAME() (*static_cast<void* const*>(__builtin_frame_address(0)))
+#define RUNTIME_CALLER_FRAME() (::runtime::frame::caller(__builtin_frame_address(0)))
 
 // Where the current routine was called from: the last byte of the call
 // instruction in the caller (return address - 1). The return address itself

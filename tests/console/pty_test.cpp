@@ -200,6 +200,9 @@ TEST(ConsolePty, EveryEndingSignalGivesTheSettingsBackAndEndsByItself) {
   setrlimit(RLIMIT_CORE, &no_core);
   for (const int sig : {SIGABRT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGSYS, SIGVTALRM,
                         SIGPROF, SIGPIPE, SIGRTMIN + 2, SIGRTMAX, SIGSEGV, SIGFPE, SIGILL, SIGBUS}) {
+    // A cross build's user-mode emulator keeps the last two real-time
+    // signals for itself: kill refuses to send them.
+    if (sig == SIGRTMAX && !testsupport::emulator().empty()) continue;
     Session s({"PROBE_WAIT_GO=1"});
     s.p.signal(sig);
     const auto st = s.p.wait_exit(10s);
@@ -419,7 +422,7 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
 // terminal, standard input /dev/null and standard error as `err` says.
 testsupport::Finished run_without_terminal(testsupport::Redirect err, long file_size_limit = -1) {
   using testsupport::Redirect;
-  return testsupport::run({.argv = {probe()},
+  return testsupport::run({.argv = testsupport::command(probe()),
                            .in = {Redirect::file, "/dev/null"},
                            .out = {Redirect::pipe},
                            .err = err,

@@ -118,7 +118,8 @@ std::string launcher(const std::string& program, const std::string& prompt,
                      const std::string& stderr_path) {
   std::string script = "#!/bin/sh\n";
   if (!prompt.empty()) script += "printf '%s' '" + prompt + "'\n";
-  script += "exec '" + program + "'";
+  script += "exec";
+  for (const std::string& word : testsupport::command(program)) script += " '" + word + "'";
   if (stderr_path == "&-")
     script += " 2>&-";
   else if (!stderr_path.empty())

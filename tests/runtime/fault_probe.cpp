@@ -117,15 +117,36 @@ void say(std::string_view text) {
 
 [[gnu::noinline]] void illegal_instruction() {
   FRAME_ANCHOR;
+#if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("ud2");
+#elif defined(__aarch64__)
+  __asm__ volatile("udf #0");
+#elif defined(__arm__)
+  __asm__ volatile(".inst 0xe7f000f0");  // udf #0
+#elif defined(__powerpc64__)
+  __asm__ volatile(".long 0");
+#elif defined(__s390x__)
+  __asm__ volatile(".short 0");
+#endif
 }
 
 // Instructions only the kernel may run.
 [[gnu::noinline]] void privileged_instruction() {
   FRAME_ANCHOR;
+#if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("hlt");
+#elif defined(__aarch64__)
+  __asm__ volatile("msr daifset, #2");  // masks interrupts
+#elif defined(__arm__)
+  __asm__ volatile("mrc p15, 0, r0, c1, c0, 0" ::: "r0");  // reads the system control register
+#elif defined(__powerpc64__)
+  __asm__ volatile("mfmsr 3" ::: "r3");  // reads the machine state register
+#elif defined(__s390x__)
+  __asm__ volatile("ssm 0(%%r15)" ::: "memory");  // sets the system mask
+#endif
 }
 
+#if defined(__i386__) || defined(__x86_64__)
 [[gnu::noinline]] void single_step() {
   FRAME_ANCHOR;
   // Sets the trap flag; the trap follows the next instruction. The stack
@@ -138,6 +159,7 @@ void say(std::string_view text) {
   __asm__ volatile("pushfl\n\torl $0x100, (%%esp)\n\tpopfl\n\tnop\n\tnop" ::: "cc", "memory");
 #endif
 }
+#endif
 
 volatile int depth_limit = 1 << 30;  // never reached: the stack runs out first
 
@@ -151,8 +173,19 @@ volatile int depth_limit = 1 << 30;  // never reached: the stack runs out first
 [[gnu::noinline]] void stack_overflow() { int_sink = recurse(0); }
 
 // The frame link is cleared before the fault: the filter leaves it alone.
+// (The compiler is not told: the process ends at the fault.)
 [[gnu::noinline]] void fault_without_frame() {
+#if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("xorl %%ebp, %%ebp\n\tmovl 0, %%eax" ::: "eax", "memory");
+#elif defined(__aarch64__)
+  __asm__ volatile("mov x29, xzr\n\tldr w0, [x29]" ::: "x0", "memory");
+#elif defined(__arm__)
+  __asm__ volatile("mov r11, #0\n\tldr r0, [r11]" ::: "r0", "memory");
+#elif defined(__powerpc64__)
+  __asm__ volatile("li 1, 0\n\tlwz 3, 0(1)" ::: "r3", "memory");
+#elif defined(__s390x__)
+  __asm__ volatile("lghi %%r11, 0\n\tlghi %%r15, 0\n\tl %%r0, 0(%%r15)" ::: "r0", "memory");
+#endif
 }
 
 [[gnu::noinline]] void raise_runerror() {
@@ -258,6 +291,7 @@ void prepare_control_word_report() { EXITPROC = report_control_word; }
 
 #else
 
+#if defined(__i386__) || defined(__x86_64__)
 [[gnu::noinline]] void privileged_interrupt_flag() {
   FRAME_ANCHOR;
   __asm__ volatile("cli");
@@ -267,11 +301,14 @@ void prepare_control_word_report() { EXITPROC = report_control_word; }
   FRAME_ANCHOR;
   __asm__ volatile("outb %%al, $0x80" ::"a"(0));
 }
+#endif
 
+#if defined(__x86_64__)
 // An address no process can have.
 [[gnu::noinline]] void non_canonical_address() {
   *reinterpret_cast<volatile int*>(0x8000000000000000ull) = 1;
 }
+#endif
 
 // A shared mapping beyond the end of an empty file.
 [[gnu::noinline]] void bus_error() {
@@ -358,14 +395,16 @@ const Mode kModes[] = {
     {"access-violation", access_violation},
     {"illegal-instruction", illegal_instruction},
     {"privileged-instruction", privileged_instruction},
+#if defined(__i386__) || defined(__x86_64__)
     {"single-step", single_step},
+#endif
     {"stack-overflow", stack_overflow},
     {"other-thread", other_thread},
     {"fault-without-frame", fault_without_frame},
     // A fault while an earlier one is being turned into an error.
     // The first a processor fault: the software extended real raises its
-    // errors without one.
-    {"fault-in-exit-procedure", GRAIN_SOFT_EXTENDED ? integer_divide_by_zero : float_divide_by_zero,
+    // errors without one, and a division by zero traps on few processors.
+    {"fault-in-exit-procedure", GRAIN_SOFT_EXTENDED ? access_violation : float_divide_by_zero,
      [] { install_exit(exit_faults); }},
 #ifdef _WIN32
     {"float-stack-check", float_stack_check},
@@ -373,9 +412,13 @@ const Mode kModes[] = {
     {"array-bounds", array_bounds},
     {"fpu-after-fault", float_divide_by_zero, prepare_control_word_report},
 #else
+#if defined(__i386__) || defined(__x86_64__)
     {"privileged-interrupt-flag", privileged_interrupt_flag},
     {"privileged-port-output", privileged_port_output},
+#endif
+#if defined(__x86_64__)
     {"non-canonical-address", non_canonical_address},
+#endif
     {"bus-error", bus_error},
     {"unprepared-thread", unprepared_thread},
     {"thread-stack-overflow", thread_stack_overflow},

@@ -41,7 +41,7 @@ std::vector<std::string> look_up(const std::string& object, const std::string& h
 std::string path() { return testsupport::program("fault_probe"); }
 
 Result run(const std::vector<std::string>& args, Output output) {
-  std::vector<std::string> argv{path()};
+  std::vector<std::string> argv = testsupport::command(path());
   argv.insert(argv.end(), args.begin(), args.end());
   // Standard error (where its routines lie) is not looked at here.
   using testsupport::Redirect;

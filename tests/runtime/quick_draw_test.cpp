@@ -87,6 +87,6 @@ TEST_F(QuickDraw, NeverAnswersWrongNearAWholeNumber) {
 
 #else
 
-TEST(X87, Absent) { GTEST_SKIP() << "no x87 on this processor: nothing to compare with"; }
+TEST(X87, AbsentForTheQuickDraw) { GTEST_SKIP() << "no x87 on this processor: nothing to compare with"; }
 
 #endif

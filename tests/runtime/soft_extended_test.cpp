@@ -50,13 +50,13 @@ std::string show(SoftExtended x) {
   return s.str();
 }
 
-bool same(SoftExtended a, SoftExtended b) {
+[[maybe_unused]] bool same(SoftExtended a, SoftExtended b) {
   return a.sign_exponent == b.sign_exponent && a.significand == b.significand;
 }
 
 SoftExtended bits(std::uint16_t se, std::uint64_t m) { return SoftExtended::from_bits(se, m); }
 
-std::size_t operand_count(std::size_t fallback) {
+[[maybe_unused]] std::size_t operand_count(std::size_t fallback) {
   if (const char* v = std::getenv("GRAIN_SOFT_OPERANDS")) return std::strtoull(v, nullptr, 10);
   return fallback;
 }

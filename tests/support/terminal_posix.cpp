@@ -10,8 +10,11 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "tests/support/process.hpp"
+#include "tests/support/programs.hpp"
 #include "tests/support/terminal.hpp"
 #include "tests/support/wait.hpp"
 
@@ -27,6 +30,7 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
   if (openpty(&master_, &slave_, nullptr, nullptr, &ws) != 0) throw std::runtime_error("openpty");
   fcntl(master_, F_SETFD, FD_CLOEXEC);
   fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  std::vector<std::string> command = testsupport::command(program);
   process_.emplace(Spawn{.env = std::move(options.env), .child = [&] {
     login_tty(slave_);  // a session of its own, with this terminal controlling it
     if (options.file_size_limit >= 0) limit_file_size(options.file_size_limit);
@@ -39,7 +43,10 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
     // Only the terminal: a descriptor of the test's left open (a pipe's
     // writing end) would change what the program sees.
     for (int fd = 3; fd < 1024; ++fd) close(fd);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv;
+    for (std::string& a : command) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
     _exit(127);
   }});
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
