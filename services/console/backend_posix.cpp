@@ -95,8 +95,11 @@ OpenResult open(Console& console) {
     keys = enter_key_mode(open_terminal_input());
     if (!keys) close_terminal_input();
   }
+  // Where the cursor is is asked when the echo first needs it, not here: the
+  // answer comes behind whatever was typed ahead, and a program that ends
+  // before its line (a failed start-up) must leave those keys unread.
+  start.cursor_y = start.height - 1;
   if (keys) {
-    locate_cursor(fd, start.width, start.height, start.cursor_x, start.cursor_y);
     console.events = &terminal_events();
   } else {
     console.events = &open_stream_input(input_open ? STDIN_FILENO : -1);

@@ -60,14 +60,28 @@ int open_input_terminal(int flags);
 
 // keymode_posix.cpp: key mode from start-up to the end, through stops and
 // fatal signals.
+// In the background key mode waits until the program is in front.
 bool enter_key_mode(int fd);
 void leave_key_mode();
+// True when the program may read, ask and echo on the terminal: it is in
+// key mode and no other process group is in the terminal's foreground.
+// Takes key mode when the program has come to the front unnoticed.
+bool terminal_in_front();
+// On a terminal that cannot signal the program (that of another session):
+// true when `c` is one of its signal characters, which is then not a key.
+// The interrupt and quit characters raise SIGINT and SIGQUIT.
+bool take_signal_byte(unsigned char c);
 
 // terminal_input_posix.cpp.
 // Starts reading the terminal of standard input; returns the descriptor
 // it reads, the one whose settings key mode changes.
 int open_terminal_input();
 void close_terminal_input();
+// While the program runs in the background nothing tells it that it is in
+// front again (a shell's fg of a running job sends no signal): with `on`, a
+// timer raises input_may_be_pending now and then, and the next look at the
+// input finds out. Async-signal-safe.
+void watch_for_front(bool on);
 const EventSource& terminal_events();
 // Asks the terminal where its cursor is: 0-based, within a screen of
 // `width` x `height`; no answer, bottom-left. Input that comes with the

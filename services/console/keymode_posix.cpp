@@ -4,7 +4,8 @@
 //
 // Key mode: not canonical, no echo, no input translation (Enter stays 13,
 // Ctrl+J 10), no flow control (Ctrl+S and Ctrl+Q are keys), no Ctrl+V
-// quoting. ISIG stays: Ctrl+C and Ctrl+\ end the program, Ctrl+Z stops it.
+// quoting. ISIG stays: Ctrl+C and Ctrl+\ end the program, Ctrl+Z stops it
+// (on a terminal of another session the program reads those keys itself).
 // Output processing is left as found.
 //
 // TtyState::mode tells the signal handlers who holds the terminal; a
@@ -14,7 +15,10 @@
 // never wait without limit for a change in progress, so that no burst of
 // signals can jam the process. Settings change only while the process is
 // in the terminal's foreground; a stopped process that is told to end
-// (kill %1: SIGTERM, then SIGCONT) ends without touching the terminal.
+// (kill %1: SIGTERM, then SIGCONT) ends without touching the terminal, and
+// one in the background (started with &, or continued by bg) neither
+// reads, asks nor changes anything on it until it is in front again: a
+// read or a change of settings from there would stop it (SIGTTIN, SIGTTOU).
 #include <pthread.h>
 #include <signal.h>
 #include <termios.h>
@@ -40,6 +44,12 @@ struct TtyState {
   termios saved{};  // as found at start-up
   termios keys{};   // key by key, no echo
   std::atomic<TtyMode> mode{TtyMode::off};
+  // `saved` was taken in front (not by a job started in the background).
+  // Written only by whoever holds the terminal (mode busy).
+  bool found_in_front = false;
+  // The terminal's signal characters, read as bytes (see enter_key_mode);
+  // _POSIX_VDISABLE when the terminal sends the signals itself.
+  cc_t interrupt = _POSIX_VDISABLE, quit = _POSIX_VDISABLE, suspend = _POSIX_VDISABLE;
 };
 
 TtyState tty;
@@ -106,14 +116,54 @@ bool others_in_front() {
   return front > 0 && front != getpgrp();
 }
 
+// The settings to give back, `found`, and key mode made from them.
+void take_settings(const termios& found) {
+  tty.saved = found;
+  termios t = found;
+  t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
+  t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  // A terminal that is not the controlling terminal of the program's own
+  // session (`setsid trigrain` in a shell, or a terminal opened by name)
+  // sends its Ctrl+C and Ctrl+\ signals to the front job of another
+  // session, never to the program: only a wrapper would die, leaving the
+  // program running in key mode. There the program reads those keys as
+  // bytes and acts on them itself, as the signals would act. Ctrl+Z is
+  // swallowed instead: the shell in front does not wait for this program,
+  // so a stop would leave it stopped with nobody to continue it.
+  if ((t.c_lflag & ISIG) != 0 && tcgetsid(tty.fd) != getsid(0)) {
+    tty.interrupt = t.c_cc[VINTR];
+    tty.quit = t.c_cc[VQUIT];
+    tty.suspend = t.c_cc[VSUSP];
+    t.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+  }
+  tty.keys = t;
+}
+
 void set_keys_again() {
   cursor_moved.store(true);
-  // In the background (continued by bg, or to be ended by kill) key mode
-  // waits for the SIGCONT that brings the process to the front.
-  if (others_in_front()) return;
+  // In the background (started with &, continued by bg, or to be ended by
+  // kill) key mode waits until the process is in front: a SIGCONT (fg of a
+  // stopped job) or watch_for_front (fg of a running one) brings it here.
+  if (others_in_front()) {
+    watch_for_front(true);
+    return;
+  }
   if (take(TtyMode::suspended) || take(TtyMode::keys)) {
+    if (!tty.found_in_front) {
+      // Started in the background: what the terminal had then was the front
+      // job's business (a shell's line editor may have had it raw); what it
+      // has now, as it is handed over, is what must come back.
+      termios now{};
+      if (tcgetattr(tty.fd, &now) == 0) take_settings(now);
+      tty.found_in_front = true;
+    }
     tcsetattr(tty.fd, TCSANOW, &tty.keys);
     tty.mode.store(TtyMode::keys);
+    watch_for_front(false);
+    // Input left unread while in the background is the program's now.
+    input_may_be_pending.store(true);
   }
 }
 
@@ -203,12 +253,7 @@ bool enter_key_mode(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   tty.fd = fd;
-  tty.saved = t;
-  t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
-  t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-  t.c_cc[VMIN] = 1;
-  t.c_cc[VTIME] = 0;
-  tty.keys = t;
+  take_settings(t);
 
   // Signals ignored at start-up (nohup, background jobs) stay ignored.
   for_each_fatal([](int s) {
@@ -224,11 +269,46 @@ bool enter_key_mode(int fd) {
   sigset_t ours, old;
   our_signals(ours);
   pthread_sigmask(SIG_BLOCK, &ours, &old);
-  tty.mode.store(TtyMode::busy);
-  const bool ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
-  tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
+  bool ok = true;
+  if (others_in_front()) {
+    // Started in the background (`trigrain &`): the settings are the front
+    // job's, and changing them would stop the process (SIGTTOU). Key mode
+    // waits, as after Ctrl+Z and bg, for the program to be in front.
+    tty.mode.store(TtyMode::suspended);
+    watch_for_front(true);
+  } else {
+    tty.mode.store(TtyMode::busy);
+    tty.found_in_front = true;
+    ok = tcsetattr(fd, TCSANOW, &tty.keys) == 0;
+    tty.mode.store(ok ? TtyMode::keys : TtyMode::off);
+  }
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   return ok;
+}
+
+bool take_signal_byte(unsigned char c) {
+  if (c == _POSIX_VDISABLE) return false;
+  if (c == tty.interrupt || c == tty.quit) {
+    // What the terminal would have sent: the handler, the default action
+    // or nothing (ignored at start-up) as for a signal from the terminal.
+    raise(c == tty.interrupt ? SIGINT : SIGQUIT);
+    return true;
+  }
+  return c == tty.suspend;
+}
+
+bool terminal_in_front() {
+  const TtyMode m = tty.mode.load();
+  if (m == TtyMode::keys) return !others_in_front();
+  if (m != TtyMode::suspended || others_in_front()) return false;
+  // In front again without a SIGCONT (fg of a job that runs in the
+  // background): key mode as a continue would set it.
+  sigset_t ours, old;
+  our_signals(ours);
+  pthread_sigmask(SIG_BLOCK, &ours, &old);
+  set_keys_again();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return tty.mode.load() == TtyMode::keys;
 }
 
 void leave_key_mode() {

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,11 +31,15 @@ using runtime::platform::tick_count_ms;
 
 // How long the terminal has to answer the cursor question.
 constexpr std::uint32_t kAnswerWaitMs = 200;
+// How often the program in the background looks whether it is in front.
+constexpr std::uint32_t kFrontLookMs = 100;
 
 struct TerminalInput {
   int fd = -1;            // our own open file description of the terminal, or 0
   bool own_fd = false;
   bool async = false;     // SIGIO raises input_may_be_pending
+  bool have_timer = false;
+  timer_t front_timer{};  // SIGIO now and then while in the background
   bool eof = false;       // the terminal hung up
   keydecode::Decoder decoder;
   RecordQueue queue;
@@ -54,6 +59,15 @@ bool enable_sigio(int fd) {
   if (fcntl(fd, F_SETOWN_EX, &owner) != 0) return false;
   const int flags = fcntl(fd, F_GETFL);
   return flags >= 0 && fcntl(fd, F_SETFL, flags | O_ASYNC | O_NONBLOCK) == 0;
+}
+
+// SIGIO on the main thread from a timer, for watch_for_front.
+bool make_front_timer() {
+  sigevent ev{};
+  ev.sigev_notify = SIGEV_THREAD_ID;
+  ev.sigev_signo = SIGIO;
+  ev._sigev_un._tid = gettid();
+  return timer_create(CLOCK_MONOTONIC, &ev, &terminal.front_timer) == 0;
 }
 
 bool readable_now(int fd, int timeout_ms) {
@@ -82,7 +96,7 @@ void read_key_bytes() {
     unsigned char c;
     const ssize_t n = read(terminal.fd, &c, 1);
     if (n == 1) {
-      keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
+      if (!take_signal_byte(c)) keydecode::push(terminal.decoder, &c, 1, tick_count_ms());
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -94,7 +108,10 @@ void read_key_bytes() {
 
 void refill() {
   // Cleared before reading: a byte that comes after the read raises it again.
-  if (!terminal.async || input_may_be_pending.exchange(false)) read_key_bytes();
+  // In the background the bytes are the front job's, and a read would stop
+  // the process (SIGTTIN); coming to the front raises the flag again.
+  if ((!terminal.async || input_may_be_pending.exchange(false)) && terminal_in_front())
+    read_key_bytes();
   decode_into_queue();
   if (terminal.eof && terminal.queue.empty() && terminal.decoder.size == 0) {
     // The terminal is gone: every further key is Enter, so a line read ends.
@@ -120,6 +137,12 @@ bool read_record(InputRecord& r) {
 
 void wait_input(std::uint32_t ms) {
   if (!terminal.queue.empty() || terminal.eof) return;
+  if (!terminal_in_front()) {
+    // Input pending for the front job must not turn this into a busy loop;
+    // the SIGCONT that brings the program to the front ends the wait early.
+    poll(nullptr, 0, static_cast<int>(std::min(ms, kFrontLookMs)));
+    return;
+  }
   if (terminal.async && input_may_be_pending.load()) return;
   std::uint32_t timeout = ms;
   // Undecided bytes (a lone Esc) are decided once the input is quiet.
@@ -145,6 +168,7 @@ bool query_cursor(int out_fd, int& row, int& col) {
     const ssize_t n = read(terminal.fd, &c, 1);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
+    if (take_signal_byte(c)) continue;
     keydecode::push(d, &c, 1, tick_count_ms());
     if (c == 'R') found = keydecode::take_position_report(d, row, col);
   }
@@ -166,11 +190,20 @@ int open_terminal_input() {
   terminal.own_fd = terminal.fd >= 0;
   if (!terminal.own_fd) terminal.fd = STDIN_FILENO;  // flags of a shared description stay untouched
   terminal.async = terminal.own_fd && enable_sigio(terminal.fd);
+  if (terminal.async && !terminal.have_timer) terminal.have_timer = make_front_timer();
   input_may_be_pending.store(true);
   return terminal.fd;
 }
 
+void watch_for_front(bool on) {
+  if (!terminal.async || !terminal.have_timer) return;  // without SIGIO every look reads
+  itimerspec t{};
+  if (on) t.it_value = t.it_interval = timespec{0, kFrontLookMs * 1000000L};
+  timer_settime(terminal.front_timer, 0, &t, nullptr);
+}
+
 void close_terminal_input() {
+  watch_for_front(false);
   if (!terminal.own_fd) return;
   const int flags = fcntl(terminal.fd, F_GETFL);
   if (flags >= 0) fcntl(terminal.fd, F_SETFL, flags & ~O_ASYNC);

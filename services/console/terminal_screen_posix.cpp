@@ -18,6 +18,7 @@ struct TerminalScreen {
   int fd = -1;
   bool own_fd = false;
   bool silent = false;  // the line does not come from this terminal: no echo
+  bool cursor_known = false;  // asked once the echo needs it
   int width = 80, height = 25;
   int cursor_x = 0, cursor_y = 0;  // at start-up, or as asked for after a change
   int at_x = -1, at_y = -1;        // the terminal's cursor as far as known
@@ -97,11 +98,17 @@ void scroll_up(int, int, int, int bottom, std::uint16_t) {
   flush_screen();
 }
 
-// After a stop or a resize: the terminal's size and cursor as they are now.
+// Before the first echo, and after a stop or a resize: the terminal's size
+// and cursor as they are now. The first time is when the line starts: keys
+// typed from then on are the line's, so reading up to the answer takes
+// nothing from whoever reads the terminal after the program.
 bool changed(ScreenInfo& i) {
+  // In the background nothing is asked: it waits until the program is in front.
+  if (display.silent || !terminal_in_front()) return false;
   const bool moved = cursor_moved.exchange(false);
   const bool resized = size_changed.exchange(false);
-  if (display.silent || !(moved || resized)) return false;
+  if (display.cursor_known && !moved && !resized) return false;
+  display.cursor_known = true;
   flush_screen();
   winsize ws{};
   if (ioctl(display.fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {

@@ -41,6 +41,7 @@
 #include "services/graphics/connection_x11.hpp"
 #include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
+#include "services/runtime/platform.hpp"
 #include "services/runtime/threads.hpp"
 
 namespace graphics::window {
@@ -56,6 +57,14 @@ constexpr auto kMapWait = std::chrono::seconds(2);
 constexpr auto kCloseWait = std::chrono::seconds(1);
 
 constexpr std::string_view kCreationFailed = "Window creation failed\n";
+
+// Through the runtime's write, which fails (instead of ending the process)
+// on a broken pipe or past the file-size limit; there is nowhere else to say
+// it when it cannot be written.
+void say_creation_failed() {
+  runtime::platform::write(runtime::platform::std_handle(runtime::platform::StdStream::error),
+                           kCreationFailed.data(), kCreationFailed.size());
+}
 
 // The off-screen image and what put_pixel needs. Made by the window thread
 // before on_window_created and fixed from then on, except the pixels, marks
@@ -451,9 +460,7 @@ void* thread_main(void*) {
   WindowThread t;
   if (!create(t, backend.request)) {
     destroy(t);
-    if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
-      // Nowhere else to say it.
-    }
+    say_creation_failed();
     announce(Phase::ended);
     return nullptr;
   }
@@ -484,8 +491,7 @@ bool open(const WindowRequest& request) {
     // A thread left behind by close() still owns the backend's state.
     std::lock_guard<std::mutex> guard(backend.start_mutex);
     if (backend.phase != Phase::ended) {
-      if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
-      }
+      say_creation_failed();
       return false;
     }
   }
@@ -496,8 +502,7 @@ bool open(const WindowRequest& request) {
   backend.close_requested.store(false);
   backend.phase = Phase::starting;
   if (backend.wake_fd < 0 || !start_thread()) {
-    if (write(STDERR_FILENO, kCreationFailed.data(), kCreationFailed.size()) < 0) {
-    }
+    say_creation_failed();
     return false;
   }
   Phase phase;

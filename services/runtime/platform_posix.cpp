@@ -39,16 +39,22 @@ std::intptr_t std_handle(StdStream which) {
   return -1;
 }
 
-// A write into a pipe that nobody reads fails like any other write instead
-// of ending the process: SIGPIPE is held back around the write and the one
-// the write raised is taken off again. So a report written into a closed
-// pipe leaves the exit status alone.
+// A write that the system refuses with a signal fails like any other write
+// instead of ending the process: into a pipe that nobody reads (SIGPIPE),
+// or past the file-size limit (SIGXFSZ, `ulimit -f`). Both are held back
+// around the write, and the one the write raised (it is sent to the writing
+// thread) is taken off again. So a report or message that cannot be written
+// leaves the exit status alone; the same signal sent with kill still ends
+// the process, once it is let through.
 std::uint16_t write(std::intptr_t handle, const char* data, std::size_t size) {
-  sigset_t pipe_only, saved, pending;
-  sigemptyset(&pipe_only);
-  sigaddset(&pipe_only, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipe_only, &saved);
-  const bool was_pending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+  sigset_t held, saved, pending;
+  sigemptyset(&held);
+  sigaddset(&held, SIGPIPE);
+  sigaddset(&held, SIGXFSZ);
+  pthread_sigmask(SIG_BLOCK, &held, &saved);
+  const bool had = sigpending(&pending) == 0;
+  const bool pipe_was_pending = had && sigismember(&pending, SIGPIPE) == 1;
+  const bool size_was_pending = had && sigismember(&pending, SIGXFSZ) == 1;
 
   int error = 0;
   while (size > 0) {
@@ -61,11 +67,16 @@ std::uint16_t write(std::intptr_t handle, const char* data, std::size_t size) {
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  if (error == EPIPE && !was_pending) {
+  const auto take_off = [](int sig) {
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
     const timespec no_wait{};
-    while (sigtimedwait(&pipe_only, nullptr, &no_wait) < 0 && errno == EINTR) {
+    while (sigtimedwait(&one, nullptr, &no_wait) < 0 && errno == EINTR) {
     }
-  }
+  };
+  if (error == EPIPE && !pipe_was_pending) take_off(SIGPIPE);
+  if (error == EFBIG && !size_was_pending) take_off(SIGXFSZ);
   pthread_sigmask(SIG_SETMASK, &saved, nullptr);
   return error == 0 ? 0 : io_error(error, kDiskWriteError);
 }

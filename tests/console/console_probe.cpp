@@ -13,10 +13,21 @@
 //                        stops it takes the terminal back, writes
 //                        "[stopped]" and waits for a line ("fg");
 //   PROBE_JOBS=quiet     the same, but the shell does nothing on a stop;
+//   PROBE_JOBS=back      the job starts in the background: the shell keeps
+//                        the terminal until it reads a line, then sets its
+//                        line-kill character to Ctrl+K and hands it over
+//                        with no SIGCONT, as a shell's fg of a running job;
 //   PROBE_THREAD=1       a second thread runs (as the window thread does),
 //                        so signals may be handled on either;
 //   PROBE_REST=1         once the job has ended, the shell reads a line
-//                        and writes "[rest <line>]".
+//                        and writes "[rest <line>]";
+//   PROBE_SETSID=1       run in a session of its own, as `setsid -w` runs
+//                        a program: the parent, which the terminal's
+//                        signals reach, ignores them, waits and ends as the
+//                        program did;
+//   PROBE_HALT=1         ends with status 1 once the console has started,
+//                        without reading a key (as a failed start-up of the
+//                        graphics does).
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
@@ -53,18 +64,28 @@ void say(const char* s) {
 // The job-control shell's side; returns only in the job.
 void run_as_job() {
   signal(SIGTTOU, SIG_IGN);
+  const std::string how = std::getenv("PROBE_JOBS");
+  const bool back = how == "back";
   const pid_t job = fork();
   if (job < 0) _exit(97);
   if (job == 0) {
     setpgid(0, 0);
-    tcsetpgrp(STDIN_FILENO, getpid());
+    if (!back) tcsetpgrp(STDIN_FILENO, getpid());
     signal(SIGTTOU, SIG_DFL);
     return;
   }
   setpgid(job, job);
-  tcsetpgrp(STDIN_FILENO, job);
+  if (!back) tcsetpgrp(STDIN_FILENO, job);
   say(("[job " + std::to_string(job) + "]\r\n").c_str());
-  const bool quiet = std::string(std::getenv("PROBE_JOBS")) == "quiet";
+  if (back) {
+    read_line_raw();
+    termios t{};
+    tcgetattr(STDIN_FILENO, &t);
+    t.c_cc[VKILL] = 'K' & 0x1F;
+    tcsetattr(STDIN_FILENO, TCSANOW, &t);
+    tcsetpgrp(STDIN_FILENO, job);
+  }
+  const bool quiet = how == "quiet";
   for (;;) {
     int st = 0;
     if (waitpid(job, &st, WUNTRACED) < 0) _exit(96);
@@ -87,9 +108,30 @@ void run_as_job() {
   }
 }
 
+// The waiting parent's side; returns only in the program.
+void run_in_own_session() {
+  const int keys[] = {SIGINT, SIGQUIT, SIGTSTP};
+  for (int sig : keys) signal(sig, SIG_IGN);
+  const pid_t child = fork();
+  if (child < 0) _exit(93);
+  if (child == 0) {
+    for (int sig : keys) signal(sig, SIG_DFL);
+    if (setsid() < 0) _exit(92);
+    return;
+  }
+  int st = 0;
+  if (waitpid(child, &st, 0) < 0) _exit(91);
+  if (WIFSIGNALED(st)) {
+    signal(WTERMSIG(st), SIG_DFL);
+    raise(WTERMSIG(st));
+  }
+  _exit(WEXITSTATUS(st));
+}
+
 void main_program() {
   const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
+  if (std::getenv("PROBE_HALT") != nullptr) runtime::HALT(1);
   if (std::getenv("PROBE_THREAD") != nullptr) {
     std::thread([] {
       for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -104,6 +146,7 @@ void main_program() {
 
 int main() {
   if (std::getenv("PROBE_JOBS") != nullptr) run_as_job();
+  if (std::getenv("PROBE_SETSID") != nullptr) run_in_own_session();
   if (std::getenv("PROBE_WAIT_GO") != nullptr) read_line_raw();
   if (std::getenv("PROBE_STDOUT_NULL") != nullptr) {
     const int fd = open("/dev/null", O_WRONLY);

@@ -65,19 +65,23 @@ bool exited_with(const std::optional<int>& st, int code) {
 }
 
 // Starts the probe, lets it read its go-line, and waits until the terminal
-// is in key mode. The terminal's answer to the cursor query is typed ahead,
-// so no time-out can miss it; `early_keys` come before that answer.
+// is in key mode. The program asks where the cursor is when its line
+// starts: start_line types the key that ends the poll, `early_keys` and
+// the terminal's answer ahead of the query, so no time-out can miss it.
 struct Session {
   Terminal p;
-  std::string before, keys;
+  std::string before, keys, early, report;
   explicit Session(std::vector<std::string> env, const std::string& early_keys = "",
-                   const char* report = "\x1b[5;3R")
-      : p(probe(), typed_answers(std::move(env))) {
+                   const char* answer = "\x1b[5;3R")
+      : p(probe(), typed_answers(std::move(env))), early(early_keys), report(answer) {
     before = p.settings();
-    p.type("go\n" + early_keys + report);
-    EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
+    p.type("go\n");
     EXPECT_TRUE(wait_until([&] { return p.settings() != before; }));
     keys = p.settings();
+  }
+  void start_line(const std::string& first_key) {
+    p.type(first_key + early + report);
+    EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
   }
 };
 
@@ -102,6 +106,15 @@ char process_state(pid_t pid) {
   return paren == std::string::npos || paren + 2 >= stat.size() ? 0 : stat[paren + 2];
 }
 
+// Whether a process has a handler for `sig` (SigCgt in /proc/<pid>/status).
+bool catches(pid_t pid, int sig) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with("SigCgt:"))
+      return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+  return false;
+}
+
 TEST(ConsolePty, KeyModeSettings) {
   Session s({"PROBE_WAIT_GO=1"});
   const termios was = as_termios(s.before), now = as_termios(s.keys);
@@ -115,7 +128,8 @@ TEST(ConsolePty, KeyModeSettings) {
 
 TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("hello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
+  s.start_line("h");
+  s.p.type("ello\x7fp\x1b[D\x1b[DL\r");  // Backspace, then Left twice and overwrite
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.settings(), s.before);
   const Screen screen = screen_after_query(s.p);
@@ -126,14 +140,15 @@ TEST(ConsolePty, TypedLineIsEchoedAtTheCursorAndSettingsComeBack) {
 
 TEST(ConsolePty, KeysTypedBeforeTheCursorReportAreKept) {
   Session s({"PROBE_WAIT_GO=1"}, "q");
+  s.start_line("a");
   s.p.type("w\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
-  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 3), "qw ");
+  EXPECT_EQ(screen_after_query(s.p).at(5, 3, 4), "aqw ");
 }
 
 TEST(ConsolePty, EnterEndsAtOnceAndEscEchoesNothing) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("\x1b");  // a lone Esc ends the plotting loop...
+  s.start_line("\x1b");  // a lone Esc ends the plotting loop...
   std::this_thread::sleep_for(200ms);
   s.p.type("\x1bOP\r");  // ...F1 is ignored, Enter ends
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
@@ -142,7 +157,8 @@ TEST(ConsolePty, EnterEndsAtOnceAndEscEchoesNothing) {
 
 TEST(ConsolePty, WithoutCursorReportTheEchoStartsBottomLeft) {
   Session s({"PROBE_WAIT_GO=1"}, "", "");
-  s.p.type("z\r");
+  s.start_line("z");
+  s.p.type("\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(23, 1, 2), "z ");  // scrolled up by the line end
@@ -156,7 +172,8 @@ TEST(ConsolePty, StandardOutputElsewhereEchoesOnTheKeyTerminal) {
   for (const char* elsewhere : {"PROBE_STDOUT_NULL=1", "PROBE_STDOUT_PTY=1"}) {
     SCOPED_TRACE(elsewhere);
     Session s({"PROBE_WAIT_GO=1", elsewhere});
-    s.p.type("hi\r");
+    s.start_line("h");
+    s.p.type("i\r");
     EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
     EXPECT_EQ(screen_after_query(s.p).at(5, 3, 2), "hi");
     EXPECT_EQ(s.p.settings(), s.before);
@@ -189,6 +206,25 @@ TEST(ConsolePty, EveryEndingSignalGivesTheSettingsBackAndEndsByItself) {
     ASSERT_TRUE(st.has_value()) << sig;
     EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == sig) << sig << " status " << *st;
     EXPECT_EQ(s.p.settings(), s.before) << sig;
+  }
+}
+
+// In a session of its own the terminal cannot signal the program: it reads
+// Ctrl+C and Ctrl+\ itself and ends by their signals, settings given back.
+TEST(ConsolePty, InASessionOfItsOwnTheInterruptKeysStillEndIt) {
+  const rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  struct Way { const char* key; int sig; };
+  for (const Way w : {Way{"\x03", SIGINT}, Way{"\x1c", SIGQUIT}}) {
+    Session s({"PROBE_SETSID=1", "PROBE_WAIT_GO=1"});
+    EXPECT_EQ(as_termios(s.keys).c_lflag & ISIG, 0u);
+    s.start_line("a");
+    ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
+    s.p.type(w.key);
+    const auto st = s.p.wait_exit(10s);
+    ASSERT_TRUE(st.has_value()) << w.sig;
+    EXPECT_TRUE(WIFSIGNALED(*st) && WTERMSIG(*st) == w.sig) << w.sig << " status " << *st;
+    EXPECT_EQ(s.p.settings(), s.before) << w.sig;
   }
 }
 
@@ -257,7 +293,7 @@ TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
 
 TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1"});
-  s.p.type("a");
+  s.start_line("a");
   // Typed-ahead keys the program has not read yet go to the shell on a stop.
   ASSERT_TRUE(s.p.wait_for_output("\x1b[5;3Ha", 10s));
   s.p.type("\x1a");  // Ctrl+Z
@@ -278,12 +314,46 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   EXPECT_EQ(screen.cursor_row(), 8);  // the line end follows the line
 }
 
+// Started in the background, the program leaves the terminal alone; handed
+// the terminal without a SIGCONT (fg of a running job), it notices, takes
+// key mode, and at the end gives back the settings it was handed, not the
+// ones the shell had when the job started.
+TEST(ConsolePty, StartedInTheBackgroundTakesKeyModeOnceInFront) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=back"}));
+  const pid_t job = job_of(p);
+  ASSERT_GT(job, 0);
+  // Its console has started (it has taken the settings) once it catches SIGTSTP.
+  ASSERT_TRUE(wait_until([&] { return catches(job, SIGTSTP); }));
+  p.type("fg\n");
+  ASSERT_TRUE(wait_until([&] { return (as_termios(p.settings()).c_lflag & ICANON) == 0; }));
+  p.type("\r");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
+  const termios after = as_termios(p.settings());
+  EXPECT_EQ(after.c_cc[VKILL], 'K' & 0x1F);
+  EXPECT_NE(after.c_lflag & (ICANON | ECHO), 0u);
+}
+
 // What is typed after the final line's Enter is left for the shell.
 TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
   Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"});
-  s.p.type("x\recho hi\n");
+  s.start_line("x");
+  s.p.type("\recho hi\n");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_NE(s.p.output().find("[rest echo hi]"), std::string::npos) << s.p.output();
+}
+
+// A program that ends before it reads its line (here once the console has
+// started, as after a failed start-up of the graphics) leaves what was
+// typed ahead in the terminal.
+TEST(ConsolePty, EndingBeforeTheLineLeavesTheTypeaheadInTheTerminal) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1",
+                                     "PROBE_HALT=1"}));
+  const std::string before = p.settings();
+  p.type("go\necho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 1));
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
+  EXPECT_EQ(p.output().find(kQuery), std::string::npos);
+  EXPECT_EQ(p.settings(), before);
 }
 
 // Resized while the line is typed (the terminal's answer to the new
@@ -291,7 +361,8 @@ TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
 // the line is drawn again at the cursor and wraps at the new width.
 TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("abcdefghij");
+  s.start_line("a");
+  s.p.type("bcdefghij");
   ASSERT_TRUE(s.p.wait_for_output("j", 10s));
   s.p.signal(SIGSTOP);
   s.p.resize(24, 20);
@@ -312,7 +383,8 @@ TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
 // control character: Ctrl+J does not move down, Ctrl+G is not lost.
 TEST(ConsolePty, ControlCharactersShowAsOneQuestionMarkEach) {
   Session s({"PROBE_WAIT_GO=1"});
-  s.p.type("a\n\x07\x01" "b\r");
+  s.start_line("a");
+  s.p.type("\n\x07\x01" "b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p);
   EXPECT_EQ(screen.at(5, 3, 6), "a???b ");
@@ -345,13 +417,14 @@ TEST(ConsolePty, StandardInputFromAFileReadsOneLineWithoutEcho) {
 
 // What the probe wrote and how it ended when started with no controlling
 // terminal, standard input /dev/null and standard error as `err` says.
-testsupport::Finished run_without_terminal(testsupport::Redirect err) {
+testsupport::Finished run_without_terminal(testsupport::Redirect err, long file_size_limit = -1) {
   using testsupport::Redirect;
   return testsupport::run({.argv = {probe()},
                            .in = {Redirect::file, "/dev/null"},
                            .out = {Redirect::pipe},
                            .err = err,
-                           .new_session = true},
+                           .new_session = true,
+                           .file_size_limit = file_size_limit},
                           10s);
 }
 
@@ -372,6 +445,15 @@ TEST(ConsoleStartup, NoTerminalWithUnwritableStandardErrorStillEndsWithStatusOne
     EXPECT_EQ(testsupport::exit_code(h.status), 1);
     EXPECT_EQ(h.out, "");
   }
+}
+
+// Standard error into a file past the file-size limit (`ulimit -f 0`): the
+// message's write fails, and the limit's signal does not end the process.
+TEST(ConsoleStartup, NoTerminalWithStandardErrorPastTheFileSizeLimitEndsWithStatusOne) {
+  using testsupport::Redirect;
+  const auto h = run_without_terminal({Redirect::file, testsupport::scratch_file("")}, 0);
+  EXPECT_FALSE(WIFSIGNALED(h.status)) << "signal " << WTERMSIG(h.status);
+  EXPECT_EQ(testsupport::exit_code(h.status), 1);
 }
 
 }  // namespace

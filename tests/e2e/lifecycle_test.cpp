@@ -104,6 +104,23 @@ TEST_P(Lifecycle, RefusedAuthorisationIsReportedOnce) {
   end_with_enter(admitted.terminal);
 }
 
+// Typed in one burst on a shell's terminal: a command whose program fails
+// at start-up (no X server), and the next command. The program ends without
+// reading its line, so the shell gets the second command.
+TEST_P(Lifecycle, FailedStartUpLeavesTheTypeaheadToTheShell) {
+  int n = 4242;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) ++n;
+  const std::string shell = testsupport::scratch_file("#!/bin/sh\nexec /bin/sh\n");
+  chmod(shell.c_str(), 0755);
+  Terminal terminal(shell);
+  // The echo of the typed lines shows SURV''IVED; only the command's output
+  // joins it up.
+  terminal.type("DISPLAY=:" + std::to_string(n) + " '" + program_path(*GetParam()) +
+                "' 2>/dev/null; echo rc=$?\necho SURV''IVED\n");
+  EXPECT_TRUE(terminal.wait_for_output("rc=1", kExitTimeout)) << terminal.output();
+  EXPECT_TRUE(terminal.wait_for_output("SURVIVED", kExitTimeout)) << terminal.output();
+}
+
 // The failed start-up ends the same way when the error line cannot be
 // written: status 1 and no run-time error report.
 TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {
@@ -115,6 +132,19 @@ TEST_P(Lifecycle, NoDisplayWithUnwritableStandardError) {
     expect_end(run.terminal, 1);
     EXPECT_EQ(run.terminal.output().find("rror"), std::string::npos) << run.terminal.output();
   }
+}
+
+// Standard error into a file past the file-size limit (`ulimit -f 0`): the
+// error line's write fails, the status is still 1. (A suite of its own: the
+// sanitizers' own start-up writes files, so their builds cannot run it.)
+class FileSizeLimit : public ::testing::TestWithParam<const Figure*> {};
+
+TEST_P(FileSizeLimit, NoDisplayWithStandardErrorPastTheLimitEndsWithStatusOne) {
+  Launch launch;
+  launch.stderr_path = scratch_path();
+  launch.pty.file_size_limit = 0;
+  ProgramRun run(*GetParam(), "", launch);
+  expect_end(run.terminal, 1);
 }
 
 TEST_P(Lifecycle, StandardInputFromDevNullDoesNotHang) {
@@ -144,6 +174,7 @@ TEST_P(Lifecycle, StandardInputFromAPipeDoesNotHang) {
 }
 
 GRAIN_FOR_BOTH_PROGRAMS(Lifecycle);
+GRAIN_FOR_BOTH_PROGRAMS(FileSizeLimit);
 
 }  // namespace
 }  // namespace e2e

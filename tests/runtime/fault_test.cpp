@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/runtime/probe.hpp"
+#include "tests/support/scratch.hpp"
 
 namespace {
 
@@ -178,6 +179,22 @@ TEST(Report, FrameLimitDependsOnTheKindOfOutput) {
 TEST(Report, FailingOutputKeepsTheExitStatus) {
   EXPECT_EQ(exit_status(probe::run({"xkoord", "40000"}, Output::closed)), 201);
   EXPECT_EQ(exit_status(probe::run({"xkoord", "40000"}, Output::broken_pipe)), 201);
+}
+
+// Past the file-size limit (`ulimit -f 0`) the write fails like any other
+// (EFBIG) instead of the limit's signal ending the process: the status is
+// still the error's.
+TEST(Report, FileSizeLimitKeepsTheExitStatus) {
+  using testsupport::Redirect;
+  const std::string file = testsupport::scratch_file("");
+  const testsupport::Finished f = testsupport::run({.argv = {probe::path(), "xkoord", "40000"},
+                                                    .out = {Redirect::file, file},
+                                                    .err = {Redirect::pipe},
+                                                    .file_size_limit = 0},
+                                                   std::chrono::seconds(60));
+  ASSERT_TRUE(f.ended);
+  EXPECT_FALSE(WIFSIGNALED(f.status)) << "signal " << WTERMSIG(f.status);
+  EXPECT_EQ(testsupport::exit_code(f.status), 201);
 }
 
 TEST(Report, WrittenDespiteAnEarlierIoFailureOrBeforeTheUnits) {

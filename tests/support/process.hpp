@@ -32,6 +32,7 @@ struct Spawn {
   bool new_session = false;      // POSIX: setsid, no controlling terminal
   bool die_with_test = false;    // POSIX: killed when the test process dies
   int keep_fd = -1;              // POSIX: the one descriptor above 2 argv's program inherits
+  long file_size_limit = -1;     // POSIX: RLIMIT_FSIZE in bytes (`ulimit -f`); -1: inherited
   unsigned creation_flags = 0;   // Windows: for CreateProcess (DETACHED_PROCESS: no console)
 };
 
@@ -71,6 +72,10 @@ Finished run(const Spawn& spawn, std::chrono::milliseconds timeout = std::chrono
 
 // POSIX: "NAME=value" set, "NAME" removed, in this process.
 void change_environment(const std::vector<std::string>& env);
+
+// POSIX: sets this process's file-size limit (soft and hard) to `bytes`;
+// for a child between fork and exec.
+void limit_file_size(long bytes);
 
 // An exit status as a shell gives it: the exit code, or 128 + the signal.
 int exit_code(int wait_status);

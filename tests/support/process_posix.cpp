@@ -3,6 +3,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,6 +62,7 @@ void place(const Redirect& r, const Ends& e, int fd) {
 [[noreturn]] void become_child(const Spawn& s, const Ends (&ends)[3]) {
   if (s.die_with_test) prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (s.new_session) setsid();
+  if (s.file_size_limit >= 0) limit_file_size(s.file_size_limit);
   place(s.in, ends[0], 0);
   place(s.out, ends[1], 1);
   place(s.err, ends[2], 2);
@@ -80,6 +82,11 @@ void place(const Redirect& r, const Ends& e, int fd) {
 }
 
 }  // namespace
+
+void limit_file_size(long bytes) {
+  const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+}
 
 void change_environment(const std::vector<std::string>& env) {
   for (const std::string& e : env) {

@@ -24,6 +24,7 @@ struct TerminalOptions {
   std::optional<std::string> stdin_path{};
   // Off: the test types the answers itself, ahead of the query.
   bool answer_cursor_queries = true;
+  long file_size_limit = -1;  // RLIMIT_FSIZE in bytes (`ulimit -f`); -1: inherited
 };
 
 class Terminal {

@@ -29,6 +29,7 @@ Terminal::Terminal(const std::string& program, TerminalOptions options)
   fcntl(slave_, F_SETFD, FD_CLOEXEC);
   process_.emplace(Spawn{.env = std::move(options.env), .child = [&] {
     login_tty(slave_);  // a session of its own, with this terminal controlling it
+    if (options.file_size_limit >= 0) limit_file_size(options.file_size_limit);
     if (options.stdin_path) {
       const int fd = open(options.stdin_path->c_str(), O_RDONLY);
       if (fd < 0) _exit(126);

@@ -1,0 +1,414 @@
+#pragma once
+// The 80-bit extended real in software, giving bit for bit the x87's results
+// under the start-up control word FPUCW: 64-bit precision, round to nearest
+// with ties to even, gradual underflow (a tiny result is rounded once, at the
+// precision its denormal has), and run-time error 207 / 200 / 205 where the
+// x87 faults on invalid operation / division by zero / overflow. Underflow,
+// precision and denormal operands are masked there, so they pass silently.
+//
+// Operands:
+// - Denormals are exact values; pseudo-denormals (exponent field 0 with the
+//   integer bit set) are read, as on the x87, with the exponent of the
+//   smallest normal.
+// - Unnormals, pseudo-infinities and pseudo-NaNs (a non-zero exponent field
+//   with the integer bit clear) are invalid operands: the x87 refuses them.
+// - A signalling NaN is an invalid operation; masked, it comes out quiet.
+//   Between two NaNs the one with the larger significand wins.
+// Results are never unnormal or pseudo-denormal. An invalid operation's
+// masked result is the default NaN, negative and quiet (0xFFFF C000...0).
+//
+// Comparisons are those the compiler emits for long double: == and != are
+// quiet (invalid only for a signalling NaN), <, <=, > and >= are signalling
+// (every NaN operand is invalid, so under FPUCW run-time error 207).
+//
+// The hot operations are inline; special operands, tiny or huge results and
+// the faults go out of line. A fault is raised from a cold routine called
+// straight from the inlined operation, so the report names the routine that
+// did the operation, with its frame, as for an x87 fault.
+#include <bit>
+#include <cstdint>
+
+#include "services/runtime/wide.hpp"
+
+namespace runtime::inline GRAIN_WIDE_NAMESPACE {
+
+struct SoftExtended {
+  std::uint64_t significand;    // explicit integer bit in bit 63
+  std::uint16_t sign_exponent;  // bit 15 sign, bits 14..0 biased exponent
+
+  constexpr SoftExtended() : significand(0), sign_exponent(0) {}  // +0
+  // Exact; a signalling NaN is invalid. Inlined always, so that a fault
+  // lies in the routine that converts.
+  [[gnu::always_inline]] constexpr SoftExtended(double d);
+  constexpr SoftExtended(std::int32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
+  constexpr SoftExtended(std::uint32_t v) : SoftExtended(static_cast<std::int64_t>(v)) {}
+  constexpr SoftExtended(std::int64_t v);  // exact
+
+  static constexpr SoftExtended from_bits(std::uint16_t sign_exponent, std::uint64_t significand) {
+    SoftExtended x;
+    x.significand = significand;
+    x.sign_exponent = sign_exponent;
+    return x;
+  }
+};
+
+inline constexpr int kSoftBias = 16383;
+inline constexpr std::uint16_t kSoftExponentMask = 0x7FFF;
+inline constexpr std::uint16_t kSoftSignBit = 0x8000;
+inline constexpr std::uint64_t kSoftIntegerBit = std::uint64_t{1} << 63;
+
+// The figure constants, from their bits: sqrt(3) and 3.02 rounded to
+// extended (1.7320508075688772936 and 3.02), and the divisor 6.
+inline constexpr SoftExtended kSoftSqrt3 = SoftExtended::from_bits(0x3FFF, 0xDDB3'D742'C265'539E);
+inline constexpr SoftExtended kSoft302 = SoftExtended::from_bits(0x4000, 0xC147'AE14'7AE1'47AE);
+inline constexpr SoftExtended kSoftSix = SoftExtended::from_bits(0x4001, 0xC000'0000'0000'0000);
+// The default NaN, result of a masked invalid operation.
+inline constexpr SoftExtended kSoftDefaultNaN =
+    SoftExtended::from_bits(0xFFFF, 0xC000'0000'0000'0000);
+
+// Exception flags, as the x87 status word has them.
+enum SoftFlag : unsigned {
+  kSoftInvalid = 0x01,
+  kSoftZeroDivide = 0x04,
+  kSoftOverflow = 0x08,
+};
+// The faults FPUCW leaves unmasked.
+inline constexpr unsigned kSoftUnmasked = kSoftInvalid | kSoftZeroDivide | kSoftOverflow;
+
+enum class SoftOrder { less, equal, greater, unordered };
+
+// Every operation with all faults masked: the x87's masked result, and the
+// flags it raises or-ed into `flags`.
+SoftExtended add_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended sub_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended mul_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended div_flagged(SoftExtended a, SoftExtended b, unsigned& flags);
+SoftExtended from_double_flagged(double d, unsigned& flags);
+// `signalling`: every NaN is invalid (fcomi), otherwise only a signalling one (fucomi).
+SoftOrder compare_flagged(SoftExtended a, SoftExtended b, bool signalling, unsigned& flags);
+// To an integer, rounding to nearest even or truncating toward zero; out of
+// range or not a number: invalid, and the integer indefinite (the lowest value).
+std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags);
+std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
+
+// Raises the run-time error of the first unmasked fault in `flags` (207,
+// 200, 205) at the routine that called it.
+[[noreturn, gnu::cold, gnu::noinline]] void soft_fault(unsigned flags);
+
+namespace soft_detail {
+
+[[gnu::always_inline]] inline void check(unsigned flags) {
+  if (flags & kSoftUnmasked) [[unlikely]]
+    soft_fault(flags);
+}
+
+constexpr SoftExtended from_magnitude(bool negative, std::uint64_t m) {
+  if (m == 0) return SoftExtended::from_bits(negative ? kSoftSignBit : 0, 0);
+  const int shift = std::countl_zero(m);
+  return SoftExtended::from_bits(
+      static_cast<std::uint16_t>((negative ? kSoftSignBit : 0) | (kSoftBias + 63 - shift)),
+      m << shift);
+}
+
+}  // namespace soft_detail
+
+constexpr SoftExtended::SoftExtended(std::int64_t v)
+    : SoftExtended(soft_detail::from_magnitude(
+          v < 0, v < 0 ? ~static_cast<std::uint64_t>(v) + 1 : static_cast<std::uint64_t>(v))) {}
+
+constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0) {
+  const auto bits = std::bit_cast<std::uint64_t>(d);
+  const std::uint16_t sign = (bits >> 63) ? kSoftSignBit : 0;
+  const auto exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (exponent == 0x7FF && fraction != 0) {
+    unsigned flags = 0;
+    *this = from_double_flagged(d, flags);
+    soft_detail::check(flags);
+  } else if (exponent == 0x7FF) {
+    *this = from_bits(sign | kSoftExponentMask, kSoftIntegerBit);
+  } else if (exponent == 0) {
+    if (fraction != 0) {  // a double's denormal is normal here
+      const int shift = std::countl_zero(fraction);
+      *this = from_bits(static_cast<std::uint16_t>(sign | (kSoftBias - 1022 - 1 - (shift - 12))),
+                        fraction << shift);
+    } else {
+      sign_exponent = sign;
+    }
+  } else {
+    *this = from_bits(static_cast<std::uint16_t>(sign | (exponent - 1023 + kSoftBias)),
+                      kSoftIntegerBit | (fraction << 11));
+  }
+}
+
+namespace soft_detail {
+
+// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
+// operands whose exponents differ by less than 64 and whose result is normal
+// and lost at most two leading bits to cancellation; false otherwise.
+// Both operands are aligned one bit down in a 128-bit sum, so that the sum
+// of like signs cannot carry out and no bit is lost; one addition of the
+// one's complement and one serves both sign cases, so nothing branches on
+// the signs, which are random from step to step. The choice of the larger
+// operand is left to the compiler, which may branch: in the plotting step
+// the same operand is nearly always the larger, and selecting through masks
+// instead measured slower there.
+[[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
+                                            SoftExtended& r) {
+  const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
+  const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
+  const std::uint64_t ma = a.significand, mb = b.significand;
+  // The larger magnitude first: the order of (exponent, significand) is the
+  // borrow of one wide subtraction.
+  std::uint64_t unused;
+  const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
+  const bool swap = ea < eb + borrow;
+  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
+  const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
+  const unsigned ebig = sebig & kSoftExponentMask;
+  const unsigned d = ebig - (sesmall & kSoftExponentMask);
+  bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
+            static_cast<bool>((ma & mb) >> 63) & (d < 64);
+  const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
+  // Unlike signs: add the one's complement and one.
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
+  const std::uint64_t bhi = (msmall >> 1 >> dd) ^ negate, blo = (msmall << (63 - dd)) ^ negate;
+  std::uint64_t lo, hi;
+  const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
+  const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
+  hi = (mbig >> 1) + bhi + c0 + c1;
+  // The top bit is bit 127, 126 or 125 but after a deeper cancellation
+  // (refused below): two comparisons are quicker than counting zeros.
+  const unsigned shift = static_cast<unsigned>(hi < (std::uint64_t{1} << 62)) +
+                         static_cast<unsigned>(hi < (std::uint64_t{1} << 63));
+  hi = (hi << shift) | (lo >> 1 >> (63 - shift));
+  lo <<= shift;
+  int e = static_cast<int>(ebig) + 1 - static_cast<int>(shift);
+  // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
+  // lo is above half, or at half with hi odd.
+  std::uint64_t scratch;
+  const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
+  const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
+  hi |= static_cast<std::uint64_t>(carry) << 63;
+  e += carry;
+  ok &= static_cast<bool>(hi >> 63) & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>((sebig & kSoftSignBit) | static_cast<unsigned>(e)), hi);
+  return ok;
+}
+
+}  // namespace soft_detail
+
+// Under FPUCW.
+[[gnu::always_inline]] inline SoftExtended operator+(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = add_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator-(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = sub_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator*(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  const SoftExtended r = mul_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  const SoftExtended r = div_flagged(a, b, flags);
+  soft_detail::check(flags);
+  return r;
+}
+// Exact, never faults (fchs), NaNs included.
+[[gnu::always_inline]] constexpr SoftExtended operator-(SoftExtended a) {
+  return SoftExtended::from_bits(static_cast<std::uint16_t>(a.sign_exponent ^ kSoftSignBit),
+                                 a.significand);
+}
+
+[[gnu::always_inline]] inline SoftOrder soft_compare(SoftExtended a, SoftExtended b,
+                                                     bool signalling) {
+  unsigned flags = 0;
+  const SoftOrder r = compare_flagged(a, b, signalling, flags);
+  soft_detail::check(flags);
+  return r;
+}
+[[gnu::always_inline]] inline bool operator==(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, false) == SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator!=(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, false) != SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator<(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, true) == SoftOrder::less;
+}
+[[gnu::always_inline]] inline bool operator<=(SoftExtended a, SoftExtended b) {
+  const SoftOrder o = soft_compare(a, b, true);
+  return o == SoftOrder::less || o == SoftOrder::equal;
+}
+[[gnu::always_inline]] inline bool operator>(SoftExtended a, SoftExtended b) {
+  return soft_compare(a, b, true) == SoftOrder::greater;
+}
+[[gnu::always_inline]] inline bool operator>=(SoftExtended a, SoftExtended b) {
+  const SoftOrder o = soft_compare(a, b, true);
+  return o == SoftOrder::greater || o == SoftOrder::equal;
+}
+
+// Division by a divisor fixed for many quotients: its reciprocal is worked
+// out once, and each quotient is two multiplications. Correctly rounded:
+// always the same as operator/ with `value`.
+struct SoftDivisor {
+  constexpr explicit SoftDivisor(SoftExtended d);
+  SoftExtended value;
+  // floor(2^192 / significand) - 2^128, as two words; 0 when not usable.
+  std::uint64_t reciprocal_high;
+  std::uint64_t reciprocal_low;
+  bool usable;  // a normal divisor, not a power of two: the quick way applies
+};
+
+constexpr SoftDivisor::SoftDivisor(SoftExtended d)
+    : value(d), reciprocal_high(0), reciprocal_low(0), usable(false) {
+  const unsigned e = d.sign_exponent & kSoftExponentMask;
+  const std::uint64_t m = d.significand;
+  if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
+    usable = true;
+    // 2^192 / m by words: the first quotient word is 1 (m > 2^63).
+    const wide::QuotientRemainder high = wide::divide(0 - m, 0, m);
+    reciprocal_high = high.quotient;
+    reciprocal_low = wide::divide(high.remainder, 0, m).quotient;
+  }
+}
+
+SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
+
+namespace soft_detail {
+
+// a / d for a normal a and a normal quotient; false otherwise, or in the
+// one case in about 2^60 where the quick quotient cannot tell the rounding.
+//
+// With R = floor(2^192 / m) for the divisor's significand m, a * R / 2^128
+// falls short of the exact a * 2^64 / m by less than 2^-63 (the error of R
+// times a, plus the fraction bits dropped). The exact quotient is never
+// halfway between two integers (twice the numerator has more factors 2 than
+// any odd multiple of m), so the estimate's fraction f decides: at or above
+// one half rounds up, below one half less 2^-63 rounds down, and only the
+// narrow band between is left to the exact division. No data-dependent branch
+// but that one, which is never taken in practice.
+[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
+                                               SoftExtended& r) {
+  const unsigned ea = a.sign_exponent & kSoftExponentMask;
+  const std::uint64_t ma = a.significand;
+  bool ok = d.usable & (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(ma >> 63);
+  // ma * (2^128 + high * 2^64 + low), bits 64 and up: t2:t1:t0.
+  const wide::U128 p0 = wide::mul(ma, d.reciprocal_low);
+  const wide::U128 p1 = wide::mul(ma, d.reciprocal_high);
+  std::uint64_t t0, t1;
+  const bool c1 = __builtin_add_overflow(p0.hi, p1.lo, &t0);
+  const bool c2a = __builtin_add_overflow(p1.hi, ma, &t1);
+  const bool c2b = __builtin_add_overflow(t1, static_cast<std::uint64_t>(c1), &t1);
+  const std::uint64_t t2 = static_cast<std::uint64_t>(c2a | c2b);
+  // t2:t1 is the quotient ma * 2^64 / m, t0 its fraction; a quotient of 65
+  // bits (ma >= m) is taken one bit down.
+  const bool wide_quotient = t2 != 0;
+  const std::uint64_t q = wide_quotient ? (t2 << 63) | (t1 >> 1) : t1;
+  const std::uint64_t f = wide_quotient ? (t1 << 63) | (t0 >> 1) : t0;
+  ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
+  std::uint64_t rounded;
+  const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
+  rounded |= static_cast<std::uint64_t>(carry) << 63;
+  const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
+                kSoftBias - 1 + wide_quotient + carry;
+  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  r = SoftExtended::from_bits(
+      static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
+                                 static_cast<unsigned>(e)),
+      rounded);
+  return ok;
+}
+
+}  // namespace soft_detail
+
+[[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, const SoftDivisor& d) {
+  SoftExtended r;
+  if (soft_detail::divide_fast(a, d, r)) [[likely]]
+    return r;
+  unsigned flags = 0;
+  r = div_flagged(a, d, flags);
+  soft_detail::check(flags);
+  return r;
+}
+
+// Integer conversions under FPUCW (fistp): nearest, ties to even; out of
+// range or not a number: run-time error 207.
+[[gnu::always_inline]] inline std::int64_t to_int64_nearest(SoftExtended x) {
+  unsigned flags = 0;
+  const std::int64_t r = to_int64_flagged(x, false, flags);
+  soft_detail::check(flags);
+  return r;
+}
+namespace soft_detail {
+
+// x to the nearest int32 for 0.5 <= |x| < 2^31; false otherwise.
+[[gnu::always_inline]] inline bool to_int32_fast(SoftExtended x, std::int32_t& r) {
+  const unsigned e = (x.sign_exponent & kSoftExponentMask) - (kSoftBias - 1);  // 0..31 taken
+  bool ok = (e < 32) & static_cast<bool>(x.significand >> 63);
+  const unsigned keep = (e & 31) + 1;  // integer bits, with the one below for rounding
+  const std::uint64_t top = x.significand >> (64 - keep);
+  const std::uint64_t below = x.significand << keep;
+  // top = integer part * 2 + the half bit
+  std::uint64_t magnitude = top >> 1;
+  magnitude += (top & 1) & ((below != 0) | (magnitude & 1));
+  const std::uint64_t negative = x.sign_exponent >> 15;
+  ok &= magnitude <= 0x7FFF'FFFFu + negative;
+  r = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>((magnitude ^ (0 - negative)) + negative));
+  return ok;
+}
+
+}  // namespace soft_detail
+
+[[gnu::always_inline]] inline std::int32_t to_int32_nearest(SoftExtended x) {
+  std::int32_t fast;
+  if (soft_detail::to_int32_fast(x, fast)) [[likely]]
+    return fast;
+  unsigned flags = 0;
+  const std::int32_t r = to_int32_flagged(x, false, flags);
+  soft_detail::check(flags);
+  return r;
+}
+// All faults masked: truncated toward zero; out of range or not a number
+// gives the integer indefinite 0x8000000000000000.
+inline std::int64_t to_int64_truncated_masked(SoftExtended x) {
+  unsigned flags = 0;
+  return to_int64_flagged(x, true, flags);
+}
+
+// Arithmetic with all faults masked (the generator's FRAC and RANDOM).
+inline SoftExtended add_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, 0, r)) return r;
+  unsigned flags = 0;
+  return add_flagged(a, b, flags);
+}
+inline SoftExtended sub_masked(SoftExtended a, SoftExtended b) {
+  SoftExtended r;
+  if (soft_detail::add_fast(a, b, kSoftSignBit, r)) return r;
+  unsigned flags = 0;
+  return sub_flagged(a, b, flags);
+}
+inline SoftExtended mul_masked(SoftExtended a, SoftExtended b) {
+  unsigned flags = 0;
+  return mul_flagged(a, b, flags);
+}
+
+}  // namespace runtime::inline GRAIN_WIDE_NAMESPACE
