@@ -144,8 +144,9 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
 namespace soft_detail {
 
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
-// operands whose exponents differ by less than 64 and whose result is normal
-// and lost at most two leading bits to cancellation; false otherwise.
+// operands whose exponents differ by less than 64, or a normal one and a
+// zero, and whose result is normal and lost at most two leading bits to
+// cancellation; false otherwise.
 // Both operands are aligned one bit down in a 128-bit sum, so that the sum
 // of like signs cannot carry out and no bit is lost; one addition of the
 // one's complement and one serves both sign cases, so nothing branches on
@@ -166,9 +167,14 @@ namespace soft_detail {
   const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
   const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
   const unsigned ebig = sebig & kSoftExponentMask;
-  const unsigned d = ebig - (sesmall & kSoftExponentMask);
-  bool ok = (ea - 1 < kSoftExponentMask - 1u) & (eb - 1 < kSoftExponentMask - 1u) &
-            static_cast<bool>((ma & mb) >> 63) & (d < 64);
+  const unsigned esmall = sesmall & kSoftExponentMask;
+  const unsigned d = ebig - esmall;
+  // A zero smaller operand (a target on an axis) adds nothing: the sum below
+  // gives the larger one unchanged.
+  const bool small_zero = (esmall == 0) & (msmall == 0);
+  bool ok = (ebig - 1 < kSoftExponentMask - 1u) & static_cast<bool>(mbig >> 63) &
+            (((esmall - 1 < kSoftExponentMask - 1u) & static_cast<bool>(msmall >> 63) & (d < 64)) |
+             small_zero);
   const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
   // Unlike signs: add the one's complement and one.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
@@ -386,6 +392,60 @@ namespace soft_detail {
   soft_detail::check(flags);
   return r;
 }
+namespace soft_detail {
+
+// to_int32_nearest(x + k) for an x below 2^20 in magnitude (normal, zero or
+// denormal) and |k| < 2^20; false otherwise, or when x lies within 2^-40 of a
+// half-integer. Then the sum's rounding to 64 bits cannot have moved it onto
+// or across a half-integer (its half ulp is below 2^-42), so rounding the
+// exact sum gives the same integer, and with no tie nearest is enough: the
+// integer part of |x| plus the fraction's top bit, with x's sign, plus k.
+[[gnu::always_inline]] inline bool add_to_int32_fast(SoftExtended x, std::int32_t k,
+                                                     std::int32_t& r) {
+  const unsigned e = x.sign_exponent & kSoftExponentMask;
+  const std::uint64_t m = x.significand;
+  const unsigned up = e - (kSoftBias - 64);  // 64 + the unbiased exponent, or wrapped
+  const bool integer_bit = static_cast<bool>(m >> 63);
+  // Zeros, denormals and normals below 2^-64 add nothing the rounding sees;
+  // otherwise |x| = m * 2^(up - 127). Unnormals go the slow way, to fault.
+  const bool tiny = (e < kSoftBias - 64) & (integer_bit | (e == 0));
+  const std::uint32_t k_magnitude =
+      k < 0 ? 0u - static_cast<std::uint32_t>(k) : static_cast<std::uint32_t>(k);
+  bool ok = ((integer_bit & (up < 64 + 20)) | tiny) & (k_magnitude < (1u << 20));
+  const unsigned u = up & 127;
+  // The fraction F in units of 2^-64 and the integer part I of |x|.
+  std::uint64_t fraction, integer;
+  if (u >= 64) {  // |x| >= 1
+    const unsigned s = u - 64;  // 0..19
+    integer = m >> (63 - s);
+    fraction = m << s << 1;
+  } else {  // |x| < 1
+    integer = 0;
+    fraction = m >> (63 - u);
+  }
+  fraction = tiny ? 0 : fraction;
+  integer = tiny ? 0 : integer;
+  ok &= fraction - ((std::uint64_t{1} << 63) - (std::uint64_t{1} << 24)) >=
+        (std::uint64_t{1} << 25);
+  const std::uint64_t magnitude = integer + (fraction >> 63);
+  const std::uint64_t negative = 0 - static_cast<std::uint64_t>(x.sign_exponent >> 15);
+  const auto offset = static_cast<std::uint64_t>(static_cast<std::int64_t>(k));
+  r = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(offset + ((magnitude ^ negative) - negative)));
+  return ok;
+}
+
+}  // namespace soft_detail
+
+// to_int32_nearest(x + SoftExtended(k)), the same in every bit and fault,
+// in one step: ROUND of a coordinate plus its screen offset.
+[[gnu::always_inline]] inline std::int32_t add_to_int32_nearest(SoftExtended x, std::int32_t k) {
+  std::int32_t fast;
+  if (soft_detail::add_to_int32_fast(x, k, fast)) [[likely]]
+    return fast;
+  return to_int32_nearest(x + SoftExtended(k));
+}
+
 // All faults masked: truncated toward zero; out of range or not a number
 // gives the integer indefinite 0x8000000000000000.
 inline std::int64_t to_int64_truncated_masked(SoftExtended x) {

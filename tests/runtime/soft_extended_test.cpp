@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -755,6 +756,48 @@ TEST_F(SOFT_SUITE(SoftConversion), ToIntegersAsFistpAndFisttp) {
     if ((n64.flags & kFaults) == 0)
       m.check(runtime::to_int64_nearest(x) == n64.value,
               [&] { return std::string("fistp m64 " + show(x)); });
+  }
+#endif
+}
+
+// ROUND of a coordinate plus its screen offset in one step: the x87's
+// fadd then fistp, on coordinates of every size, next to half-integers on
+// both sides (where the sum's own rounding makes a tie), on exact ties and
+// integers, and on every class of operand, with even and odd offsets up to
+// and past the quick way's limit.
+TEST_F(SOFT_SUITE(SoftConversion), AddThenRoundAsFaddAndFistp) {
+  REQUIRE_X87();
+#if HAVE_X87
+  std::vector<SoftExtended> v = chosen_operands();
+  Operands o(0x0FF5'E7);
+  for (std::size_t i = 0; i < operand_count(100'000); ++i) {
+    v.push_back(o.any());
+    const std::uint64_t r = o.raw();
+    v.push_back(
+        bits(static_cast<std::uint16_t>((runtime::kSoftBias - 70 + r % 95) | (r >> 63 ? 0x8000 : 0)),
+             o.raw() | runtime::kSoftIntegerBit));
+  }
+  for (int n = -700; n <= 700; n += 7)
+    for (int p = 20; p <= 70; ++p)
+      for (const long double j : {-3.0L, -1.0L, 0.0L, 1.0L, 2.0L}) {
+        const long double tie = n + 0.5L;
+        v.push_back(from_long_double(tie + j * std::ldexp(1.0L, -p)));
+        v.push_back(from_long_double(n + j * std::ldexp(1.0L, -p)));
+      }
+  Mismatches m("add then round");
+  for (const std::int32_t k : {512, 384, 0, 1, -1, 3, -384, (1 << 20) - 1, -(1 << 20) + 1, 1 << 20,
+                               -(1 << 20), 1 << 24}) {
+    const SoftExtended offset = x87_from_int32(k).value;
+    for (SoftExtended x : v) {
+      const X87 sum = x87_add(x, offset);
+      const auto rounded = x87_int32_nearest(sum.value);
+      if (((sum.flags | rounded.flags) & kFaults) != 0) continue;  // would end the run
+      const std::int32_t soft = runtime::add_to_int32_nearest(x, k);
+      m.check(soft == rounded.value, [&] {
+        return show(x) + " + " + std::to_string(k) + ": " + std::to_string(soft) + ", x87 " +
+               std::to_string(rounded.value);
+      });
+    }
   }
 #endif
 }
