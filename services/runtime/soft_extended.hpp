@@ -143,64 +143,69 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
 
 namespace soft_detail {
 
-// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for two normal
-// operands whose exponents differ by less than 64, or a normal one and a
-// zero, and whose result is normal and lost at most two leading bits to
-// cancellation; false otherwise.
-// Both operands are aligned one bit down in a 128-bit sum, so that the sum
-// of like signs cannot carry out and no bit is lost; one addition of the
-// one's complement and one serves both sign cases, so nothing branches on
-// the signs, which are random from step to step. The choice of the larger
-// operand is left to the compiler, which may branch: in the plotting step
-// the same operand is nearly always the larger, and selecting through masks
-// instead measured slower there.
+// a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
+// operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
+// normal, zero or denormal one of the smaller, when the exponents differ by
+// less than 63 or by 66 or more, and by 2 or more when the signs differ;
+// false otherwise (cancellation, specials, tiny or huge results and a
+// rounding up to the next power of two go the exact way).
+// A difference of 66 or more leaves the larger operand as it is: the smaller
+// is below a quarter of its last place, so even after a borrow into the
+// binade below the sum rounds back to it (zeros and denormals come only this
+// way, as the larger exponent is then at least 128).
+// The larger is aligned one bit down when the signs agree and not at all when
+// they differ, so that the sum's top bit is bit 127 or 126 either way and a
+// single one-bit shift normalises it. Nothing branches on the signs, which are
+// random from step to step; the order of the operands is a select.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
-  const unsigned ea = sea & kSoftExponentMask, eb = seb & kSoftExponentMask;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  // The larger magnitude first: the order of (exponent, significand) is the
-  // borrow of one wide subtraction.
-  std::uint64_t unused;
-  const bool borrow = __builtin_sub_overflow(ma, mb, &unused);
-  const bool swap = ea < eb + borrow;
+  const bool swap = (sea & kSoftExponentMask) < (seb & kSoftExponentMask);
+  const unsigned se_big = swap ? seb : sea, se_small = swap ? sea : seb;
   const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
-  const unsigned sebig = swap ? seb : sea, sesmall = swap ? sea : seb;
-  const unsigned ebig = sebig & kSoftExponentMask;
-  const unsigned esmall = sesmall & kSoftExponentMask;
+  const unsigned ebig = se_big & kSoftExponentMask, esmall = se_small & kSoftExponentMask;
   const unsigned d = ebig - esmall;
-  // A zero smaller operand (a target on an axis) adds nothing: the sum below
-  // gives the larger one unchanged.
-  const bool small_zero = (esmall == 0) & (msmall == 0);
-  bool ok = (ebig - 1 < kSoftExponentMask - 1u) & static_cast<bool>(mbig >> 63) &
-            (((esmall - 1 < kSoftExponentMask - 1u) & static_cast<bool>(msmall >> 63) & (d < 64)) |
-             small_zero);
-  const unsigned dd = d & 63;  // keeps the shifts defined on the refused cases
+  const unsigned unlike = ((sea ^ seb) >> 15) & 1, like = unlike ^ 1;
+  // Each refusal a branch of its own: in a loop they are never taken, and a
+  // compare and jump costs less than gathering the conditions.
+  if (ebig - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
+    return false;
+  if (!((mbig & (msmall | (esmall == 0 ? kSoftIntegerBit : 0))) >> 63)) [[unlikely]]
+    return false;
+  if (d < 2 * unlike) [[unlikely]]
+    return false;
+  // The smaller one aligned d + like bits down (at most 63: no bit is lost).
+  std::uint64_t m = msmall;
+  if (d >= 63) {
+    if (d < 66) [[unlikely]]
+      return false;
+    m = 0;
+  }
+  const unsigned k = (d + like) & 63;  // keeps the shifts defined when m is 0
+  const std::uint64_t bhi = m >> k, blo = (m << 1) << (63 - k);
+  const std::uint64_t ahi = mbig >> like, alo = (mbig & like) << 63;
   // Unlike signs: add the one's complement and one.
-  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(((sea ^ seb) >> 15) & 1);
-  const std::uint64_t bhi = (msmall >> 1 >> dd) ^ negate, blo = (msmall << (63 - dd)) ^ negate;
-  std::uint64_t lo, hi;
-  const bool c0 = __builtin_add_overflow(mbig << 63, blo, &lo);
-  const bool c1 = __builtin_add_overflow(lo, negate & 1, &lo);
-  hi = (mbig >> 1) + bhi + c0 + c1;
-  // The top bit is bit 127, 126 or 125 but after a deeper cancellation
-  // (refused below): two comparisons are quicker than counting zeros.
-  const unsigned shift = static_cast<unsigned>(hi < (std::uint64_t{1} << 62)) +
-                         static_cast<unsigned>(hi < (std::uint64_t{1} << 63));
-  hi = (hi << shift) | (lo >> 1 >> (63 - shift));
-  lo <<= shift;
-  int e = static_cast<int>(ebig) + 1 - static_cast<int>(shift);
+  const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
+  std::uint64_t lo;
+  const bool c0 = __builtin_add_overflow(alo, blo ^ negate, &lo);
+  const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
+  std::uint64_t hi = ahi + (bhi ^ negate) + c0 + c1;
+  // Top bit 126: one bit up, by selects rather than a shift by a count.
+  const bool low_top = (hi >> 63) == 0;
+  hi = low_top ? (hi << 1) | (lo >> 63) : hi;
+  lo = low_top ? lo << 1 : lo;
+  // The sign rides along: the exponent stays within its field.
+  const unsigned se = se_big + like - low_top;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
-  // lo is above half, or at half with hi odd.
+  // lo is above half, or at half with hi odd. A carry out of the rounding
+  // (all ones rounded up to the next power of two) is left to the exact way.
   std::uint64_t scratch;
   const bool up = __builtin_add_overflow(lo, (kSoftIntegerBit - 1) + (hi & 1), &scratch);
-  const bool carry = __builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi);
-  hi |= static_cast<std::uint64_t>(carry) << 63;
-  e += carry;
-  ok &= static_cast<bool>(hi >> 63) & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
-  r = SoftExtended::from_bits(
-      static_cast<std::uint16_t>((sebig & kSoftSignBit) | static_cast<unsigned>(e)), hi);
-  return ok;
+  if (__builtin_add_overflow(hi, static_cast<std::uint64_t>(up), &hi)) [[unlikely]]
+    return false;
+  r = SoftExtended::from_bits(static_cast<std::uint16_t>(se), hi);
+  return true;
 }
 
 }  // namespace soft_detail

@@ -16,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/runtime/system.hpp"
@@ -478,6 +479,62 @@ TEST_F(SOFT_SUITE(SoftArithmetic), NearbyNormalsCancelAndRound) {
       check_binary(c, a, o.normal(), m);
     }
   }
+#endif
+}
+
+// Sums and differences at the edges of the quick add: exponents 0 to 67
+// apart (the aligned operand's last bit, its guard word, only sticky bits),
+// significands that carry across a power of two or borrow below one, the
+// bits shifted out exactly half an ulp (ties either way) or next to it,
+// nearly equal operands that cancel, and larger exponents at the ends of the
+// range where the quick way stops.
+TEST_F(SOFT_SUITE(SoftArithmetic), SumsAtEveryAlignmentAndTie) {
+  REQUIRE_X87();
+#if HAVE_X87
+  const std::uint64_t top = runtime::kSoftIntegerBit, ones = ~std::uint64_t{0};
+  const std::uint16_t big_exponents[] = {1,   2,   65,  66,     67,     127,    128,
+                                         129, 130, 200, 0x3FFF, 0x7FFB, 0x7FFC, 0x7FFD};
+  std::mt19937_64 g(0xA11E'6000);
+  const std::size_t rounds = operand_count(200'000) / 2000 + 1;
+  Mismatches m_add("add"), m_sub("sub");
+  for (std::size_t round = 0; round < rounds; ++round)
+    for (const std::uint16_t ebig : big_exponents)
+      for (unsigned d = 0; d <= 67; ++d) {
+        if (d > ebig) break;
+        const auto esmall = static_cast<std::uint16_t>(ebig - d);
+        const std::uint64_t r = g();
+        // The larger: random, a power of two, or all ones.
+        std::uint64_t mbig = g() | top;
+        if (r % 4 == 0) mbig = top;
+        if (r % 4 == 1) mbig = ones;
+        // The smaller: its low d + 1 bits (those shifted out, and one more
+        // for a carry's shift) half an ulp, a quarter, or either next to it.
+        std::uint64_t msmall = g() | top;
+        const unsigned low = d < 63 ? d + 1 : 64;
+        const std::uint64_t low_mask = low == 64 ? ones : (std::uint64_t{1} << low) - 1;
+        const std::uint64_t half = d == 0 ? 0 : std::uint64_t{1} << (d - 1);
+        const std::uint64_t patterns[] = {half, half << 1, half >> 1, half + 1, half - 1,
+                                          (half << 1) + half, 0, msmall & low_mask};
+        msmall = (msmall & ~low_mask) | (patterns[(r >> 8) % 8] & low_mask) | top;
+        if ((r >> 12) % 8 == 0) msmall = top;
+        if ((r >> 12) % 8 == 1) msmall = ones;
+        if ((r >> 12) % 8 == 2 && d <= 1) msmall = mbig - (r >> 16) % 4;  // cancels
+        std::uint16_t small_exponent = esmall;
+        if (esmall == 0) msmall &= ~top;  // a denormal there
+        if ((r >> 20) % 16 == 0) {        // a zero or a denormal, far down
+          small_exponent = 0;
+          msmall = (r >> 24) % 2 ? 0 : msmall >> ((r >> 26) % 64 + 1);
+        }
+        const auto sign = [&](int bit) {
+          return static_cast<std::uint16_t>((r >> bit) & 1 ? 0x8000 : 0);
+        };
+        const SoftExtended a = bits(static_cast<std::uint16_t>(sign(40) | ebig), mbig);
+        const SoftExtended b = bits(static_cast<std::uint16_t>(sign(41) | small_exponent), msmall);
+        for (const auto& [x, y] : {std::pair{a, b}, std::pair{b, a}}) {
+          check_binary(kBinaryCases[0], x, y, m_add);
+          check_binary(kBinaryCases[1], x, y, m_sub);
+        }
+      }
 #endif
 }
 
