@@ -13,7 +13,8 @@ namespace bench {
 struct Chain {
   static constexpr std::int32_t kTargets = plotter::SixPoint::kTargets;
   static constexpr runtime::Extended M = plotter::SixPoint::kSize;
-  runtime::Extended targets[kTargets] = {0, -M, M, 0, (-M) / 2.0L, M / 2.0L};
+  runtime::Extended targets[kTargets] = {0, -M, M, 0, (-M) / runtime::Extended(2.0),
+                                       M / runtime::Extended(2.0)};
   runtime::Extended x = 0;
   std::int32_t i = 0;
 

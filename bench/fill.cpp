@@ -51,7 +51,7 @@ FillSteps quintgrain_fill(std::uint64_t budget, std::uint32_t seed) {
   Y = 0;
   light(0);  // the start point
   for (std::uint64_t step = 1; step <= budget; ++step) {
-    plotter::FivePoint::SORSOL();
+    plotter::SORSOL<plotter::FivePoint>();
     light(step);
   }
 

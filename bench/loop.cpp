@@ -39,7 +39,7 @@ void chain_step(benchmark::State& state) {
 void floor_step(benchmark::State& state) {
   AllocationWatch watch;
   for (auto _ : state) {
-    SixPoint::SORSOL();
+    plotter::SORSOL<SixPoint>();
     const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
     const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
     benchmark::DoNotOptimize(row);

@@ -52,7 +52,7 @@ volatile runtime::Extended chain_sink;  // and of the chain
 bool key_seen = false;
 
 void floor_step() {
-  SixPoint::SORSOL();
+  plotter::SORSOL<SixPoint>();
   const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
   const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
   sink = row + column;

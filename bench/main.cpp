@@ -33,6 +33,7 @@
 #include "bench/fill.hpp"
 #include "bench/heap_count.hpp"
 #include "bench/loop.hpp"
+#include "bench/soft.hpp"
 #include "bench/steps.hpp"
 #include "bench/syscall_count.hpp"
 #include "bench/targets.hpp"
@@ -206,6 +207,7 @@ void main_program() {
   }
 
   register_loop_benchmarks(pixels);
+  register_other_type_benchmarks();
   Collector reporter(isatty(terminal.report_fd) ? benchmark::ConsoleReporter::OO_ColorTabular
                                                 : benchmark::ConsoleReporter::OO_Tabular);
   reporter.SetOutputStream(&out);
@@ -264,7 +266,7 @@ void main_program() {
     out << "system calls on the main thread: not counted here (" << syscalls.why_not() << ")\n";
   }
 
-  const std::uint64_t allocations = loop_allocations();
+  const std::uint64_t allocations = loop_allocations() + other_type_allocations();
   out << "heap allocations in the measured loops: " << allocations
       << (allocations == 0 ? "" : "  <-- FAILED: the loop must not allocate") << "\n";
   if (allocations != 0) failed = true;
@@ -309,6 +311,11 @@ void main_program() {
                   static_cast<unsigned long long>(fill.all), seconds(fill.all));
     out << line;
   }
+  const auto timing = [&](const char* name) {
+    const Median m = figure(name);
+    return Timing{m.real_ns, m.cpu_ns};
+  };
+  if (!report_types(out, timing, missed)) failed = true;
   if (missed.empty()) {
     out << "targets: all met\n";
   } else {

@@ -18,7 +18,7 @@ FigurePixels figure_pixels(unsigned count) {
   p.x.reserve(count);
   p.y.reserve(count);
   for (unsigned i = 0; i < count; ++i) {
-    plotter::SixPoint::SORSOL();
+    plotter::SORSOL<plotter::SixPoint>();
     p.y.push_back(plotter::YKOORD(plotter::Y));
     p.x.push_back(plotter::XKOORD(plotter::X));
   }

@@ -1,39 +1,39 @@
 #pragma once
 // The five-point figure: the centre and the four corners of a square,
 // contracted by 1/3.02 (slightly more than a third, so the five copies are
-// separated by thin gaps).
+// separated by thin gaps). Data for SORSOL (sorsol.hpp), in either
+// extended type.
 #include <cstdint>
 
-#include "plotter/point.hpp"
 #include "plotter/targets.hpp"
-#include "services/runtime/random.hpp"
+#include "services/runtime/extended.hpp"
 #include "services/runtime/types.hpp"
 
 namespace plotter {
 
-struct FivePoint {
-  using Extended = runtime::Extended;
+template <class R>
+struct FivePointFigure {
+  using Real = R;
 
   static constexpr std::uint16_t kSize = 640;  // MERET: half-side of the target square
   static constexpr std::int32_t kTargets = 5;
-  static constexpr Extended kDivisor = 3.02L;  // 3.02 rounded to extended
+  // 3.02 rounded to extended.
+  static constexpr runtime::Divisor<Real> kDivisor{
+      runtime::extended_from_bits<Real>(0x4000, 0xC147AE147AE147AE)};
 
   // Target `index` of a figure of size M.
-  static Target target(std::int32_t index, Extended M) {
+  static Target<Real> target(std::int32_t index, Real M) {
+    const Real zero(0.0);
     switch (index) {
-      case 0: return {0, 0};     // centre
-      case 1: return {-M, -M};   // top left
-      case 2: return {-M, M};    // bottom left
-      case 3: return {M, -M};    // top right
-      default: return {M, M};    // 4: bottom right
+      case 0: return {zero, zero};  // centre
+      case 1: return {-M, -M};      // top left
+      case 2: return {-M, M};       // bottom left
+      case 3: return {M, -M};       // top right
+      default: return {M, M};       // 4: bottom right
     }
   }
-
-  static void SORSOL() {
-    const Target* targets = targets_for_meret<FivePoint>();
-    const Target& t = targets[runtime::RANDOM(kTargets)];
-    TRANSZF(t.XX, t.YY, kDivisor);
-  }
 };
+
+using FivePoint = FivePointFigure<runtime::Extended>;
 
 }  // namespace plotter

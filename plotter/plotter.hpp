@@ -1,11 +1,13 @@
 #pragma once
 // The chaos-game plotter shared by both programs; a figure type supplies
-// kSize (the start value of MERET) and SORSOL, which draws a target and
-// moves the point towards it (TRANSZF).
+// its number type Real, kSize (the start value of MERET) and the data of
+// SORSOL, which draws a target and moves the point towards it (TRANSZF):
+// kTargets, kDivisor and target(index, M).
 #include <cstdint>
 
 #include "plotter/coords.hpp"
 #include "plotter/point.hpp"
+#include "plotter/sorsol.hpp"
 #include "services/console/console.hpp"
 #include "services/graphics/graph.hpp"
 #include "services/runtime/random.hpp"
@@ -25,9 +27,10 @@ void GRAFIKA();
 // The row is worked out before the column, so that when both are out of
 // range the failure is reported from YKOORD. Inlined, like plot below, so
 // that XKOORD and YKOORD return straight into the main program.
+template <class Real = runtime::Extended>
 [[gnu::always_inline]] inline void plot_point() {
-  const runtime::PixelCoord row = YKOORD(Y);
-  const runtime::PixelCoord column = XKOORD(X);
+  const runtime::PixelCoord row = YKOORD(Point<Real>::Y);
+  const runtime::PixelCoord column = XKOORD(Point<Real>::X);
   graphics::PUTPIXEL(column, row, kWhite);
 }
 
@@ -52,8 +55,8 @@ template <class Figure>
 // then the console poll. True when a keystroke is waiting.
 template <class Figure>
 [[gnu::always_inline]] inline bool step() {
-  Figure::SORSOL();
-  plot_point();
+  SORSOL<Figure>();
+  plot_point<typename Figure::Real>();
   return console::KEYPRESSED();
 }
 
@@ -61,9 +64,10 @@ template <class Figure>
 // waiting on the console, which is left buffered for the final line.
 template <class Figure>
 [[gnu::always_inline]] inline void plot() {
-  X = 0;
-  Y = 0;
-  plot_point();
+  using Real = typename Figure::Real;
+  Point<Real>::X = Real(0.0);
+  Point<Real>::Y = Real(0.0);
+  plot_point<Real>();
   while (!step<Figure>()) {
   }
 }

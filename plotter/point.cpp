@@ -1,10 +1,8 @@
-// The plotter's globals: the point and the figure size.
+// The plotter's figure size (the point lives in point.hpp).
 #include "plotter/point.hpp"
 
 namespace plotter {
 
-runtime::Extended X = 0;
-runtime::Extended Y = 0;
 std::uint16_t MERET = 0;
 
 }  // namespace plotter

@@ -1,21 +1,35 @@
 #pragma once
 // The point, the figure size and the step that moves the point (TRANSZF).
+//
+// The point is kept once per number type: the programs use Extended's, X
+// and Y; the tests run the same code on the other type beside it.
 #include <cstdint>
 
 #include "services/runtime/types.hpp"
 
 namespace plotter {
 
-extern runtime::Extended X;  // current point, figure units (1 unit = 1 pixel)
-extern runtime::Extended Y;  // positive y is downward on the screen
+template <class Real>
+struct Point {
+  inline static Real X = Real(0.0);  // current point, figure units (1 unit = 1 pixel)
+  inline static Real Y = Real(0.0);  // positive y is downward on the screen
+};
+
+inline constexpr runtime::Extended& X = Point<runtime::Extended>::X;
+inline constexpr runtime::Extended& Y = Point<runtime::Extended>::Y;
+
 extern std::uint16_t MERET;  // figure size, set by the main program's first statement
 
 // One contraction step towards the target (XX, YY), in extended precision:
-// X is written before Y is worked out. kDivisor is each figure's constant;
-// inlined, it divides by that constant.
-inline void TRANSZF(runtime::Extended XX, runtime::Extended YY, runtime::Extended kDivisor) {
-  X = (XX + X) / kDivisor;
-  Y = (YY + Y) / kDivisor;
+// X is written before Y is worked out. Figure supplies its number type Real
+// and its divisor kDivisor (a constant: inlined, the step divides by it).
+// The target is taken by value: both coordinates are loaded before X is
+// stored, which could otherwise be the same memory as YY.
+template <class Figure>
+[[gnu::always_inline]] inline void TRANSZF(typename Figure::Real XX, typename Figure::Real YY) {
+  using P = Point<typename Figure::Real>;
+  P::X = (XX + P::X) / Figure::kDivisor;
+  P::Y = (YY + P::Y) / Figure::kDivisor;
 }
 
 }  // namespace plotter

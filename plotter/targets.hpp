@@ -8,32 +8,34 @@
 #include <cstdint>
 
 #include "plotter/point.hpp"
-#include "services/runtime/types.hpp"
 
 namespace plotter {
 
+template <class Real>
 struct Target {
-  runtime::Extended XX, YY;
+  Real XX, YY;
 };
 
-// One table per figure. Figure supplies kTargets and target(index, M).
+// One table per figure (and so per number type). Figure supplies Real,
+// kTargets and target(index, M).
 template <class Figure>
 struct TargetTable {
-  inline static Target entries[Figure::kTargets];
+  inline static Target<typename Figure::Real> entries[Figure::kTargets];
   inline static std::int32_t built_for = -1;  // the MERET they were built for; -1: none yet
 };
 
 template <class Figure>
 [[gnu::noinline]] void build_targets() {
   using Table = TargetTable<Figure>;
-  const runtime::Extended M = MERET;
+  using Real = typename Figure::Real;
+  const Real M = Real(static_cast<std::int32_t>(MERET));
   for (std::int32_t i = 0; i < Figure::kTargets; ++i) Table::entries[i] = Figure::target(i, M);
   Table::built_for = MERET;
 }
 
 // The figure's targets for the current MERET, indexed by RANDOM's draw.
 template <class Figure>
-[[gnu::always_inline]] inline const Target* targets_for_meret() {
+[[gnu::always_inline]] inline const Target<typename Figure::Real>* targets_for_meret() {
   using Table = TargetTable<Figure>;
   if (MERET != Table::built_for) [[unlikely]]
     build_targets<Figure>();

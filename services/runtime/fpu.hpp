@@ -1,11 +1,14 @@
 #pragma once
-// The x87 floating-point unit, shared by both targets.
-#include <cmath>
+// The x87 floating-point unit, shared by both targets. Without an x87 there
+// is no unit to reset and no control word to load: the software type keeps
+// to FPUCW by itself.
 #include <cstdint>
 
 #include "services/runtime/types.hpp"
 
 namespace runtime::fpu {
+
+#if GRAIN_HAS_X87
 
 // Resets the unit (clearing pending faults) and loads control word `cw`.
 // fninit empties the register stack: every x87 register is clobbered, so
@@ -26,14 +29,10 @@ inline std::uint16_t control_word() {
 // x as a 64-bit integer, rounded in the unit's current rounding mode; the
 // rounded value must lie within the signed 64-bit range. A plain store: the control word
 // is left alone.
-inline std::int64_t round_in_current_mode(Extended x) {
-#if defined(__i386__) || defined(__x86_64__)
+inline std::int64_t round_in_current_mode(X87Extended x) {
   std::int64_t r;
   __asm__("fistpll %0" : "=m"(r) : "t"(x) : "st");
   return r;
-#else
-  return std::llrint(x);
-#endif
 }
 
 // x truncated toward zero, exactly as static_cast<std::int64_t>(x), for
@@ -43,13 +42,19 @@ inline std::int64_t round_in_current_mode(Extended x) {
 // floor(x) or ceil(x), and a result that went away from zero is taken one
 // back. Exact: in that range the integer converts back without rounding,
 // and the comparisons are exact.
-inline std::int64_t truncate_toward_zero(Extended x) {
+inline std::int64_t truncate_toward_zero(X87Extended x) {
   const std::int64_t n = round_in_current_mode(x);
-  const Extended back = static_cast<Extended>(n);
+  const X87Extended back = static_cast<X87Extended>(n);
   // The sign stays the same from call to call (RANDOM's product with one
   // n), so this branch is well predicted; one on the comparison would not be.
   if (x >= 0) return n - static_cast<std::int64_t>(back > x);
   return n + static_cast<std::int64_t>(back < x);
 }
+
+#else
+
+inline void reset_and_load(std::uint16_t) {}
+
+#endif
 
 }  // namespace runtime::fpu

@@ -4,10 +4,13 @@
 // the plotting loop makes one per step, and a call around it would keep the
 // processor from working on the draw while the previous step's division is
 // still going.
+// The real draw, FRAC and TRUNC are written for either extended type
+// (extended.hpp); Extended is the programs' own.
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/extended.hpp"
 #include "services/runtime/types.hpp"
 
 namespace runtime {
@@ -28,9 +31,12 @@ void reseed();
 // round trip through an integer: the whole part is 0, 1 or 2, and taking 1
 // or 2 from x in [1, 3) is exact (x and the whole part are within a factor
 // of two of each other).
-inline Extended frac_below_three(Extended x) {
-  static constexpr float kWholes[3] = {0.0f, 1.0f, 2.0f};
-  return x - kWholes[static_cast<int>(x >= 1.0L) + static_cast<int>(x >= 2.0L)];
+// The x87 loads its whole parts straight from floats.
+template <class Real = Extended>
+inline Real frac_below_three(Real x) {
+  using Whole = std::conditional_t<std::is_floating_point_v<Real>, float, Real>;
+  static constexpr Whole kWholes[3] = {Whole(0.0), Whole(1.0), Whole(2.0)};
+  return x - kWholes[static_cast<int>(x >= Real(1.0)) + static_cast<int>(x >= Real(2.0))];
 }
 
 // The generator's step: reseeds when due, then moves the three words on.
@@ -44,9 +50,9 @@ inline void advance_words() {
 }
 
 // The draw the three words stand for: a real in [0, 1), in extended precision.
-inline Extended real_of_words(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-  const Extended sum = static_cast<Extended>(a) / 500009.0L + static_cast<Extended>(b) / 600011.0L +
-                       static_cast<Extended>(c) / 765241.0L;
+template <class Real = Extended>
+inline Real real_of_words(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  const Real sum = Real(a) / Real(500009.0) + Real(b) / Real(600011.0) + Real(c) / Real(765241.0);
   return frac_below_three(sum);  // FRAC: the sum lies in [0, 3)
 }
 
@@ -86,19 +92,28 @@ inline bool index_if_certain(double sum, std::int32_t n, std::int32_t& index) {
 
 // TRUNC(real * n) in extended precision; |real * n| < 2^31, the low 32 bits
 // are kept.
-inline std::int32_t truncated_product(Extended real, std::int32_t n) {
-  return static_cast<std::int32_t>(fpu::truncate_toward_zero(real * static_cast<Extended>(n)));
+template <class Real = Extended>
+inline std::int32_t truncated_product(Real real, std::int32_t n) {
+  return static_cast<std::int32_t>(truncate_to_int64(real * Real(n)));
 }
 
 // TRUNC(real draw * n): 0..n-1 for n >= 1, 0 for n = 0, n+1..0 for n < 0.
 // Worked out in double precision where that gives the same result, which is
 // all but about 2 (|n| + 1) draws in 2^40; the rest take the extended route.
-inline std::int32_t RANDOM(std::int32_t n) {
+template <class Real = Extended>
+[[gnu::always_inline]] inline std::int32_t RANDOM(std::int32_t n) {
   advance_words();
   std::int32_t index;
   if (index_if_certain(sum_in_double(RANDSEED, SEED2, SEED3), n, index)) [[likely]]
     return index;
-  return truncated_product(real_of_words(RANDSEED, SEED2, SEED3), n);
+  return truncated_product(real_of_words<Real>(RANDSEED, SEED2, SEED3), n);
+}
+
+// The real draw: the next value in [0, 1).
+template <class Real = Extended>
+inline Real random_real() {
+  advance_words();
+  return real_of_words<Real>(RANDSEED, SEED2, SEED3);
 }
 
 // Back to the unseeded start state (RANDSEED 0), as at process start.

@@ -7,12 +7,12 @@
 namespace e2e {
 namespace {
 
-constexpr long double kSqrt3 = 1.7320508075688772936L;
+constexpr double kSqrt3 = 1.7320508075688772936;
 
-int column(long double x) { return static_cast<int>(std::lround(512.0L + x)); }
-int row(long double y) { return static_cast<int>(std::lround(384.0L + y)); }
+int column(double x) { return static_cast<int>(std::lround(512.0 + x)); }
+int row(double y) { return static_cast<int>(std::lround(384.0 + y)); }
 
-void way_in(const Figure& f, long double x, long double y, int depth, PixelSet& out) {
+void way_in(const Figure& f, double x, double y, int depth, PixelSet& out) {
   out.add(column(x), row(y));
   if (depth == 0) return;
   for (auto [tx, ty] : f.targets) way_in(f, (tx + x) / f.divisor, (ty + y) / f.divisor, depth - 1, out);
@@ -23,7 +23,7 @@ Reference compute(const Figure& f) {
   way_in(f, 0, 0, 4, r.way_in);
   std::mt19937 gen(20240607);
   std::uniform_int_distribution<std::size_t> pick(0, f.targets.size() - 1);
-  long double x = 0, y = 0;
+  double x = 0, y = 0;
   for (int i = 0; i < 3'000'000; ++i) {
     auto [tx, ty] = f.targets[pick(gen)];
     x = (tx + x) / f.divisor;
@@ -57,7 +57,7 @@ const Figure& six_point() {
                          {0, 1600 * kSqrt3 / 4},
                          {-800, -1600 * kSqrt3 / 4},
                          {800, -1600 * kSqrt3 / 4}},
-                        6.0L};
+                        6.0};
   return f;
 }
 
@@ -65,7 +65,7 @@ const Figure& six_point() {
 const Figure& five_point() {
   static const Figure f{"quintgrain", 195, 67, 829, 701,
                         {{0, 0}, {-640, -640}, {-640, 640}, {640, -640}, {640, 640}},
-                        3.02L};
+                        3.02};
   return f;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The two programs' figures as the tests know them: where the pixels may
-// fall, and the attractor worked out by the test itself.
+// fall, and the attractor worked out by the test itself (in double
+// precision: the tests look for each pixel within one of the model's).
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -11,8 +12,8 @@ namespace e2e {
 struct Figure {
   std::string program;  // its build target
   int left, top, right, bottom;  // every plotted pixel lies in this box
-  std::vector<std::pair<long double, long double>> targets;
-  long double divisor;
+  std::vector<std::pair<double, double>> targets;
+  double divisor;
 };
 
 const Figure& six_point();

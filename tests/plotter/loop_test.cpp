@@ -19,6 +19,9 @@ using plottertest::Pixel;
 using plottertest::recorder;
 using plottertest::run_loop;
 
+// An exact double in the programs' number type.
+runtime::Extended E(double v) { return runtime::Extended(v); }
+
 // First seed (from 1 up) whose first `count` draws of RANDOM(n) are all `index`.
 std::uint32_t seed_starting_with(std::int32_t n, std::int32_t index, int count) {
   for (std::uint32_t seed = 1; seed < 10'000'000; ++seed) {
@@ -106,8 +109,8 @@ TEST(PlotLoop, KeyPendingBeforeTheLoopGivesOneStepAndStaysBuffered) {
 }
 
 TEST(PlotLoop, StartsFromTheOriginWhateverThePointWas) {
-  plotter::X = 100;
-  plotter::Y = -100;
+  plotter::X = E(100);
+  plotter::Y = E(-100);
   EXPECT_EQ(run_loop<plotter::SixPoint>(2)[0], Pixel(512, 384));
 }
 
@@ -140,20 +143,20 @@ TEST(FivePointLoop, LongRunReachesTheSquareCornersAndStaysInside) {
 }
 
 TEST(Koord, RoundsToNearestWithTiesToEven) {
-  EXPECT_EQ(plotter::XKOORD(0.5L), 512);
-  EXPECT_EQ(plotter::XKOORD(1.5L), 514);
-  EXPECT_EQ(plotter::XKOORD(0.49L), 512);
-  EXPECT_EQ(plotter::XKOORD(-0.51L), 511);
-  EXPECT_EQ(plotter::YKOORD(-384.5L), 0);
-  EXPECT_EQ(plotter::YKOORD(-385.5L), -2);
-  EXPECT_EQ(plotter::YKOORD(0.0L), 384);
+  EXPECT_EQ(plotter::XKOORD(E(0.5)), 512);
+  EXPECT_EQ(plotter::XKOORD(E(1.5)), 514);
+  EXPECT_EQ(plotter::XKOORD(E(0.49)), 512);
+  EXPECT_EQ(plotter::XKOORD(E(-0.51)), 511);
+  EXPECT_EQ(plotter::YKOORD(E(-384.5)), 0);
+  EXPECT_EQ(plotter::YKOORD(E(-385.5)), -2);
+  EXPECT_EQ(plotter::YKOORD(E(0.0)), 384);
 }
 
 TEST(Koord, AcceptsTheWholeSigned16BitRange) {
-  EXPECT_EQ(plotter::XKOORD(32767.0L - 512.0L), 32767);
-  EXPECT_EQ(plotter::XKOORD(-32768.0L - 512.0L), -32768);
-  EXPECT_EQ(plotter::YKOORD(32767.0L - 384.0L), 32767);
-  EXPECT_EQ(plotter::YKOORD(-32768.0L - 384.0L), -32768);
+  EXPECT_EQ(plotter::XKOORD(E(32767.0 - 512.0)), 32767);
+  EXPECT_EQ(plotter::XKOORD(E(-32768.0 - 512.0)), -32768);
+  EXPECT_EQ(plotter::YKOORD(E(32767.0 - 384.0)), 32767);
+  EXPECT_EQ(plotter::YKOORD(E(-32768.0 - 384.0)), -32768);
 }
 
 }  // namespace

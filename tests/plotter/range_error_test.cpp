@@ -19,13 +19,16 @@
 
 namespace {
 
-// Figures whose first step throws the point far off.
+// Figures whose first step throws the point far off: one target, reached
+// at once (divisor 1).
 template <long long column, long long row>
 struct Runaway {
+  using Real = runtime::Extended;
   static constexpr std::uint16_t kSize = 1;
-  static void SORSOL() {
-    plotter::X = column;
-    plotter::Y = row;
+  static constexpr std::int32_t kTargets = 1;
+  static constexpr runtime::Divisor<Real> kDivisor{Real(1.0)};
+  static plotter::Target<Real> target(std::int32_t, Real) {
+    return {Real(static_cast<std::int64_t>(column)), Real(static_cast<std::int64_t>(row))};
   }
 };
 using ColumnOut = Runaway<40000, 0>;
@@ -72,41 +75,63 @@ std::uint32_t offset_of(F* function) {
 
 std::uint32_t hex(const std::string& s) { return static_cast<std::uint32_t>(std::stoul(s, nullptr, 16)); }
 
-// Sizes of the test program's routines by module offset, from its symbol
-// table (their real extent, whatever the build type made of them). Read
-// once: the program is large.
-std::map<std::uint32_t, std::uint32_t> read_routine_sizes() {
-  std::map<std::uint32_t, std::uint32_t> sizes;
+// The test program's routines by module offset, from its symbol table
+// (their real extent, whatever the build type made of them). Read once:
+// the program is large.
+struct Routine {
+  std::uint32_t size = 0;
+  std::string name;
+};
+struct Routines {
+  std::map<std::uint32_t, Routine> by_start;
+  std::map<std::string, std::uint32_t> start_of;
+};
+
+Routines read_routines() {
+  Routines routines;
   char exe[4096];
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return sizes;
+  if (n <= 0) return routines;
   exe[n] = 0;
   const testsupport::Finished nm = testsupport::run(
       {.argv = {"nm", "-S", "--defined-only", exe}, .out = {testsupport::Redirect::pipe}});
   std::istringstream in(nm.out);
   for (std::string line; std::getline(in, line);) {
     unsigned long long address = 0, length = 0;
-    if (std::sscanf(line.c_str(), "%llx %llx", &address, &length) == 2 && address <= UINT32_MAX)
-      sizes.emplace(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(length));
+    char type = 0;
+    char name[1024] = {};
+    if (std::sscanf(line.c_str(), "%llx %llx %c %1023s", &address, &length, &type, name) == 4 &&
+        address <= UINT32_MAX) {
+      const auto start = static_cast<std::uint32_t>(address);
+      routines.by_start.emplace(start, Routine{static_cast<std::uint32_t>(length), name});
+      routines.start_of.emplace(name, start);
+    }
   }
-  return sizes;
+  return routines;
 }
 
-// Size of the routine that starts at module offset `start`; 0 when no
-// symbol starts there.
-std::uint32_t routine_size(std::uint32_t start) {
-  static const std::map<std::uint32_t, std::uint32_t> sizes = read_routine_sizes();
-  const auto it = sizes.find(start);
-  return it == sizes.end() ? 0 : it->second;
+const Routines& routines() {
+  static const Routines r = read_routines();
+  return r;
 }
 
-// True when `address` lies inside `function`, past its first byte.
+bool within(std::uint32_t address, std::uint32_t start, std::uint32_t size) {
+  return address > start && address < start + size;
+}
+
+// True when `address` lies inside `function`, past its first byte, or in
+// the cold part the compiler split off it (where a fault raised from an
+// unlikely path lies).
 template <class F>
 bool inside(std::uint32_t address, F* function) {
   const std::uint32_t start = offset_of(function);
-  const std::uint32_t size = routine_size(start);
-  EXPECT_NE(size, 0u) << "no symbol at offset " << start;
-  return address > start && address < start + size;
+  const auto it = routines().by_start.find(start);
+  EXPECT_NE(it, routines().by_start.end()) << "no symbol at offset " << start;
+  if (it == routines().by_start.end()) return false;
+  if (within(address, start, it->second.size)) return true;
+  const auto cold = routines().start_of.find(it->second.name + ".cold");
+  return cold != routines().start_of.end() &&
+         within(address, cold->second, routines().by_start.at(cold->second).size);
 }
 
 void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(const runtime::Extended&),
