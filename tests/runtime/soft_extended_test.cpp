@@ -512,7 +512,7 @@ TEST_F(SOFT_SUITE(SoftArithmetic), SumsAtEveryAlignmentAndTie) {
         std::uint64_t msmall = g() | top;
         const unsigned low = d < 63 ? d + 1 : 64;
         const std::uint64_t low_mask = low == 64 ? ones : (std::uint64_t{1} << low) - 1;
-        const std::uint64_t half = d == 0 ? 0 : std::uint64_t{1} << (d - 1);
+        const std::uint64_t half = d == 0 || d > 64 ? 0 : std::uint64_t{1} << (d - 1);
         const std::uint64_t patterns[] = {half, half << 1, half >> 1, half + 1, half - 1,
                                           (half << 1) + half, 0, msmall & low_mask};
         msmall = (msmall & ~low_mask) | (patterns[(r >> 8) % 8] & low_mask) | top;
@@ -523,7 +523,7 @@ TEST_F(SOFT_SUITE(SoftArithmetic), SumsAtEveryAlignmentAndTie) {
         if (esmall == 0) msmall &= ~top;  // a denormal there
         if ((r >> 20) % 16 == 0) {        // a zero or a denormal, far down
           small_exponent = 0;
-          msmall = (r >> 24) % 2 ? 0 : msmall >> ((r >> 26) % 64 + 1);
+          msmall = (r >> 24) % 2 ? 0 : msmall >> ((r >> 26) % 63 + 1);
         }
         const auto sign = [&](int bit) {
           return static_cast<std::uint16_t>((r >> bit) & 1 ? 0x8000 : 0);
