@@ -21,11 +21,11 @@
 // read or a change of settings from there would stop it (SIGTTIN, SIGTTOU).
 #include <pthread.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 
 #include "services/console/backend_posix.hpp"
 #include "services/runtime/fatal_posix.hpp"
@@ -117,14 +117,11 @@ bool others_in_front() {
   return front > 0 && front != getpgrp();
 }
 
-// The session the terminal belongs to, or -1. tcgetsid's own ioctl, with
-// the answer's variable set beforehand: memory checkers that do not know
-// this ioctl would otherwise take the answer for uninitialised.
-pid_t terminal_session(int fd) {
-  pid_t sid = -1;
-  if (ioctl(fd, TIOCGSID, &sid) != 0) return -1;
-  return sid;
-}
+// Whether the terminal is the controlling terminal of the program's own
+// session: tcgetpgrp answers only then (ENOTTY otherwise). It says what
+// tcgetsid would, and also under user-mode emulators, which do not all pass
+// tcgetsid's answer back. Another failure leaves the terminal ours.
+bool controls_our_session(int fd) { return tcgetpgrp(fd) != -1 || errno != ENOTTY; }
 
 // The settings to give back, `found`, and key mode made from them.
 void take_settings(const termios& found) {
@@ -142,7 +139,7 @@ void take_settings(const termios& found) {
   // bytes and acts on them itself, as the signals would act. Ctrl+Z is
   // swallowed instead: the shell in front does not wait for this program,
   // so a stop would leave it stopped with nobody to continue it.
-  if ((t.c_lflag & ISIG) != 0 && terminal_session(tty.fd) != getsid(0)) {
+  if ((t.c_lflag & ISIG) != 0 && !controls_our_session(tty.fd)) {
     tty.interrupt = t.c_cc[VINTR];
     tty.quit = t.c_cc[VQUIT];
     tty.suspend = t.c_cc[VSUSP];

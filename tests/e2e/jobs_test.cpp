@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "tests/e2e/run.hpp"
+#include "tests/support/programs.hpp"
 
 namespace e2e {
 namespace {
@@ -56,7 +57,13 @@ class Jobs : public ::testing::TestWithParam<const Figure*> {
     return path;
   }
 
-  std::string program() const { return "'" + program_path(*GetParam()) + "'"; }
+  // Through the emulator in a cross build, as the shell cannot run it itself.
+  std::string program() const {
+    std::string line;
+    for (const std::string& word : testsupport::command(program_path(*GetParam())))
+      line += (line.empty() ? "'" : " '") + word + "'";
+    return line;
+  }
 
   // Runs `command` in the shell and waits for what it prints, which the
   // echo of the typed line cannot show: `marker` is typed as "<a>''<b>".

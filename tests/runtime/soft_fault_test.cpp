@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/runtime/probe.hpp"
+#include "tests/support/programs.hpp"
 #include "tests/support/process.hpp"
 
 namespace {
@@ -19,9 +20,10 @@ struct ProbeRun {
 
 ProbeRun run_probe(const std::string& mode) {
   using testsupport::Redirect;
+  std::vector<std::string> argv = testsupport::command(SOFT_FAULT_PROBE);
+  argv.push_back(mode);
   const testsupport::Finished f = testsupport::run(
-      {.argv = {SOFT_FAULT_PROBE, mode}, .out = {Redirect::pipe}, .err = {Redirect::pipe}},
-      std::chrono::seconds(60));
+      {.argv = argv, .out = {Redirect::pipe}, .err = {Redirect::pipe}}, std::chrono::seconds(60));
   ProbeRun r{testsupport::exit_code(f.status), {}};
   std::string line;
   for (char c : f.out) {
