@@ -8,4 +8,16 @@ namespace bench {
 
 std::uint64_t heap_allocations();
 
+// Adds what is allocated in its lifetime (a measured loop) to Total;
+// outside it, the benchmark library may allocate as it likes.
+template <std::uint64_t& Total>
+class AllocationWatch {
+ public:
+  AllocationWatch() : before_(heap_allocations()) {}
+  ~AllocationWatch() { Total += heap_allocations() - before_; }
+
+ private:
+  std::uint64_t before_;
+};
+
 }  // namespace bench

@@ -2,7 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/chain.hpp"
+#include "bench/timed_steps.hpp"
 #include "bench/heap_count.hpp"
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
@@ -17,38 +17,10 @@ using plotter::SixPoint;
 std::uint64_t allocations_in_loops = 0;
 const FigurePixels* figure = nullptr;
 
-// Counts what the measured loop allocates; outside it, the benchmark
-// library may allocate as it likes.
-class AllocationWatch {
- public:
-  AllocationWatch() : before_(heap_allocations()) {}
-  ~AllocationWatch() { allocations_in_loops += heap_allocations() - before_; }
-
- private:
-  std::uint64_t before_;
-};
-
-void chain_step(benchmark::State& state) {
-  Chain chain;
-  for (auto _ : state) chain.step();
-  const runtime::Extended x = chain.x;
-  benchmark::DoNotOptimize(x);
-}
-
-// The arithmetic alone: the draw, the contraction, both coordinates.
-void floor_step(benchmark::State& state) {
-  AllocationWatch watch;
-  for (auto _ : state) {
-    plotter::SORSOL<SixPoint>();
-    const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
-    const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
-    benchmark::DoNotOptimize(row);
-    benchmark::DoNotOptimize(column);
-  }
-}
+using Watch = AllocationWatch<allocations_in_loops>;
 
 void keypressed_idle(benchmark::State& state) {
-  AllocationWatch watch;
+  Watch watch;
   for (auto _ : state) {
     if (console::KEYPRESSED()) {
       state.SkipWithError("KEYPRESSED saw a key nobody pressed");
@@ -64,7 +36,7 @@ void putpixel_figure(benchmark::State& state) {
   const std::int16_t* ys = figure->y.data();
   const std::size_t mask = figure->x.size() - 1;
   std::size_t i = 0;
-  AllocationWatch watch;
+  Watch watch;
   for (auto _ : state) {
     graphics::PUTPIXEL(xs[i], ys[i], plotter::kWhite);
     i = (i + 1) & mask;
@@ -78,7 +50,7 @@ void putpixel_changing(benchmark::State& state) {
   const std::int16_t max_y = static_cast<std::int16_t>(graphics::GETMAXY());
   std::int16_t x = 0, y = 0;
   std::uint16_t color = plotter::kWhite;
-  AllocationWatch watch;
+  Watch watch;
   for (auto _ : state) {
     graphics::PUTPIXEL(x, y, color);
     if (++x > max_x) {
@@ -91,25 +63,15 @@ void putpixel_changing(benchmark::State& state) {
   }
 }
 
-void loop_step_bench(benchmark::State& state) {
-  AllocationWatch watch;
-  for (auto _ : state) {
-    if (loop_step()) {
-      state.SkipWithError("KEYPRESSED saw a key nobody pressed");
-      break;
-    }
-  }
-}
-
 }  // namespace
 
 void register_loop_benchmarks(const FigurePixels& pixels) {
   figure = &pixels;
-  benchmark::RegisterBenchmark(CHAIN, chain_step);
-  benchmark::RegisterBenchmark(FLOOR, floor_step);
+  benchmark::RegisterBenchmark(CHAIN, time_chain<SixPoint>);
+  benchmark::RegisterBenchmark(FLOOR, time_floor<SixPoint, Watch>);
   benchmark::RegisterBenchmark(KEYPRESSED_IDLE, keypressed_idle);
   benchmark::RegisterBenchmark(PUTPIXEL_FIGURE, putpixel_figure);
-  benchmark::RegisterBenchmark(LOOP_STEP, loop_step_bench);
+  benchmark::RegisterBenchmark(LOOP_STEP, time_loop_step<SixPoint, Watch>);
   benchmark::RegisterBenchmark(PUTPIXEL_CHANGING, putpixel_changing);
 }
 

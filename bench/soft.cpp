@@ -6,6 +6,7 @@
 
 #include "bench/heap_count.hpp"
 #include "bench/loop.hpp"
+#include "bench/timed_steps.hpp"
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
 #include "services/runtime/types.hpp"
@@ -18,14 +19,7 @@ constexpr double SOFT_X87_LOOP_LIMIT = 1.5;
 
 std::uint64_t allocations_in_loops = 0;
 
-class AllocationWatch {
- public:
-  AllocationWatch() : before_(heap_allocations()) {}
-  ~AllocationWatch() { allocations_in_loops += heap_allocations() - before_; }
-
- private:
-  std::uint64_t before_;
-};
+using Watch = AllocationWatch<allocations_in_loops>;
 
 #if GRAIN_HAS_X87
 
@@ -37,41 +31,6 @@ using Other = runtime::SoftExtended;
 using Figure = plotter::SixPointFigure<Other>;
 using Point = plotter::Point<Other>;
 
-// As loop.cpp's chain: X := (XX + X) / 6, the targets in a fixed order.
-void chain_step(benchmark::State& state) {
-  const Other M(static_cast<std::int32_t>(Figure::kSize)), two(2.0), zero(0.0);
-  const Other targets[Figure::kTargets] = {zero, -M, M, zero, (-M) / two, M / two};
-  Other x(0.0);
-  std::int32_t i = 0;
-  for (auto _ : state) {
-    x = (targets[i] + x) / Figure::kDivisor;
-    i = i == Figure::kTargets - 1 ? 0 : i + 1;
-  }
-  benchmark::DoNotOptimize(x);
-}
-
-void floor_step(benchmark::State& state) {
-  AllocationWatch watch;
-  for (auto _ : state) {
-    plotter::SORSOL<Figure>();
-    const runtime::PixelCoord row = plotter::YKOORD(Point::Y);
-    const runtime::PixelCoord column = plotter::XKOORD(Point::X);
-    benchmark::DoNotOptimize(row);
-    benchmark::DoNotOptimize(column);
-  }
-}
-
-// The plotter's own step on this type: into the open window, then the poll.
-void loop_step(benchmark::State& state) {
-  AllocationWatch watch;
-  for (auto _ : state) {
-    if (plotter::step<Figure>()) {
-      state.SkipWithError("KEYPRESSED saw a key nobody pressed");
-      break;
-    }
-  }
-}
-
 #endif
 
 }  // namespace
@@ -80,9 +39,9 @@ bool register_other_type_benchmarks() {
 #if GRAIN_HAS_X87
   Point::X = Other(0.0);
   Point::Y = Other(0.0);
-  benchmark::RegisterBenchmark(OTHER_CHAIN, chain_step);
-  benchmark::RegisterBenchmark(OTHER_FLOOR, floor_step);
-  benchmark::RegisterBenchmark(OTHER_LOOP_STEP, loop_step);
+  benchmark::RegisterBenchmark(OTHER_CHAIN, time_chain<Figure>);
+  benchmark::RegisterBenchmark(OTHER_FLOOR, time_floor<Figure, Watch>);
+  benchmark::RegisterBenchmark(OTHER_LOOP_STEP, time_loop_step<Figure, Watch>);
   return true;
 #else
   return false;
