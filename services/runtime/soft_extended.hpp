@@ -97,6 +97,15 @@ std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
 
 namespace soft_detail {
 
+// c ? a : b by masks. Written as a ternary, GCC turns a select whose
+// condition changes at random from step to step into a branch, and the
+// branch is then guessed wrong half the time.
+template <class T>
+[[gnu::always_inline]] constexpr T pick(bool c, T a, T b) {
+  const T mask = T(0) - static_cast<T>(c);
+  return b ^ ((a ^ b) & mask);
+}
+
 [[gnu::always_inline]] inline void check(unsigned flags) {
   if (flags & kSoftUnmasked) [[unlikely]]
     soft_fault(flags);
@@ -146,24 +155,27 @@ namespace soft_detail {
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
 // operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
 // normal, zero or denormal one of the smaller, when the exponents differ by
-// less than 63 or by 66 or more, and by 2 or more when the signs differ;
-// false otherwise (cancellation, specials, tiny or huge results and a
-// rounding up to the next power of two go the exact way).
+// less than 63 or by 66 or more, and by 1 or more when the signs differ;
+// false otherwise (equal exponents of unlike signs, a difference below 2^-63
+// of the larger, specials, tiny or huge results and a rounding up to the
+// next power of two go the exact way).
 // A difference of 66 or more leaves the larger operand as it is: the smaller
 // is below a quarter of its last place, so even after a borrow into the
 // binade below the sum rounds back to it (zeros and denormals come only this
 // way, as the larger exponent is then at least 128).
 // The larger is aligned one bit down when the signs agree and not at all when
-// they differ, so that the sum's top bit is bit 127 or 126 either way and a
-// single one-bit shift normalises it. Nothing branches on the signs, which are
-// random from step to step; the order of the operands is a select.
+// they differ, so that no sum carries out of 128 bits and every bit of the
+// smaller is kept; the sum is then normalised by its leading zeros (one at
+// most, but for unlike signs an exponent apart, where the sum is exact).
+// Nothing branches on the signs or the exponents, which are random from step
+// to step: every select is by masks.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const std::uint64_t ma = a.significand, mb = b.significand;
   const bool swap = (sea & kSoftExponentMask) < (seb & kSoftExponentMask);
-  const unsigned se_big = swap ? seb : sea, se_small = swap ? sea : seb;
-  const std::uint64_t mbig = swap ? mb : ma, msmall = swap ? ma : mb;
+  const unsigned se_big = pick(swap, seb, sea), se_small = pick(swap, sea, seb);
+  const std::uint64_t mbig = pick(swap, mb, ma), msmall = pick(swap, ma, mb);
   const unsigned ebig = se_big & kSoftExponentMask, esmall = se_small & kSoftExponentMask;
   const unsigned d = ebig - esmall;
   const unsigned unlike = ((sea ^ seb) >> 15) & 1, like = unlike ^ 1;
@@ -173,15 +185,12 @@ namespace soft_detail {
     return false;
   if (!((mbig & (msmall | (esmall == 0 ? kSoftIntegerBit : 0))) >> 63)) [[unlikely]]
     return false;
-  if (d < 2 * unlike) [[unlikely]]
+  if (d < unlike) [[unlikely]]
+    return false;
+  if (d - 63 < 3) [[unlikely]]
     return false;
   // The smaller one aligned d + like bits down (at most 63: no bit is lost).
-  std::uint64_t m = msmall;
-  if (d >= 63) {
-    if (d < 66) [[unlikely]]
-      return false;
-    m = 0;
-  }
+  const std::uint64_t m = pick(d >= 63, std::uint64_t{0}, msmall);
   const unsigned k = (d + like) & 63;  // keeps the shifts defined when m is 0
   const std::uint64_t bhi = m >> k, blo = (m << 1) << (63 - k);
   const std::uint64_t ahi = mbig >> like, alo = (mbig & like) << 63;
@@ -191,12 +200,13 @@ namespace soft_detail {
   const bool c0 = __builtin_add_overflow(alo, blo ^ negate, &lo);
   const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
   std::uint64_t hi = ahi + (bhi ^ negate) + c0 + c1;
-  // Top bit 126: one bit up, by selects rather than a shift by a count.
-  const bool low_top = (hi >> 63) == 0;
-  hi = low_top ? (hi << 1) | (lo >> 63) : hi;
-  lo = low_top ? lo << 1 : lo;
+  if (hi == 0) [[unlikely]]
+    return false;
+  const unsigned n = static_cast<unsigned>(std::countl_zero(hi));
+  hi = (hi << n) | ((lo >> 1) >> (63 - n));
+  lo <<= n;
   // The sign rides along: the exponent stays within its field.
-  const unsigned se = se_big + like - low_top;
+  const unsigned se = se_big + like - n;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
   // lo is above half, or at half with hi odd. A carry out of the rounding
   // (all ones rounded up to the next power of two) is left to the exact way.
@@ -330,15 +340,15 @@ namespace soft_detail {
   const std::uint64_t t2 = static_cast<std::uint64_t>(c2a | c2b);
   // t2:t1 is the quotient ma * 2^64 / m, t0 its fraction; a quotient of 65
   // bits (ma >= m) is taken one bit down.
-  const bool wide_quotient = t2 != 0;
-  const std::uint64_t q = wide_quotient ? (t2 << 63) | (t1 >> 1) : t1;
-  const std::uint64_t f = wide_quotient ? (t1 << 63) | (t0 >> 1) : t0;
+  const unsigned wide_quotient = static_cast<unsigned>(t2);
+  const std::uint64_t q = (t2 << 63) | (t1 >> wide_quotient);
+  const std::uint64_t f = ((t1 & t2) << 63) | (t0 >> wide_quotient);
   ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
   std::uint64_t rounded;
   const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
   rounded |= static_cast<std::uint64_t>(carry) << 63;
   const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
-                kSoftBias - 1 + wide_quotient + carry;
+                kSoftBias - 1 + static_cast<int>(wide_quotient) + carry;
   ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
   r = SoftExtended::from_bits(
       static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
