@@ -163,12 +163,11 @@ namespace soft_detail {
 // is below a quarter of its last place, so even after a borrow into the
 // binade below the sum rounds back to it (zeros and denormals come only this
 // way, as the larger exponent is then at least 128).
-// The larger is aligned one bit down when the signs agree and not at all when
-// they differ, so that no sum carries out of 128 bits and every bit of the
-// smaller is kept; the sum is then normalised by its leading zeros (one at
-// most, but for unlike signs an exponent apart, where the sum is exact).
-// Nothing branches on the signs or the exponents, which are random from step
-// to step: every select is by masks.
+// Both are aligned one bit down, so that no sum carries out of 128 bits and
+// every bit of the smaller is kept; the sum is then normalised by its leading
+// zeros (one at most, but for unlike signs an exponent apart, where the sum is
+// exact). Nothing branches on the signs or the exponents, which are random
+// from step to step: every select is by masks.
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
@@ -178,7 +177,7 @@ namespace soft_detail {
   const std::uint64_t mbig = pick(swap, mb, ma), msmall = pick(swap, ma, mb);
   const unsigned ebig = se_big & kSoftExponentMask, esmall = se_small & kSoftExponentMask;
   const unsigned d = ebig - esmall;
-  const unsigned unlike = ((sea ^ seb) >> 15) & 1, like = unlike ^ 1;
+  const unsigned unlike = ((sea ^ seb) >> 15) & 1;
   // Each refusal a branch of its own: in a loop they are never taken, and a
   // compare and jump costs less than gathering the conditions.
   if (ebig - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
@@ -189,11 +188,11 @@ namespace soft_detail {
     return false;
   if (d - 63 < 3) [[unlikely]]
     return false;
-  // The smaller one aligned d + like bits down (at most 63: no bit is lost).
+  // The smaller one aligned d + 1 bits down (at most 63: no bit is lost).
   const std::uint64_t m = pick(d >= 63, std::uint64_t{0}, msmall);
-  const unsigned k = (d + like) & 63;  // keeps the shifts defined when m is 0
-  const std::uint64_t bhi = m >> k, blo = (m << 1) << (63 - k);
-  const std::uint64_t ahi = mbig >> like, alo = (mbig & like) << 63;
+  const unsigned k = (d + 1) & 63;  // keeps the shifts defined when m is 0
+  const std::uint64_t bhi = m >> k, blo = m << (64 - k);
+  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
   // Unlike signs: add the one's complement and one.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
   std::uint64_t lo;
@@ -206,7 +205,7 @@ namespace soft_detail {
   hi = (hi << n) | ((lo >> 1) >> (63 - n));
   lo <<= n;
   // The sign rides along: the exponent stays within its field.
-  const unsigned se = se_big + like - n;
+  const unsigned se = se_big + 1 - n;
   // Nearest, ties to even: lo + (half - 1) + (hi odd) carries exactly when
   // lo is above half, or at half with hi odd. A carry out of the rounding
   // (all ones rounded up to the next power of two) is left to the exact way.
@@ -413,36 +412,29 @@ namespace soft_detail {
 // denormal) and |k| < 2^20; false otherwise, or when x lies within 2^-40 of a
 // half-integer. Then the sum's rounding to 64 bits cannot have moved it onto
 // or across a half-integer (its half ulp is below 2^-42), so rounding the
-// exact sum gives the same integer, and with no tie nearest is enough: the
-// integer part of |x| plus the fraction's top bit, with x's sign, plus k.
+// exact sum gives the same integer, and with no tie nearest is enough:
+// floor(2|x|) halved, rounding up, with x's sign, plus k. Below 1/4, x adds
+// nothing the rounding sees (zeros and denormals included).
 [[gnu::always_inline]] inline bool add_to_int32_fast(SoftExtended x, std::int32_t k,
                                                      std::int32_t& r) {
   const unsigned e = x.sign_exponent & kSoftExponentMask;
   const std::uint64_t m = x.significand;
-  const unsigned up = e - (kSoftBias - 64);  // 64 + the unbiased exponent, or wrapped
-  const bool integer_bit = static_cast<bool>(m >> 63);
-  // Zeros, denormals and normals below 2^-64 add nothing the rounding sees;
-  // otherwise |x| = m * 2^(up - 127). Unnormals go the slow way, to fault.
-  const bool tiny = (e < kSoftBias - 64) & (integer_bit | (e == 0));
+  const unsigned up = e - (kSoftBias - 2);  // 0..21 from 1/4 up to 2^20, or wrapped
+  const std::uint64_t below_quarter = 0 - static_cast<std::uint64_t>(e < kSoftBias - 2);
   const std::uint32_t k_magnitude =
       k < 0 ? 0u - static_cast<std::uint32_t>(k) : static_cast<std::uint32_t>(k);
-  bool ok = ((integer_bit & (up < 64 + 20)) | tiny) & (k_magnitude < (1u << 20));
-  const unsigned u = up & 127;
-  // The fraction F in units of 2^-64 and the integer part I of |x|.
-  std::uint64_t fraction, integer;
-  if (u >= 64) {  // |x| >= 1
-    const unsigned s = u - 64;  // 0..19
-    integer = m >> (63 - s);
-    fraction = m << s << 1;
-  } else {  // |x| < 1
-    integer = 0;
-    fraction = m >> (63 - u);
-  }
-  fraction = tiny ? 0 : fraction;
-  integer = tiny ? 0 : integer;
+  // Unnormals go the slow way, to fault.
+  bool ok = static_cast<bool>((m >> 63) | (e == 0)) & ((up < 22) | (below_quarter & 1)) &
+            (k_magnitude < (1u << 20));
+  // With m's last bit dropped, |x| = half * 2^(up - 63): floor(2|x|) and the
+  // fraction of |x| in units of 2^-64, both 0 below 1/4.
+  const std::uint64_t half = m >> 1;
+  const unsigned s = up & 31;  // keeps the shifts defined when not taken
+  const std::uint64_t twice = (half >> (63 - s)) & ~below_quarter;
+  const std::uint64_t fraction = (half << s) & ~below_quarter;
   ok &= fraction - ((std::uint64_t{1} << 63) - (std::uint64_t{1} << 24)) >=
         (std::uint64_t{1} << 25);
-  const std::uint64_t magnitude = integer + (fraction >> 63);
+  const std::uint64_t magnitude = (twice + 1) >> 1;
   const std::uint64_t negative = 0 - static_cast<std::uint64_t>(x.sign_exponent >> 15);
   const auto offset = static_cast<std::uint64_t>(static_cast<std::int64_t>(k));
   r = static_cast<std::int32_t>(
