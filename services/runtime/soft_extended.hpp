@@ -97,15 +97,6 @@ std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
 
 namespace soft_detail {
 
-// c ? a : b by masks. Written as a ternary, GCC turns a select whose
-// condition changes at random from step to step into a branch, and the
-// branch is then guessed wrong half the time.
-template <class T>
-[[gnu::always_inline]] constexpr T pick(bool c, T a, T b) {
-  const T mask = T(0) - static_cast<T>(c);
-  return b ^ ((a ^ b) & mask);
-}
-
 [[gnu::always_inline]] inline void check(unsigned flags) {
   if (flags & kSoftUnmasked) [[unlikely]]
     soft_fault(flags);
@@ -167,21 +158,26 @@ namespace soft_detail {
 // every bit of the smaller is kept; the sum is then normalised by its leading
 // zeros (one at most, but for unlike signs an exponent apart, where the sum is
 // exact). Nothing branches on the signs or the exponents, which are random
-// from step to step: every select is by masks.
+// from step to step: every select is by masks (GCC makes a branch of a
+// ternary even there, and the branch is then guessed wrong half the time).
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  const bool swap = (sea & kSoftExponentMask) < (seb & kSoftExponentMask);
-  const unsigned se_big = pick(swap, seb, sea), se_small = pick(swap, sea, seb);
-  const std::uint64_t mbig = pick(swap, mb, ma), msmall = pick(swap, ma, mb);
-  const unsigned ebig = se_big & kSoftExponentMask, esmall = se_small & kSoftExponentMask;
-  const unsigned d = ebig - esmall;
+  const int ea = static_cast<int>(sea & kSoftExponentMask), eb = static_cast<int>(seb & kSoftExponentMask);
+  // All ones when b has the larger exponent: then the operands trade places.
+  const int swap = (ea - eb) >> 31;
+  const unsigned d = static_cast<unsigned>(((ea - eb) ^ swap) - swap);
+  const std::uint64_t mswap = (ma ^ mb) & static_cast<std::uint64_t>(static_cast<std::int64_t>(swap));
+  const std::uint64_t mbig = ma ^ mswap, msmall = mb ^ mswap;
+  const unsigned se_big = sea ^ ((sea ^ seb) & static_cast<unsigned>(swap));
   const unsigned unlike = ((sea ^ seb) >> 15) & 1;
   // Each refusal a branch of its own: in a loop they are never taken, and a
   // compare and jump costs less than gathering the conditions.
-  if (ebig - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
+  if ((se_big & kSoftExponentMask) - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
     return false;
+  // The larger normal, the smaller normal, zero or denormal.
+  const unsigned esmall = (se_big & kSoftExponentMask) - d;
   if (!((mbig & (msmall | (esmall == 0 ? kSoftIntegerBit : 0))) >> 63)) [[unlikely]]
     return false;
   if (d < unlike) [[unlikely]]
@@ -189,7 +185,7 @@ namespace soft_detail {
   if (d - 63 < 3) [[unlikely]]
     return false;
   // The smaller one aligned d + 1 bits down (at most 63: no bit is lost).
-  const std::uint64_t m = pick(d >= 63, std::uint64_t{0}, msmall);
+  const std::uint64_t m = msmall & (0 - static_cast<std::uint64_t>(d < 63));
   const unsigned k = (d + 1) & 63;  // keeps the shifts defined when m is 0
   const std::uint64_t bhi = m >> k, blo = m << (64 - k);
   const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
