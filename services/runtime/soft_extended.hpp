@@ -177,8 +177,11 @@ namespace soft_detail {
   if ((se_big & kSoftExponentMask) - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
     return false;
   // The larger normal, the smaller normal, zero or denormal.
+  // (A zero exponent field sets bit 63 of zero_field by wrapping: GCC makes
+  // a branch of esmall == 0, which a zero operand would make a coin toss.)
   const unsigned esmall = (se_big & kSoftExponentMask) - d;
-  if (!((mbig & (msmall | (esmall == 0 ? kSoftIntegerBit : 0))) >> 63)) [[unlikely]]
+  const std::uint64_t zero_field = static_cast<std::uint64_t>(esmall - 1) << 32;
+  if (!((mbig & (msmall | zero_field)) >> 63)) [[unlikely]]
     return false;
   if (d < unlike) [[unlikely]]
     return false;
