@@ -20,7 +20,7 @@ struct ChainOf {
   std::int32_t i = 0;
 
   void step() {
-    x = (targets[i] + x) / Figure::kDivisor;
+    x = runtime::add_then_divide(targets[i], x, Figure::kDivisor);
     i = i == kTargets - 1 ? 0 : i + 1;
   }
 };

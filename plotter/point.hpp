@@ -5,6 +5,7 @@
 // and Y; the tests run the same code on the other type beside it.
 #include <cstdint>
 
+#include "services/runtime/extended.hpp"
 #include "services/runtime/types.hpp"
 
 namespace plotter {
@@ -28,8 +29,8 @@ extern std::uint16_t MERET;  // figure size, set by the main program's first sta
 template <class Figure>
 [[gnu::always_inline]] inline void TRANSZF(typename Figure::Real XX, typename Figure::Real YY) {
   using P = Point<typename Figure::Real>;
-  P::X = (XX + P::X) / Figure::kDivisor;
-  P::Y = (YY + P::Y) / Figure::kDivisor;
+  P::X = runtime::add_then_divide(XX, P::X, Figure::kDivisor);  // (XX + X) / kDivisor
+  P::Y = runtime::add_then_divide(YY, P::Y, Figure::kDivisor);
 }
 
 }  // namespace plotter

@@ -67,6 +67,12 @@ constexpr X87Extended extended_from_bits<X87Extended>(std::uint16_t sign_exponen
   return std::bit_cast<X87Extended>(image);
 }
 
+// (a + b) / d, as the software type's add_then_divide (soft_extended.hpp).
+[[gnu::always_inline]] inline X87Extended add_then_divide(X87Extended a, X87Extended b,
+                                                          X87Extended d) {
+  return (a + b) / d;
+}
+
 // fistp in the current mode, nearest even under FPUCW; the caller has made
 // sure that x fits (ROUND), so the store never faults.
 [[gnu::always_inline]] inline std::int32_t round_to_int32(X87Extended x) {

@@ -91,6 +91,14 @@ SoftOrder compare_flagged(SoftExtended a, SoftExtended b, bool signalling, unsig
 std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags);
 std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
 
+// to_int32 of x + k, rounding to nearest even, with all faults masked: the
+// result and the flags of the add and the conversion.
+struct SoftFlaggedInt32 {
+  std::int32_t value;
+  unsigned flags;
+};
+[[gnu::noinline]] SoftFlaggedInt32 add_to_int32_flagged(SoftExtended x, std::int32_t k);
+
 // Raises the run-time error of the first unmasked fault in `flags` (207,
 // 200, 205) at the routine that called it.
 [[noreturn, gnu::cold, gnu::noinline]] void soft_fault(unsigned flags);
@@ -191,13 +199,12 @@ namespace soft_detail {
   const std::uint64_t m = msmall & (0 - static_cast<std::uint64_t>(d < 63));
   const unsigned k = (d + 1) & 63;  // keeps the shifts defined when m is 0
   const std::uint64_t bhi = m >> k, blo = m << (64 - k);
-  const std::uint64_t ahi = mbig >> 1, alo = mbig << 63;
-  // Unlike signs: add the one's complement and one.
+  // Unlike signs: add the one's complement and one, the one in alo's free
+  // low bits.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
-  std::uint64_t lo;
-  const bool c0 = __builtin_add_overflow(alo, blo ^ negate, &lo);
-  const bool c1 = __builtin_add_overflow(lo, static_cast<std::uint64_t>(unlike), &lo);
-  std::uint64_t hi = ahi + (bhi ^ negate) + c0 + c1;
+  const wide::U128 sum =
+      wide::add({mbig >> 1, (mbig << 63) | unlike}, {bhi ^ negate, blo ^ negate});
+  std::uint64_t hi = sum.hi, lo = sum.lo;
   if (hi == 0) [[unlikely]]
     return false;
   const unsigned n = static_cast<unsigned>(std::countl_zero(hi));
@@ -323,11 +330,12 @@ namespace soft_detail {
 // one half rounds up, below one half less 2^-63 rounds down, and only the
 // narrow band between is left to the exact division. No data-dependent branch
 // but that one, which is never taken in practice.
-[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
-                                               SoftExtended& r) {
+// divide_normal_fast takes a normal a as given (the quick add's sums are).
+[[gnu::always_inline]] inline bool divide_normal_fast(SoftExtended a, const SoftDivisor& d,
+                                                      SoftExtended& r) {
   const unsigned ea = a.sign_exponent & kSoftExponentMask;
   const std::uint64_t ma = a.significand;
-  bool ok = d.usable & (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(ma >> 63);
+  bool ok = d.usable;
   // ma * (2^128 + high * 2^64 + low), bits 64 and up: t2:t1:t0.
   const wide::U128 p0 = wide::mul(ma, d.reciprocal_low);
   const wide::U128 p1 = wide::mul(ma, d.reciprocal_high);
@@ -355,6 +363,13 @@ namespace soft_detail {
   return ok;
 }
 
+[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
+                                               SoftExtended& r) {
+  const unsigned ea = a.sign_exponent & kSoftExponentMask;
+  const bool normal = (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(a.significand >> 63);
+  return divide_normal_fast(a, d, r) & normal;
+}
+
 }  // namespace soft_detail
 
 [[gnu::always_inline]] inline SoftExtended operator/(SoftExtended a, const SoftDivisor& d) {
@@ -365,6 +380,16 @@ namespace soft_detail {
   r = div_flagged(a, d, flags);
   soft_detail::check(flags);
   return r;
+}
+
+// (a + b) / d, the same in every bit and fault, in one: a sum made the
+// quick way is normal, so its quotient skips the operand checks.
+[[gnu::always_inline]] inline SoftExtended add_then_divide(SoftExtended a, SoftExtended b,
+                                                           const SoftDivisor& d) {
+  SoftExtended sum, r;
+  if (soft_detail::add_fast(a, b, 0, sum) && soft_detail::divide_normal_fast(sum, d, r)) [[likely]]
+    return r;
+  return (a + b) / d;
 }
 
 // Integer conversions under FPUCW (fistp): nearest, ties to even; out of
@@ -445,11 +470,15 @@ namespace soft_detail {
 
 // to_int32_nearest(x + SoftExtended(k)), the same in every bit and fault,
 // in one step: ROUND of a coordinate plus its screen offset.
+// The slow way is out of line and hands its flags back, so that the routine
+// this is inlined into keeps a lean frame and still raises the fault itself.
 [[gnu::always_inline]] inline std::int32_t add_to_int32_nearest(SoftExtended x, std::int32_t k) {
   std::int32_t fast;
   if (soft_detail::add_to_int32_fast(x, k, fast)) [[likely]]
     return fast;
-  return to_int32_nearest(x + SoftExtended(k));
+  const SoftFlaggedInt32 r = add_to_int32_flagged(x, k);
+  soft_detail::check(r.flags);
+  return r.value;
 }
 
 // All faults masked: truncated toward zero; out of range or not a number
