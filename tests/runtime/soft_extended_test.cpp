@@ -672,6 +672,45 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), QuotientsNextToHalfway) {
 #endif
 }
 
+// The plotting step's add and divide in one, against fadd then fdiv: sums
+// that cancel, operands an exponent apart, zeros and every class, and both
+// figures' divisors; pairs where either instruction faults are left to the
+// fault tests.
+TEST_F(SOFT_SUITE(SoftConstantDivision), AddThenDivideAsFaddAndFdiv) {
+  REQUIRE_X87();
+#if HAVE_X87
+  Operands o(0xADD0'D1F0);
+  const std::vector<SoftExtended> chosen = chosen_operands();
+  const std::size_t n = operand_count(200'000) / 4;
+  Mismatches m("add then divide");
+  for (SoftExtended d : {runtime::kSoftSix, runtime::kSoft302, -runtime::kSoft302, o.normal()}) {
+    const SoftDivisor divisor(d);
+    std::size_t checked = 0;
+    const auto check = [&](SoftExtended a, SoftExtended b) {
+      const X87 sum = x87_add(a, b);
+      const X87 want = x87_div(sum.value, d);
+      if ((sum.flags | want.flags) & kFaults) return;
+      ++checked;
+      const SoftExtended got = runtime::add_then_divide(a, b, divisor);
+      m.check(same(got, want.value), [&] {
+        return "(" + show(a) + " + " + show(b) + ") / " + show(d) + ": " + show(got) + ", x87 " +
+               show(want.value);
+      });
+    };
+    for (SoftExtended a : chosen)
+      for (SoftExtended b : chosen) check(a, b);
+    for (std::size_t i = 0; i < n; ++i) {
+      const SoftExtended a = o.normal();
+      check(a, o.near(a));
+      check(a, -o.near(a));
+      check(a, o.normal());
+      check(o.any(), o.any());
+    }
+    EXPECT_GT(checked, 3 * n);
+  }
+#endif
+}
+
 // The plotting step's chain: X = (XX + X) / D, many times over.
 TEST_F(SOFT_SUITE(SoftConstantDivision), TheContractionChainStaysExact) {
   REQUIRE_X87();
@@ -679,17 +718,18 @@ TEST_F(SOFT_SUITE(SoftConstantDivision), TheContractionChainStaysExact) {
   Operands o(0xF16E'0000);
   for (SoftExtended d : {runtime::kSoftSix, runtime::kSoft302}) {
     const SoftDivisor divisor(d);
-    SoftExtended soft;  // 0
+    SoftExtended soft, fused;  // 0
     SoftExtended hard;
     Mismatches m("chain");
     for (int i = 0; i < 200'000; ++i) {
       const SoftExtended target(static_cast<double>(static_cast<int>(o.raw() % 1024) - 512) *
                                 1.7320508075688772);
       soft = (target + soft) / divisor;
+      fused = runtime::add_then_divide(target, fused, divisor);
       hard = x87_div(x87_add(target, hard).value, d).value;
-      if (!m.check(same(soft, hard), [&] {
-            return std::string("step " + std::to_string(i) + ": " + show(soft) + ", x87 " +
-                               show(hard));
+      if (!m.check(same(soft, hard) && same(fused, hard), [&] {
+            return std::string("step " + std::to_string(i) + ": " + show(soft) + ", fused " +
+                               show(fused) + ", x87 " + show(hard));
           }))
         break;
     }
