@@ -172,11 +172,13 @@ namespace soft_detail {
                                             SoftExtended& r) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const std::uint64_t ma = a.significand, mb = b.significand;
-  const int ea = static_cast<int>(sea & kSoftExponentMask), eb = static_cast<int>(seb & kSoftExponentMask);
+  const int ea = static_cast<int>(sea & kSoftExponentMask);
+  const int eb = static_cast<int>(seb & kSoftExponentMask);
   // All ones when b has the larger exponent: then the operands trade places.
   const int swap = (ea - eb) >> 31;
   const unsigned d = static_cast<unsigned>(((ea - eb) ^ swap) - swap);
-  const std::uint64_t mswap = (ma ^ mb) & static_cast<std::uint64_t>(static_cast<std::int64_t>(swap));
+  const std::uint64_t mswap =
+      (ma ^ mb) & static_cast<std::uint64_t>(static_cast<std::int64_t>(swap));
   const std::uint64_t mbig = ma ^ mswap, msmall = mb ^ mswap;
   const unsigned se_big = sea ^ ((sea ^ seb) & static_cast<unsigned>(swap));
   const unsigned unlike = ((sea ^ seb) >> 15) & 1;
