@@ -200,7 +200,7 @@ namespace soft_detail {
   // The smaller one aligned d + 1 bits down (at most 63: no bit is lost).
   const std::uint64_t m = msmall & (0 - static_cast<std::uint64_t>(d < 63));
   const unsigned k = (d + 1) & 63;  // keeps the shifts defined when m is 0
-  const std::uint64_t bhi = m >> k, blo = m << (64 - k);
+  const std::uint64_t bhi = m >> k, blo = m << ((0 - k) & 63);
   // Unlike signs: add the one's complement and one, the one in alo's free
   // low bits.
   const std::uint64_t negate = 0 - static_cast<std::uint64_t>(unlike);
