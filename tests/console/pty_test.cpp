@@ -256,6 +256,12 @@ TEST(ConsolePty, StoppedJobEndsOnTermOrHangup) {
 // must still end on Ctrl+C, with the terminal given back. GRAIN_STOP_BURST
 // sets the number of pairs (scripts/soak runs a longer burst).
 TEST(ConsolePty, BurstOfStopsAndContinuesNeverJams) {
+  // qemu-user 7.2 emulates the stops itself; after such a burst the arm64
+  // build was left, about one run in three, neither stopped nor back in key
+  // mode, and then ended on Ctrl+C but not by SIGINT. Natively (and in the
+  // soak's longer burst) it never was.
+  if (!testsupport::emulator().empty())
+    GTEST_SKIP() << "under a user-mode emulator a burst of stops can leave the program stuck";
   const char* burst = std::getenv("GRAIN_STOP_BURST");
   const int pairs = burst != nullptr ? std::atoi(burst) : 20000;
   Session s({"PROBE_JOBS=quiet", "PROBE_THREAD=1", "PROBE_WAIT_GO=1"});
