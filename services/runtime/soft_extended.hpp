@@ -301,11 +301,15 @@ struct SoftDivisor {
   // floor(2^192 / significand) - 2^128, as two words; 0 when not usable.
   std::uint64_t reciprocal_high;
   std::uint64_t reciprocal_low;
+  // floor(2^191 / significand), as two words, for dividends of a larger
+  // significand (their quotients have 65 bits at 2^192).
+  std::uint64_t half_high;
+  std::uint64_t half_low;
   bool usable;  // a normal divisor, not a power of two: the quick way applies
 };
 
 constexpr SoftDivisor::SoftDivisor(SoftExtended d)
-    : value(d), reciprocal_high(0), reciprocal_low(0), usable(false) {
+    : value(d), reciprocal_high(0), reciprocal_low(0), half_high(0), half_low(0), usable(false) {
   const unsigned e = d.sign_exponent & kSoftExponentMask;
   const std::uint64_t m = d.significand;
   if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
@@ -314,6 +318,9 @@ constexpr SoftDivisor::SoftDivisor(SoftExtended d)
     const wide::QuotientRemainder high = wide::divide(0 - m, 0, m);
     reciprocal_high = high.quotient;
     reciprocal_low = wide::divide(high.remainder, 0, m).quotient;
+    // Halved: floor(floor(x) / 2) is floor(x / 2).
+    half_high = kSoftIntegerBit | (reciprocal_high >> 1);
+    half_low = (reciprocal_high << 63) | (reciprocal_low >> 1);
   }
 }
 
@@ -338,19 +345,19 @@ namespace soft_detail {
   const unsigned ea = a.sign_exponent & kSoftExponentMask;
   const std::uint64_t ma = a.significand;
   bool ok = d.usable;
-  // ma * (2^128 + high * 2^64 + low), bits 64 and up: t2:t1:t0.
-  const wide::U128 p0 = wide::mul(ma, d.reciprocal_low);
-  const wide::U128 p1 = wide::mul(ma, d.reciprocal_high);
-  std::uint64_t t0, t1;
-  const bool c1 = __builtin_add_overflow(p0.hi, p1.lo, &t0);
-  const bool c2a = __builtin_add_overflow(p1.hi, ma, &t1);
-  const bool c2b = __builtin_add_overflow(t1, static_cast<std::uint64_t>(c1), &t1);
-  const std::uint64_t t2 = static_cast<std::uint64_t>(c2a | c2b);
-  // t2:t1 is the quotient ma * 2^64 / m, t0 its fraction; a quotient of 65
-  // bits (ma >= m) is taken one bit down.
-  const unsigned wide_quotient = static_cast<unsigned>(t2);
-  const std::uint64_t q = (t2 << 63) | (t1 >> wide_quotient);
-  const std::uint64_t f = ((t1 & t2) << 63) | (t0 >> wide_quotient);
+  // A dividend's significand at or above the divisor's has a quotient of 65
+  // bits at 2^64: it is taken at 2^63 instead, through the halved reciprocal.
+  // Chosen before the products, so that nothing after them waits for it.
+  const std::uint64_t larger = 0 - static_cast<std::uint64_t>(ma >= d.value.significand);
+  const std::uint64_t high = d.reciprocal_high ^ ((d.reciprocal_high ^ d.half_high) & larger);
+  const std::uint64_t low = d.reciprocal_low ^ ((d.reciprocal_low ^ d.half_low) & larger);
+  // ma * (2^128 + high * 2^64 + low), or ma * (high * 2^64 + low) halved,
+  // bits 64 to 191: the quotient q and its fraction f.
+  const wide::U128 p0 = wide::mul(ma, low);
+  const wide::U128 p1 = wide::mul(ma, high);
+  const wide::U128 t = wide::add(wide::add(p1, {0, p0.hi}), {ma & ~larger, 0});
+  const std::uint64_t q = t.hi, f = t.lo;
+  const unsigned wide_quotient = static_cast<unsigned>(larger & 1);
   ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
   std::uint64_t rounded;
   const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
