@@ -441,30 +441,27 @@ namespace soft_detail {
 }
 namespace soft_detail {
 
-// to_int32_nearest(x + k) for an x below 2^20 in magnitude (normal, zero or
-// denormal) and |k| < 2^20; false otherwise, or when x lies within 2^-40 of a
+// to_int32_nearest(x + k) for a normal x from 1/4 up to below 2^20 in
+// magnitude and |k| < 2^20; false otherwise (zeros and the few points nearer
+// the origin go the exact way), or when x lies within 2^-40 of a
 // half-integer. Then the sum's rounding to 64 bits cannot have moved it onto
 // or across a half-integer (its half ulp is below 2^-42), so rounding the
 // exact sum gives the same integer, and with no tie nearest is enough:
-// floor(2|x|) halved, rounding up, with x's sign, plus k. Below 1/4, x adds
-// nothing the rounding sees (zeros and denormals included).
+// floor(2|x|) halved, rounding up, with x's sign, plus k.
 [[gnu::always_inline]] inline bool add_to_int32_fast(SoftExtended x, std::int32_t k,
                                                      std::int32_t& r) {
   const unsigned e = x.sign_exponent & kSoftExponentMask;
   const std::uint64_t m = x.significand;
   const unsigned up = e - (kSoftBias - 2);  // 0..21 from 1/4 up to 2^20, or wrapped
-  const std::uint64_t below_quarter = 0 - static_cast<std::uint64_t>(e < kSoftBias - 2);
   const std::uint32_t k_magnitude =
       k < 0 ? 0u - static_cast<std::uint32_t>(k) : static_cast<std::uint32_t>(k);
-  // Unnormals go the slow way, to fault.
-  bool ok = static_cast<bool>((m >> 63) | (e == 0)) & ((up < 22) | (below_quarter & 1)) &
-            (k_magnitude < (1u << 20));
+  bool ok = (up < 22) & static_cast<bool>(m >> 63) & (k_magnitude < (1u << 20));
   // With m's last bit dropped, |x| = half * 2^(up - 63): floor(2|x|) and the
-  // fraction of |x| in units of 2^-64, both 0 below 1/4.
+  // fraction of |x| in units of 2^-64.
   const std::uint64_t half = m >> 1;
   const unsigned s = up & 31;  // keeps the shifts defined when not taken
-  const std::uint64_t twice = (half >> (63 - s)) & ~below_quarter;
-  const std::uint64_t fraction = (half << s) & ~below_quarter;
+  const std::uint64_t twice = half >> (63 - s);
+  const std::uint64_t fraction = half << s;
   ok &= fraction - ((std::uint64_t{1} << 63) - (std::uint64_t{1} << 24)) >=
         (std::uint64_t{1} << 25);
   const std::uint64_t magnitude = (twice + 1) >> 1;
