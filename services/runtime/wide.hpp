@@ -45,17 +45,11 @@ struct U128 {
 #endif
 }
 
-// a + b, modulo 2^128.
+// a + b, modulo 2^128. (Through the compiler's 128-bit integer GCC builds
+// the operands in memory and adds from there.)
 [[gnu::always_inline]] constexpr U128 add(U128 a, U128 b) {
-#if !GRAIN_WIDE_HALVES
-  __extension__ using u128 = unsigned __int128;
-  const u128 sum =
-      ((static_cast<u128>(a.hi) << 64) | a.lo) + ((static_cast<u128>(b.hi) << 64) | b.lo);
-  return {static_cast<std::uint64_t>(sum >> 64), static_cast<std::uint64_t>(sum)};
-#else
   const std::uint64_t lo = a.lo + b.lo;
   return {a.hi + b.hi + (lo < a.lo), lo};
-#endif
 }
 
 // High 64 bits of a * b.
