@@ -337,8 +337,9 @@ namespace soft_detail {
 // halfway between two integers (twice the numerator has more factors 2 than
 // any odd multiple of m), so the estimate's fraction f decides: at or above
 // one half rounds up, below one half less 2^-63 rounds down, and only the
-// narrow band between is left to the exact division. No data-dependent branch
-// but that one, which is never taken in practice.
+// narrow band between is left to the exact division. For a >= m the same
+// holds of a * floor(2^191 / m) / 2^128 and the exact a * 2^63 / m. No
+// data-dependent branch but that one, which is never taken in practice.
 // divide_normal_fast takes a normal a as given (the quick add's sums are).
 [[gnu::always_inline]] inline bool divide_normal_fast(SoftExtended a, const SoftDivisor& d,
                                                       SoftExtended& r) {
