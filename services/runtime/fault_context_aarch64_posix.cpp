@@ -1,6 +1,6 @@
-// The fault context on 64-bit ARM. Its floating-point unit raises no traps
-// (the trap enables read as zero on the usual cores), so floating-point
-// faults come from the software extended type's own checks instead.
+// The fault context on 64-bit ARM; what it shares with the other processors
+// whose floating-point unit raises no traps (the trap enables read as zero on
+// the usual cores) is in fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
 #include "services/runtime/fault_context_posix.hpp"
@@ -12,13 +12,6 @@ Registers read(const ucontext_t* uc, const StackBounds&) {
   return {static_cast<std::uintptr_t>(m.pc), static_cast<std::uintptr_t>(m.sp),
           static_cast<std::uintptr_t>(m.regs[29])};
 }
-
-unsigned unmasked_fp_flags(const ucontext_t*) { return 0; }
-
-// Instructions of a higher exception level are undefined at EL0 (SIGILL).
-bool privileged_instruction(const ucontext_t*) { return false; }
-
-void clear_pending(ucontext_t*, bool) {}
 
 std::uintptr_t red_zone() { return 0; }
 

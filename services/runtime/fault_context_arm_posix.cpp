@@ -1,6 +1,5 @@
 // The fault context on 32-bit ARM (the program in ARM state: r11 is its
-// frame pointer). Its floating-point unit raises no traps, so floating-point
-// faults come from the software extended type's own checks instead.
+// frame pointer); its floating-point part is fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
 #include "services/runtime/fault_context_posix.hpp"
@@ -17,13 +16,6 @@ Registers read(const ucontext_t* uc, const StackBounds&) {
   const mcontext_t& m = uc->uc_mcontext;
   return {m.arm_pc, m.arm_sp, m.arm_fp};
 }
-
-unsigned unmasked_fp_flags(const ucontext_t*) { return 0; }
-
-// Privileged instructions are undefined in user mode (SIGILL).
-bool privileged_instruction(const ucontext_t*) { return false; }
-
-void clear_pending(ucontext_t*, bool) {}
 
 std::uintptr_t red_zone() { return 0; }
 

@@ -1,7 +1,8 @@
 #pragma once
 // What the POSIX fault filter reads from a fault's saved context and changes
 // in it, for the processor the program runs on. One file per processor,
-// fault_context_<processor>_posix.cpp; faults_posix.cpp is the rest.
+// fault_context_<processor>_posix.cpp, and fault_context_untrapped_posix.cpp
+// for what every processor but x86 shares; faults_posix.cpp is the rest.
 // Everything here runs in the signal handler: async-signal-safe.
 #include <signal.h>
 

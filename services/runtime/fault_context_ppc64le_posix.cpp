@@ -1,7 +1,6 @@
 // The fault context on 64-bit POWER, little-endian (ELFv2). The stack
 // pointer is the frame address (frame_layout.hpp): the back chain starts
-// there. Floating-point traps stay disabled, so floating-point faults come
-// from the software extended type's own checks instead.
+// there. Floating-point traps stay disabled: fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
 #include "services/runtime/fault_context_posix.hpp"
@@ -19,13 +18,6 @@ Registers read(const ucontext_t* uc, const StackBounds&) {
   const auto* r = uc->uc_mcontext.gp_regs;
   return {r[kNip], r[kR1], r[kR1]};
 }
-
-unsigned unmasked_fp_flags(const ucontext_t*) { return 0; }
-
-// Privileged instructions raise SIGILL.
-bool privileged_instruction(const ucontext_t*) { return false; }
-
-void clear_pending(ucontext_t*, bool) {}
 
 // The ABI's protected zone below the stack pointer.
 std::uintptr_t red_zone() { return 288; }

@@ -1,8 +1,8 @@
 // The fault context on IBM Z (built with -mbackchain). A routine's frame
 // address (frame_layout.hpp) is the stack pointer it was called with, which
 // its prologue stores at the bottom of its own frame: the back chain word at
-// the stack pointer. Floating-point traps stay disabled, so floating-point
-// faults come from the software extended type's own checks instead.
+// the stack pointer. Floating-point traps stay disabled:
+// fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
 #include "services/runtime/fault_context_posix.hpp"
@@ -30,13 +30,6 @@ Registers read(const ucontext_t* uc, const StackBounds& stack) {
   if (frame == 0) frame = back_chain(m.gregs[kFramePointer], stack);
   return {m.psw.addr, sp, frame};
 }
-
-unsigned unmasked_fp_flags(const ucontext_t*) { return 0; }
-
-// Privileged instructions raise SIGILL.
-bool privileged_instruction(const ucontext_t*) { return false; }
-
-void clear_pending(ucontext_t*, bool) {}
 
 std::uintptr_t red_zone() { return 0; }
 
