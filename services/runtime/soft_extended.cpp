@@ -393,13 +393,4 @@ std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags) {
   return static_cast<std::int32_t>(to_integer(x, truncate, 0x7FFF'FFFF, INT32_MIN, flags));
 }
 
-SoftFlaggedInt32 add_to_int32_flagged(SoftExtended x, std::int32_t k) {
-  unsigned flags = 0;
-  const SoftExtended sum = add_flagged(x, SoftExtended(k), flags);
-  // An unmasked fault in the add stops before the conversion, as on the x87.
-  if (flags & kSoftUnmasked) return {0, flags};
-  const std::int32_t value = to_int32_flagged(sum, false, flags);
-  return {value, flags};
-}
-
 }  // namespace runtime::inline GRAIN_WIDE_NAMESPACE

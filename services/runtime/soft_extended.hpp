@@ -91,14 +91,6 @@ SoftOrder compare_flagged(SoftExtended a, SoftExtended b, bool signalling, unsig
 std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags);
 std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
 
-// to_int32 of x + k, rounding to nearest even, with all faults masked: the
-// result and the flags of the add and the conversion.
-struct SoftFlaggedInt32 {
-  std::int32_t value;
-  unsigned flags;
-};
-[[gnu::noinline]] SoftFlaggedInt32 add_to_int32_flagged(SoftExtended x, std::int32_t k);
-
 // Raises the run-time error of the first unmasked fault in `flags` (207,
 // 200, 205) at the routine that called it.
 [[noreturn, gnu::cold, gnu::noinline]] void soft_fault(unsigned flags);
@@ -477,15 +469,11 @@ namespace soft_detail {
 
 // to_int32_nearest(x + SoftExtended(k)), the same in every bit and fault,
 // in one step: ROUND of a coordinate plus its screen offset.
-// The slow way is out of line and hands its flags back, so that the routine
-// this is inlined into keeps a lean frame and still raises the fault itself.
 [[gnu::always_inline]] inline std::int32_t add_to_int32_nearest(SoftExtended x, std::int32_t k) {
   std::int32_t fast;
   if (soft_detail::add_to_int32_fast(x, k, fast)) [[likely]]
     return fast;
-  const SoftFlaggedInt32 r = add_to_int32_flagged(x, k);
-  soft_detail::check(r.flags);
-  return r.value;
+  return to_int32_nearest(x + SoftExtended(k));
 }
 
 // All faults masked: truncated toward zero; out of range or not a number
