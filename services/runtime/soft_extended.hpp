@@ -144,7 +144,8 @@ constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0
 namespace soft_detail {
 
 // a + b, with b's sign flipped by `flip` (0 or kSoftSignBit), for a normal
-// operand of the larger exponent, from 2^-16255 up to below 2^16382, and a
+// operand of the larger exponent, its field from `low` up to below `low +
+// span` (at most from 128 up to below 0x7FFD: 2^-16255 to 2^16382), and a
 // normal, zero or denormal one of the smaller, when the exponents differ by
 // less than 63 or by 66 or more, and by 1 or more when the signs differ;
 // false otherwise (equal exponents of unlike signs, a difference below 2^-63
@@ -161,7 +162,8 @@ namespace soft_detail {
 // from step to step: every select is by masks (GCC makes a branch of a
 // ternary even there, and the branch is then guessed wrong half the time).
 [[gnu::always_inline]] inline bool add_fast(SoftExtended a, SoftExtended b, unsigned flip,
-                                            SoftExtended& r) {
+                                            SoftExtended& r, unsigned low = 128,
+                                            unsigned span = kSoftExponentMask - 2 - 128) {
   const unsigned sea = a.sign_exponent, seb = b.sign_exponent ^ flip;
   const std::uint64_t ma = a.significand, mb = b.significand;
   const int ea = static_cast<int>(sea & kSoftExponentMask);
@@ -176,7 +178,7 @@ namespace soft_detail {
   const unsigned unlike = ((sea ^ seb) >> 15) & 1;
   // Each refusal a branch of its own: in a loop they are never taken, and a
   // compare and jump costs less than gathering the conditions.
-  if ((se_big & kSoftExponentMask) - 128 >= kSoftExponentMask - 2 - 128) [[unlikely]]
+  if ((se_big & kSoftExponentMask) - low >= span) [[unlikely]]
     return false;
   // The larger normal, the smaller normal, zero or denormal.
   // (A zero exponent field sets bit 63 of zero_field by wrapping: GCC makes
@@ -297,11 +299,22 @@ struct SoftDivisor {
   // significand (their quotients have 65 bits at 2^192).
   std::uint64_t half_high;
   std::uint64_t half_low;
+  // For a quotient of a quick sum (add_then_divide): the larger addend's
+  // exponent field from sum_low up to below sum_low + sum_span, where every
+  // quick sum has a normal quotient, and what the sum's sign and exponent
+  // field become in the quotient's (or-ed with the divisor's sign, then
+  // added; a field of 65 bits adds one more).
+  unsigned sum_low;
+  unsigned sum_span;
+  unsigned quotient_sign;
+  unsigned quotient_offset;
   bool usable;  // a normal divisor, not a power of two: the quick way applies
 };
 
 constexpr SoftDivisor::SoftDivisor(SoftExtended d)
-    : value(d), reciprocal_high(0), reciprocal_low(0), half_high(0), half_low(0), usable(false) {
+    : value(d), reciprocal_high(0), reciprocal_low(0), half_high(0), half_low(0), sum_low(0),
+      sum_span(0), quotient_sign(d.sign_exponent & kSoftSignBit), quotient_offset(0),
+      usable(false) {
   const unsigned e = d.sign_exponent & kSoftExponentMask;
   const std::uint64_t m = d.significand;
   if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
@@ -313,6 +326,19 @@ constexpr SoftDivisor::SoftDivisor(SoftExtended d)
     // Halved: floor(floor(x) / 2) is floor(x / 2).
     half_high = kSoftIntegerBit | (reciprocal_high >> 1);
     half_low = (reciprocal_high << 63) | (reciprocal_low >> 1);
+    // A quotient's field is the sum's less e, plus kSoftBias - 1, plus one
+    // for a 65-bit quotient; a quick sum's field lies from the larger
+    // addend's less 62 up to it plus one. Normal (1 to 0x7FFE) throughout
+    // for a larger addend from e - kSoftBias + 64 up to e - kSoftBias +
+    // 0x7FFD, within what the quick add takes (128 up to below 0x7FFD).
+    const int scale = static_cast<int>(e) - kSoftBias;
+    const int low = scale + 64 > 128 ? scale + 64 : 128;
+    const int end = scale + 0x7FFE < 0x7FFD ? scale + 0x7FFE : 0x7FFD;
+    if (low < end) {
+      sum_low = static_cast<unsigned>(low);
+      sum_span = static_cast<unsigned>(end - low);
+    }
+    quotient_offset = static_cast<unsigned>(-1 - scale);
   }
 }
 
@@ -320,8 +346,10 @@ SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags);
 
 namespace soft_detail {
 
-// a / d for a normal a and a normal quotient; false otherwise, or in the
-// one case in about 2^60 where the quick quotient cannot tell the rounding.
+// The quotient of a normal significand ma by d's: rounded to 64 bits, and
+// whether it has 65 bits at 2^64 (it is then taken at 2^63); ok is false
+// when d is not usable, or in the one case in about 2^60 where the quick
+// quotient cannot tell the rounding, or when rounding carries out.
 //
 // With R = floor(2^192 / m) for the divisor's significand m, a * R / 2^128
 // falls short of the exact a * 2^64 / m by less than 2^-63 (the error of R
@@ -331,15 +359,14 @@ namespace soft_detail {
 // one half rounds up, below one half less 2^-63 rounds down, and only the
 // narrow band between is left to the exact division. For a >= m the same
 // holds of a * floor(2^191 / m) / 2^128 and the exact a * 2^63 / m. No
-// data-dependent branch but that one, which is never taken in practice.
-// divide_normal_fast takes a normal a as given (the quick add's sums are).
-[[gnu::always_inline]] inline bool divide_normal_fast(SoftExtended a, const SoftDivisor& d,
-                                                      SoftExtended& r) {
-  const unsigned ea = a.sign_exponent & kSoftExponentMask;
-  const std::uint64_t ma = a.significand;
-  bool ok = d.usable;
-  // A dividend's significand at or above the divisor's has a quotient of 65
-  // bits at 2^64: it is taken at 2^63 instead, through the halved reciprocal.
+// data-dependent branch: the caller makes one of ok, never taken in practice.
+struct QuickQuotient {
+  std::uint64_t significand;
+  unsigned wide;  // 1 for a quotient of 65 bits
+  bool ok;
+};
+
+[[gnu::always_inline]] inline QuickQuotient quotient_fast(std::uint64_t ma, const SoftDivisor& d) {
   // Chosen before the products, so that nothing after them waits for it.
   const std::uint64_t larger = 0 - static_cast<std::uint64_t>(ma >= d.value.significand);
   const std::uint64_t high = d.reciprocal_high ^ ((d.reciprocal_high ^ d.half_high) & larger);
@@ -350,19 +377,26 @@ namespace soft_detail {
   const wide::U128 p1 = wide::mul(ma, high);
   const wide::U128 t = wide::add(wide::add(p1, {0, p0.hi}), {ma & ~larger, 0});
   const std::uint64_t q = t.hi, f = t.lo;
-  const unsigned wide_quotient = static_cast<unsigned>(larger & 1);
-  ok &= f - (kSoftIntegerBit - 16) >= 16;  // not in the band just below one half
-  std::uint64_t rounded;
-  const bool carry = __builtin_add_overflow(q, f >> 63, &rounded);
-  rounded |= static_cast<std::uint64_t>(carry) << 63;
-  const int e = static_cast<int>(ea) - static_cast<int>(d.value.sign_exponent & kSoftExponentMask) +
-                kSoftBias - 1 + static_cast<int>(wide_quotient) + carry;
-  ok &= static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u;
+  // q has its top bit set, so a carry out of the rounding clears it.
+  const std::uint64_t rounded = q + (f >> 63);
+  const bool ok = d.usable & (f - (kSoftIntegerBit - 16) >= 16) &  // not just below one half
+                  static_cast<bool>(rounded >> 63);
+  return {rounded, static_cast<unsigned>(larger & 1), ok};
+}
+
+// a / d for a normal a and a normal quotient; false otherwise, or where
+// quotient_fast is not ok. divide_normal_fast takes a normal a as given.
+[[gnu::always_inline]] inline bool divide_normal_fast(SoftExtended a, const SoftDivisor& d,
+                                                      SoftExtended& r) {
+  const QuickQuotient q = quotient_fast(a.significand, d);
+  const int e = static_cast<int>(a.sign_exponent & kSoftExponentMask) -
+                static_cast<int>(d.value.sign_exponent & kSoftExponentMask) + kSoftBias - 1 +
+                static_cast<int>(q.wide);
   r = SoftExtended::from_bits(
       static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
                                  static_cast<unsigned>(e)),
-      rounded);
-  return ok;
+      q.significand);
+  return q.ok & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
 }
 
 [[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
@@ -384,13 +418,20 @@ namespace soft_detail {
   return r;
 }
 
-// (a + b) / d, the same in every bit and fault, in one: a sum made the
-// quick way is normal, so its quotient skips the operand checks.
+// (a + b) / d, the same in every bit and fault, in one. The quick add is
+// held to the larger addend's exponents for which the quotient is normal,
+// so the quotient's exponent needs no check, and the sign rides along.
 [[gnu::always_inline]] inline SoftExtended add_then_divide(SoftExtended a, SoftExtended b,
                                                            const SoftDivisor& d) {
-  SoftExtended sum, r;
-  if (soft_detail::add_fast(a, b, 0, sum) && soft_detail::divide_normal_fast(sum, d, r)) [[likely]]
-    return r;
+  SoftExtended sum;
+  if (soft_detail::add_fast(a, b, 0, sum, d.sum_low, d.sum_span)) [[likely]] {
+    const soft_detail::QuickQuotient q = soft_detail::quotient_fast(sum.significand, d);
+    if (q.ok) [[likely]]
+      return SoftExtended::from_bits(
+          static_cast<std::uint16_t>((sum.sign_exponent ^ d.quotient_sign) + d.quotient_offset +
+                                     q.wide),
+          q.significand);
+  }
   return (a + b) / d;
 }
 
