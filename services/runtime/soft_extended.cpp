@@ -393,4 +393,12 @@ std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags) {
   return static_cast<std::int32_t>(to_integer(x, truncate, 0x7FFF'FFFF, INT32_MIN, flags));
 }
 
+std::uint64_t add_to_int32_flagged(SoftExtended x, std::int32_t k) {
+  unsigned flags = 0;
+  const SoftExtended sum = add_flagged(x, SoftExtended(k), flags);
+  if (flags & kSoftUnmasked) return std::uint64_t{flags} << 32;  // the add faults first
+  const std::int32_t r = to_int32_flagged(sum, false, flags);
+  return (std::uint64_t{flags} << 32) | static_cast<std::uint32_t>(r);
+}
+
 }  // namespace runtime::inline GRAIN_WIDE_NAMESPACE

@@ -90,6 +90,11 @@ SoftOrder compare_flagged(SoftExtended a, SoftExtended b, bool signalling, unsig
 // range or not a number: invalid, and the integer indefinite (the lowest value).
 std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags);
 std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags);
+// to_int32_nearest(x + SoftExtended(k)) masked: the integer in the low 32
+// bits, the flags above them (the add's alone where they fault). Returned in
+// one word, so that a routine that inlines the quick way holds no flags in
+// memory (and needs no stack guard).
+std::uint64_t add_to_int32_flagged(SoftExtended x, std::int32_t k);
 
 // Raises the run-time error of the first unmasked fault in `flags` (207,
 // 200, 205) at the routine that called it.
@@ -514,7 +519,9 @@ namespace soft_detail {
   std::int32_t fast;
   if (soft_detail::add_to_int32_fast(x, k, fast)) [[likely]]
     return fast;
-  return to_int32_nearest(x + SoftExtended(k));
+  const std::uint64_t both = add_to_int32_flagged(x, k);
+  soft_detail::check(static_cast<unsigned>(both >> 32));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(both));
 }
 
 // All faults masked: truncated toward zero; out of range or not a number

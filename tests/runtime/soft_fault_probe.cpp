@@ -61,6 +61,12 @@ void keep(SoftExtended x) { sink_significand = x.significand; }
   sink_int = runtime::to_int32_nearest(SoftExtended(2147483647.5) + zero());  // LINE:round
 }
 
+// A coordinate's sum and rounding in one, out of range only after the add.
+[[gnu::noinline]] void add_round_out_of_range() {
+  const SoftExtended x = SoftExtended(2147483000.0) + zero();
+  sink_int = runtime::add_to_int32_nearest(x, 1000);  // LINE:addround
+}
+
 [[gnu::noinline]] void signalling_double() {
   volatile std::uint64_t bits = 0x7FF0'0000'0000'0001;
   const std::uint64_t b = bits;
@@ -89,6 +95,7 @@ constexpr Mode kModes[] = {
     {"subtract-infinities", subtract_infinities},
     {"compare-nan", compare_nan},
     {"round-out-of-range", round_out_of_range},
+    {"add-round-out-of-range", add_round_out_of_range},
     {"signalling-double", signalling_double},
     {"masked", masked},
 };

@@ -88,6 +88,7 @@ TEST(SoftFaults, EachFaultIsItsRunTimeErrorAtTheOperation) {
       {"subtract-infinities", 207, "sub", "subtract_infinities"},
       {"compare-nan", 207, "less", "compare_nan"},
       {"round-out-of-range", 207, "round", "round_out_of_range"},
+      {"add-round-out-of-range", 207, "addround", "add_round_out_of_range"},
       {"signalling-double", 207, "double", "signalling_double"},
   };
   for (const auto& c : cases) {
