@@ -306,9 +306,9 @@ struct SoftDivisor {
   std::uint64_t half_low;
   // For a quotient of a quick sum (add_then_divide): the larger addend's
   // exponent field from sum_low up to below sum_low + sum_span, where every
-  // quick sum has a normal quotient, and what the sum's sign and exponent
-  // field become in the quotient's (or-ed with the divisor's sign, then
-  // added; a field of 65 bits adds one more).
+  // quick sum has a normal quotient; and how the sum's sign and exponent
+  // field become the quotient's (the divisor's sign flips the sign, the
+  // offset is added to both, and a quotient of 65 bits adds one more).
   unsigned sum_low;
   unsigned sum_span;
   unsigned quotient_sign;
@@ -382,7 +382,8 @@ struct QuickQuotient {
   const wide::U128 p1 = wide::mul(ma, high);
   const wide::U128 t = wide::add(wide::add(p1, {0, p0.hi}), {ma & ~larger, 0});
   const std::uint64_t q = t.hi, f = t.lo;
-  // q has its top bit set, so a carry out of the rounding clears it.
+  // Rounded, the quotient is at least 2^63, unless the rounding carries out
+  // of 64 bits and leaves 0: its top bit tells.
   const std::uint64_t rounded = q + (f >> 63);
   const bool ok = d.usable & (f - (kSoftIntegerBit - 16) >= 16) &  // not just below one half
                   static_cast<bool>(rounded >> 63);
