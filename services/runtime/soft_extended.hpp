@@ -311,15 +311,13 @@ struct SoftDivisor {
   // offset is added to both, and a quotient of 65 bits adds one more).
   unsigned sum_low;
   unsigned sum_span;
-  unsigned quotient_sign;
   unsigned quotient_offset;
   bool usable;  // a normal divisor, not a power of two: the quick way applies
 };
 
 constexpr SoftDivisor::SoftDivisor(SoftExtended d)
     : value(d), reciprocal_high(0), reciprocal_low(0), half_high(0), half_low(0), sum_low(0),
-      sum_span(0), quotient_sign(d.sign_exponent & kSoftSignBit), quotient_offset(0),
-      usable(false) {
+      sum_span(0), quotient_offset(0), usable(false) {
   const unsigned e = d.sign_exponent & kSoftExponentMask;
   const std::uint64_t m = d.significand;
   if (e != 0 && e != kSoftExponentMask && (m & kSoftIntegerBit) && m != kSoftIntegerBit) {
@@ -391,25 +389,20 @@ struct QuickQuotient {
 }
 
 // a / d for a normal a and a normal quotient; false otherwise, or where
-// quotient_fast is not ok. divide_normal_fast takes a normal a as given.
-[[gnu::always_inline]] inline bool divide_normal_fast(SoftExtended a, const SoftDivisor& d,
-                                                      SoftExtended& r) {
+// quotient_fast is not ok.
+[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
+                                               SoftExtended& r) {
+  const unsigned ea = a.sign_exponent & kSoftExponentMask;
+  const bool normal = (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(a.significand >> 63);
   const QuickQuotient q = quotient_fast(a.significand, d);
-  const int e = static_cast<int>(a.sign_exponent & kSoftExponentMask) -
+  const int e = static_cast<int>(ea) -
                 static_cast<int>(d.value.sign_exponent & kSoftExponentMask) + kSoftBias - 1 +
                 static_cast<int>(q.wide);
   r = SoftExtended::from_bits(
       static_cast<std::uint16_t>(((a.sign_exponent ^ d.value.sign_exponent) & kSoftSignBit) |
                                  static_cast<unsigned>(e)),
       q.significand);
-  return q.ok & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
-}
-
-[[gnu::always_inline]] inline bool divide_fast(SoftExtended a, const SoftDivisor& d,
-                                               SoftExtended& r) {
-  const unsigned ea = a.sign_exponent & kSoftExponentMask;
-  const bool normal = (ea - 1 < kSoftExponentMask - 1u) & static_cast<bool>(a.significand >> 63);
-  return divide_normal_fast(a, d, r) & normal;
+  return normal & q.ok & (static_cast<unsigned>(e - 1) < kSoftExponentMask - 1u);
 }
 
 }  // namespace soft_detail
@@ -434,7 +427,8 @@ struct QuickQuotient {
     const soft_detail::QuickQuotient q = soft_detail::quotient_fast(sum.significand, d);
     if (q.ok) [[likely]]
       return SoftExtended::from_bits(
-          static_cast<std::uint16_t>((sum.sign_exponent ^ d.quotient_sign) + d.quotient_offset +
+          static_cast<std::uint16_t>((sum.sign_exponent ^ (d.value.sign_exponent & kSoftSignBit)) +
+                                     d.quotient_offset +
                                      q.wide),
           q.significand);
   }
