@@ -1,6 +1,9 @@
 # Chooses the backend files of every service: <name>_<GRAIN_PLATFORM>.cpp,
 # plus <name>_<GRAIN_WINDOWING>.cpp for the window.
-if(WIN32)
+if(EMSCRIPTEN)
+  set(GRAIN_PLATFORM web)
+  set(GRAIN_WINDOWING web)
+elseif(WIN32)
   set(GRAIN_PLATFORM win32)
   set(GRAIN_WINDOWING win32)
 else()
@@ -11,7 +14,7 @@ endif()
 # The figures' number type: the x87's 80-bit long double on x86, or the
 # software type with the same bits (services/runtime/soft_extended.hpp),
 # which every other processor gets whatever the option says.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$")
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$" AND NOT EMSCRIPTEN)
   option(GRAIN_SOFT_EXTENDED "Software extended real instead of the x87's" OFF)
 else()
   set(GRAIN_SOFT_EXTENDED ON CACHE BOOL "Software extended real instead of the x87's" FORCE)
@@ -20,5 +23,11 @@ endif()
 target_compile_definitions(grain_options INTERFACE
   GRAIN_SOFT_EXTENDED=$<BOOL:${GRAIN_SOFT_EXTENDED}>)
 
-set(THREADS_PREFER_PTHREAD_FLAG ON)
-find_package(Threads REQUIRED)
+if(EMSCRIPTEN)
+  # No threads in the browser build: a page from any static host has no
+  # shared memory.
+  add_library(Threads::Threads INTERFACE IMPORTED)
+else()
+  set(THREADS_PREFER_PTHREAD_FLAG ON)
+  find_package(Threads REQUIRED)
+endif()

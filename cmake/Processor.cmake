@@ -1,7 +1,9 @@
 # GRAIN_PROCESSOR: the processor the build is for, as the per-processor
 # files are named (services/runtime/fault_context_<processor>_posix.cpp):
-# x86_64, i386, aarch64, arm, ppc64le or s390x.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+# x86_64, i386, aarch64, arm, ppc64le, s390x, or wasm32 (emscripten says x86).
+if(EMSCRIPTEN)
+  set(GRAIN_PROCESSOR wasm32)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(GRAIN_PROCESSOR x86_64)
 elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
   set(GRAIN_PROCESSOR i386)

@@ -49,8 +49,8 @@ endif()
 # optimisation), stack protector, and relocations bound and made read-only
 # at start-up (RELRO, BIND_NOW). Frame pointers stay (above). Not in
 # sanitizer builds, whose own checks these would get in the way of, nor for
-# Windows.
-if(NOT WIN32 AND NOT GRAIN_SANITIZE)
+# Windows or the browser.
+if(NOT WIN32 AND NOT EMSCRIPTEN AND NOT GRAIN_SANITIZE)
   target_compile_options(grain_options INTERFACE -fstack-protector-strong
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
   target_link_options(grain_options INTERFACE LINKER:-z,relro LINKER:-z,now)

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "fuzz/check.hpp"
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 
 namespace {
 

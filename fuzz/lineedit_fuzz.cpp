@@ -24,7 +24,7 @@
 #include "fuzz/check.hpp"
 #include "services/console/console.hpp"
 #include "services/console/keycodes.hpp"
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 #include "services/console/backend_posix.hpp"
 #include "services/runtime/textfile.hpp"
 #include "tests/console/fake_console.hpp"

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "services/console/backend.hpp"
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 
 namespace console::posix {
 

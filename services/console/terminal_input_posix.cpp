@@ -20,7 +20,7 @@
 
 #include <algorithm>
 
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 #include "services/console/backend_posix.hpp"
 #include "services/runtime/platform.hpp"
 

@@ -36,6 +36,13 @@ inline constexpr bool kReturnInCaller = true;
 inline constexpr int kLinkWord = 0;
 inline constexpr int kReturnWord = 14;
 inline constexpr bool kReturnInCaller = false;
+#elif defined(__wasm__)
+// WebAssembly keeps its return addresses out of memory: no chain to walk
+// (platform_web.cpp's frame_on_stack is always false). The words named
+// here are only ever read, harmlessly, by RUNTIME_CALLER_FRAME.
+inline constexpr int kLinkWord = 0;
+inline constexpr int kReturnWord = 1;
+inline constexpr bool kReturnInCaller = false;
 #else
 #error "no frame layout for this processor"
 #endif

@@ -305,7 +305,7 @@ SoftExtended div_flagged(SoftExtended a, const SoftDivisor& d, unsigned& flags) 
 }
 
 SoftExtended from_double_flagged(double d, unsigned& flags) {
-  const auto bits = std::bit_cast<std::uint64_t>(d);
+  const auto bits = __builtin_bit_cast(std::uint64_t, d);
   const bool is_nan = ((bits >> 52) & 0x7FF) == 0x7FF && (bits << 12) != 0;
   if (!is_nan) return SoftExtended(d);
   const bool signalling = (bits & (std::uint64_t{1} << 51)) == 0;

@@ -122,7 +122,7 @@ constexpr SoftExtended::SoftExtended(std::int64_t v)
           v < 0, v < 0 ? ~static_cast<std::uint64_t>(v) + 1 : static_cast<std::uint64_t>(v))) {}
 
 constexpr SoftExtended::SoftExtended(double d) : significand(0), sign_exponent(0) {
-  const auto bits = std::bit_cast<std::uint64_t>(d);
+  const auto bits = __builtin_bit_cast(std::uint64_t, d);
   const std::uint16_t sign = (bits >> 63) ? kSoftSignBit : 0;
   const auto exponent = static_cast<int>((bits >> 52) & 0x7FF);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "services/console/console.hpp"
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 #include "tests/console/fake_console.hpp"
 
 namespace {

@@ -41,7 +41,7 @@ using runtime::SoftDivisor;
 using runtime::SoftExtended;
 using runtime::SoftOrder;
 
-constexpr unsigned kFaults = runtime::kSoftUnmasked;
+[[maybe_unused]] constexpr unsigned kFaults = runtime::kSoftUnmasked;
 
 std::string show(SoftExtended x) {
   std::ostringstream s;

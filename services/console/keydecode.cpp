@@ -1,5 +1,5 @@
 // Terminal input bytes to console key records.
-#include "services/console/keydecode_posix.hpp"
+#include "services/console/keydecode.hpp"
 
 #include <cstring>
 
