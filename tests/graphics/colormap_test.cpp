@@ -92,7 +92,7 @@ TEST(NearestCells, EachValueTakesTheNearestCell) {
 TEST(NearestCells, OneCellTakesEverything) {
   const Cell cells[] = {{0x8000, 7}};
   const std::array<std::uint32_t, 256> table = nearest_cells(cells);
-  EXPECT_TRUE(std::ranges::all_of(table, [](std::uint32_t b) { return b == 7; }));
+  EXPECT_TRUE(std::all_of(table.begin(), table.end(), [](std::uint32_t b) { return b == 7; }));
 }
 
 TEST(ShownValue, TheCellsValueOrNone) {
