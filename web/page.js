@@ -35,6 +35,7 @@
 
   const grain = {
     clockStart: params.has('clock') ? Number(params.get('clock')) : -1,
+    arguments: params.has('args') ? params.get('args').split(' ') : [],
     exited: false,
     yields: 0,
     status: null,

@@ -20,5 +20,5 @@ Module['grainRun'] = function () {
     }
   };
   Module.grain.guard = guard;
-  guard(function () { callMain([]); });
+  guard(function () { callMain(Module.grain.arguments); });
 };

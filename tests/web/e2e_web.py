@@ -7,11 +7,13 @@ Serves SITE_DIR on 127.0.0.1, opens trigrain's page with its clock fixed
 (so its seed is known), and checks: the canvas and the terminal's focus,
 the figure pixel for pixel against the native build's (REFERENCE_PIXELS, the
 tool of tests/web), a resize, a hidden tab, and the keys as real key
-events: the stop, the echo, editing, Enter and the exit status.
+events: the stop, the echo, editing, Enter and the exit status; then the
+run-time errors' reports of the probe (test/error_probe.html).
 """
 import http.server
 import functools
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -184,6 +186,32 @@ class Page(unittest.TestCase):
                 expected.add(int(y) * w + int(x))
         self.assertEqual(len(expected), len(page))
         self.assertEqual(page, expected)
+
+    def test_run_time_errors(self):
+        # Each ends the probe with its numbered report in the terminal, and
+        # the address maps through the line tables beside the .wasm to the
+        # routine that raised it.
+        d = self.driver
+        debug = os.path.join(SITE, 'test', 'error_probe_web.debug.wasm')
+        for mode, error, source in (('range', 201, 'plotter/coords.cpp'),
+                                    ('divide', 200, 'tests/web/error_probe_web.cpp'),
+                                    ('memory', 216, 'tests/web/error_probe_web.cpp')):
+            with self.subTest(mode=mode):
+                d.get(self.url + 'test/error_probe.html?args=' + mode)
+                wait_for('the canvas', lambda: self.js("return !!document.querySelector('canvas')"))
+                ActionChains(d).send_keys('q').perform()
+                wait_for('the end', lambda: self.js('return Module.grain.exited'))
+                self.assertEqual(self.js('return Module.grain.status'), error)
+                text = self.js(TERMINAL_TEXT)
+                match = re.search(r'Runtime error (\d+) at 0x([0-9A-F]{8})\n  0x([0-9A-F]{8})', text)
+                self.assertIsNotNone(match, text)
+                self.assertEqual(int(match.group(1)), error)
+                self.assertEqual(match.group(2), match.group(3))
+                where = subprocess.run(
+                    ['/usr/bin/python3', '/usr/share/emscripten/emsymbolizer.py', debug,
+                     '0x' + match.group(2)], check=True, capture_output=True, text=True,
+                    env=dict(os.environ, NODE_PATH='/usr/share/nodejs')).stdout
+                self.assertIn(source, where)
 
 
 if __name__ == '__main__':
