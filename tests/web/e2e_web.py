@@ -10,59 +10,22 @@ tool of tests/web), a resize, a hidden tab, and the keys as real key
 events: the stop, the echo, editing, Enter and the exit status; then the
 run-time errors' reports of the probe (test/error_probe.html).
 """
-import http.server
-import functools
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
+
+from e2e_web_support import TERMINAL_TEXT, browser, serve, wait_for
 
 SITE, REFERENCE = sys.argv[1], sys.argv[2]
 SHOTS = sys.argv[3] if len(sys.argv) > 3 else None
 SEED = 424242
-DEADLINE = 60  # seconds: generous, the machine is shared
-
-
-def wait_for(what, check, deadline=DEADLINE):
-    end = time.monotonic() + deadline
-    while time.monotonic() < end:
-        value = check()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError('timed out waiting for ' + what)
-
-
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-def serve():
-    handler = functools.partial(Quiet, directory=SITE)
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-def browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = '/usr/bin/chromium'
-    for flag in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic',
-                 '--no-first-run', '--disable-background-networking',
-                 '--disable-component-update', '--disable-sync',
-                 '--window-size=1280,1024', '--user-data-dir=' + profile):
-        options.add_argument(flag)
-    return webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
 
 
 # The canvas's size, its lit (not black) pixels as indexes, and their
@@ -81,13 +44,12 @@ for (let i = 0; i < d.length; i += 4) {
 return [c.width, c.height, lit.join(','), Array.from(colours)];
 """
 
-TERMINAL_TEXT = "return document.querySelector('.xterm-rows').innerText;"
 
 
 class Page(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = serve()
+        cls.server = serve(SITE)
         cls.profile = tempfile.TemporaryDirectory()
         cls.driver = browser(cls.profile.name)
         cls.url = 'http://127.0.0.1:%d/' % cls.server.server_address[1]
