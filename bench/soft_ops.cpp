@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 namespace {
 

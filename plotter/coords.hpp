@@ -1,6 +1,6 @@
 #pragma once
 // From figure units to pixel coordinates.
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/types.hpp"
 
 namespace plotter {
 

@@ -28,7 +28,7 @@
 #include <cerrno>
 
 #include "services/console/backend_posix.hpp"
-#include "services/runtime/fatal_posix.hpp"
+#include "services/runtime/faults/faults_posix.hpp"
 #include "services/runtime/platform.hpp"
 
 namespace console::posix {

@@ -42,7 +42,7 @@
 #include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
 #include "services/runtime/platform.hpp"
-#include "services/runtime/threads.hpp"
+#include "services/runtime/faults/faults.hpp"
 
 namespace graphics::window {
 namespace {

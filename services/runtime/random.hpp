@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "services/runtime/extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
+#include "services/runtime/real/types.hpp"
 
 namespace runtime {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <random>
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/random.hpp"
 #include "tests/runtime/control_word.hpp"
 

@@ -4,7 +4,7 @@
 // start-up control word's precision and rounding but every exception masked,
 // and its status word says which faults FPUCW would have turned into errors.
 // More random operands: GRAIN_SOFT_OPERANDS=<count per case>.
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define HAVE_X87 1
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #else
 #define HAVE_X87 0
 #endif

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 #include "services/runtime/startup.hpp"
 
 namespace {

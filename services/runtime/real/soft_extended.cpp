@@ -1,6 +1,6 @@
 // The software extended real's general cases: every operand class, every
 // result range, and the flags the x87 would raise.
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 #include <bit>
 #include <cstdint>

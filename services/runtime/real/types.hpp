@@ -9,7 +9,7 @@
 // and leaves the rest to the per-type helpers there.
 #include <cstdint>
 
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 #if defined(__i386__) || defined(__x86_64__)
 #define GRAIN_HAS_X87 1

@@ -4,7 +4,7 @@
 // to FPUCW by itself.
 #include <cstdint>
 
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/types.hpp"
 
 namespace runtime::fpu {
 

@@ -28,7 +28,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "services/runtime/wide.hpp"
+#include "services/runtime/real/wide.hpp"
 
 namespace runtime::inline GRAIN_WIDE_NAMESPACE {
 

@@ -7,9 +7,9 @@
 #include <bit>
 #include <cstdint>
 
-#include "services/runtime/fpu.hpp"
-#include "services/runtime/soft_extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/fpu.hpp"
+#include "services/runtime/real/soft_extended.hpp"
+#include "services/runtime/real/types.hpp"
 
 namespace runtime {
 
