@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "services/runtime/real/extended.hpp"
-#include "services/runtime/real/types.hpp"
 
 namespace plotter {
 

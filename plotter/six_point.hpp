@@ -6,7 +6,6 @@
 
 #include "plotter/targets.hpp"
 #include "services/runtime/real/extended.hpp"
-#include "services/runtime/real/types.hpp"
 
 namespace plotter {
 

@@ -11,7 +11,6 @@
 #include <type_traits>
 
 #include "services/runtime/real/extended.hpp"
-#include "services/runtime/real/types.hpp"
 
 namespace runtime {
 

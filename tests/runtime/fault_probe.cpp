@@ -32,7 +32,6 @@
 #include "services/runtime/faults/faults.hpp"
 #include "services/runtime/real/extended.hpp"
 #include "services/runtime/real/fpu.hpp"
-#include "services/runtime/real/types.hpp"
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
