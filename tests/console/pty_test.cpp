@@ -65,9 +65,10 @@ bool exited_with(const std::optional<int>& st, int code) {
 }
 
 // Starts the probe, lets it read its go-line, and waits until the terminal
-// is in key mode. The program asks where the cursor is when its line
-// starts: start_line types the key that ends the poll, `early_keys` and
-// the terminal's answer ahead of the query, so no time-out can miss it.
+// is in key mode and the program has asked where the cursor is (at its
+// first poll, nothing typed ahead). start_line types the key that ends the
+// poll, `early_keys`, and then the terminal's late answer: the line reads
+// on to it, taking the keys before it as its own.
 struct Session {
   Terminal p;
   std::string before, keys, early, report;
@@ -78,12 +79,17 @@ struct Session {
     p.type("go\n");
     EXPECT_TRUE(wait_until([&] { return p.settings() != before; }));
     keys = p.settings();
-  }
-  void start_line(const std::string& first_key) {
-    p.type(first_key + early + report);
     EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
   }
+  void start_line(const std::string& first_key) { p.type(first_key + early + report); }
 };
+
+// Waits for a cursor question written after the first `seen` bytes of the
+// output, and answers it with `report`.
+void answer_next_query(Terminal& p, std::size_t seen, const std::string& report) {
+  EXPECT_TRUE(wait_until([&] { return p.output().find(kQuery, seen) != std::string::npos; }));
+  p.type(report);
+}
 
 // The job's process id, as the probe's job-control shell tells it.
 pid_t job_of(Terminal& p) {
@@ -309,12 +315,12 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
   EXPECT_EQ(s.p.settings(), s.before);
   // Others have written meanwhile: the program asks where the cursor is
-  // now (the answer typed ahead) and draws the line again there.
+  // now and draws the line again there.
   const std::size_t seen = s.p.output().size();
-  s.p.type("fg\n\x1b[8;1R");
+  s.p.type("fg\n");
   EXPECT_TRUE(wait_until([&] { return s.p.settings() == s.keys; }));
+  answer_next_query(s.p, seen, "\x1b[8;1R");
   ASSERT_TRUE(s.p.wait_for_output("\x1b[8;1Ha", 10s));
-  EXPECT_NE(s.p.output().find(kQuery, seen), std::string::npos);
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.settings(), s.before);
@@ -365,20 +371,17 @@ TEST(ConsolePty, EndingBeforeTheLineLeavesTheTypeaheadInTheTerminal) {
   EXPECT_EQ(p.settings(), before);
 }
 
-// Resized while the line is typed (the terminal's answer to the new
-// question typed while the program is held, so it is there when asked):
-// the line is drawn again at the cursor and wraps at the new width.
+// Resized while the line is typed: the line is drawn again at the cursor
+// and wraps at the new width.
 TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   Session s({"PROBE_WAIT_GO=1"});
   s.start_line("a");
   s.p.type("bcdefghij");
   ASSERT_TRUE(s.p.wait_for_output("j", 10s));
-  s.p.signal(SIGSTOP);
-  s.p.resize(24, 20);
   const std::size_t seen = s.p.output().size();
-  s.p.type("\x1b[6;1R");
-  s.p.signal(SIGCONT);
-  ASSERT_TRUE(wait_until([&] { return s.p.output().find(kQuery, seen) != std::string::npos; }));
+  s.p.resize(24, 20);
+  answer_next_query(s.p, seen, "\x1b[6;1R");
+  ASSERT_TRUE(s.p.wait_for_output("\x1b[6;1Ha", 10s));
   s.p.type("klmnopqrstuvw\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p, Query::kLast, 24, 20);
