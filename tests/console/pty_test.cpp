@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/process.hpp"
@@ -355,6 +356,37 @@ TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
   s.p.type("\recho hi\n");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_NE(s.p.output().find("[rest echo hi]"), std::string::npos) << s.p.output();
+}
+
+// A slow terminal (a long link's round trip) answers the question asked
+// during the plot 300 ms late; the key that ends the plot comes meanwhile,
+// the rest of the burst behind the answer. The line reads on to the answer,
+// starts its echo at the reported place, and leaves what follows its Enter
+// to the shell.
+TEST(ConsolePty, SlowAnswerPlacesTheEchoAndLeavesWhatFollowsTheEnter) {
+  Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"}, "", "");
+  s.start_line("x");
+  std::this_thread::sleep_for(300ms);
+  s.p.type("\x1b[7;4R\recho ahead-$((6*7))\n");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_NE(s.p.output().find("\x1b[7;4Hx"), std::string::npos) << s.p.output();
+  EXPECT_NE(s.p.output().find("[rest echo ahead-$((6*7))]"), std::string::npos) << s.p.output();
+}
+
+// Typed ahead of the first poll: the program does not ask (the answer would
+// come behind the keys), the echo starts bottom-left, and what follows the
+// Enter stays for the shell.
+TEST(ConsolePty, TypeaheadAtTheFirstPollIsNotAskedBehind) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"}));
+  const std::string before = p.settings();
+  // Typed before key mode, where Enter would still become a line feed.
+  p.type("go\nxy");
+  ASSERT_TRUE(wait_until([&] { return p.settings() != before; }));
+  p.type("\recho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
+  EXPECT_EQ(p.output().find(kQuery), std::string::npos) << p.output();
+  EXPECT_NE(p.output().find("\x1b[24;1Hxy"), std::string::npos) << p.output();
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
 }
 
 // A program that ends before it reads its line (here once the console has
