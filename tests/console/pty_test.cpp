@@ -403,6 +403,19 @@ TEST(ConsolePty, EndingBeforeTheLineLeavesTheTypeaheadInTheTerminal) {
   EXPECT_EQ(p.settings(), before);
 }
 
+// Ending with the question's answer still owed (a run-time error just after
+// the first poll), the program reads on to the answer, so that the shell
+// gets the keys that follow it and not the report as typed text.
+TEST(ConsolePty, EndingWithAnAnswerOwedReadsItAndLeavesWhatFollows) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1",
+                                     "PROBE_HALT=poll"}));
+  p.type("go\n");
+  ASSERT_TRUE(p.wait_for_output(kQuery, 10s));
+  p.type("\x1b[3;3Recho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 1));
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
+}
+
 // Resized while the line is typed: the line is drawn again at the cursor
 // and wraps at the new width.
 TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
