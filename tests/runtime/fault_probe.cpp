@@ -106,7 +106,7 @@ void say(std::string_view text) {
 
 [[gnu::noinline]] void integer_divide_by_zero() {
   volatile int one = 1, zero = 0;
-  int_sink = one / zero;
+  int_sink = one / zero;  // LINE:idiv
 }
 
 [[gnu::noinline]] void access_violation() {
