@@ -50,7 +50,7 @@ constexpr SoftExtended kSoftSqrt3 = SoftExtended::from_bits(0x3FFF, 0xDDB3'D742'
 constexpr SoftExtended kSoft302 = SoftExtended::from_bits(0x4000, 0xC147'AE14'7AE1'47AE);
 constexpr SoftExtended kSoftSix = SoftExtended::from_bits(0x4001, 0xC000'0000'0000'0000);
 
-std::string show(SoftExtended x) {
+[[maybe_unused]] std::string show(SoftExtended x) {
   std::ostringstream s;
   s << std::hex << std::setfill('0') << std::setw(4) << x.sign_exponent << ':' << std::setw(16)
     << x.significand;
