@@ -1,5 +1,5 @@
 # GRAIN_PROCESSOR: the processor the build is for, as the per-processor
-# files are named (services/runtime/fault_context_<processor>_posix.cpp):
+# files are named (services/runtime/faults/fault_context_<processor>_posix.cpp):
 # x86_64, i386, aarch64, arm, ppc64le, s390x, or wasm32 (emscripten says x86).
 if(EMSCRIPTEN)
   set(GRAIN_PROCESSOR wasm32)

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "services/runtime/browser_web.hpp"
-#include "services/runtime/platform.hpp"
+#include "services/runtime/faults/faults.hpp"
 #include "services/runtime/system.hpp"
 
 namespace runtime::web {
@@ -44,7 +44,6 @@ void remove_fault_filter() {}
 
 }  // namespace runtime::platform
 
-#include "services/runtime/threads.hpp"
 
 namespace runtime {
 
