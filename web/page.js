@@ -105,7 +105,14 @@
       status.appendChild(again);
     },
   };
-  window.Module = { grain: grain, onRuntimeInitialized: function () { Module.grainRun(); } };
+  // The C library's own standard output and error go to the terminal too.
+  const line = function (text) { term.write(text + '\n'); };
+  window.Module = {
+    grain: grain,
+    print: line,
+    printErr: line,
+    onRuntimeInitialized: function () { Module.grainRun(); },
+  };
 
   const script = document.createElement('script');
   script.src = program + '.js';

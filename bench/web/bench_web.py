@@ -20,8 +20,8 @@ SITE, NATIVE = sys.argv[1], sys.argv[2]
 
 
 def figures(text):
-    return {m.group(1): float(m.group(2))
-            for m in re.finditer(r'^(chain|floor|loop step): ([0-9.]+) ns', text, re.M)}
+    return {m.group(1).replace('\xa0', ' '): float(m.group(2))
+            for m in re.finditer(r'(chain|floor|loop\sstep):\s+([0-9.]+)\sns', text)}
 
 
 def main():
@@ -30,7 +30,9 @@ def main():
         driver.get(url + 'bench/loop_timing.html')
         support.wait_for('the timing', lambda: driver.execute_script(
             'return Module.grain && Module.grain.exited'), 300)
-        web = figures(driver.execute_script(support.TERMINAL_TEXT))
+        # The terminal shows what was written at its next frame.
+        web = support.wait_for('the figures', lambda: (lambda f: len(f) == 3 and f)(
+            figures(driver.execute_script(support.TERMINAL_TEXT))))
         native = figures(open(NATIVE).read())
         for name in ('chain', 'floor', 'loop step'):
             print('%-10s web %8.2f ns   native soft %8.2f ns   ratio %.2f' %
