@@ -164,9 +164,9 @@ class Page(unittest.TestCase):
                 ActionChains(d).send_keys('q').perform()
                 wait_for('the end', lambda: self.js('return Module.grain.exited'))
                 self.assertEqual(self.js('return Module.grain.status'), error)
-                text = self.js(TERMINAL_TEXT)
-                match = re.search(r'Runtime error (\d+) at 0x([0-9A-F]{8})\n  0x([0-9A-F]{8})', text)
-                self.assertIsNotNone(match, text)
+                # The terminal shows what was written at its next frame.
+                report = re.compile(r'Runtime error (\d+) at 0x([0-9A-F]{8})\n  0x([0-9A-F]{8})')
+                match = wait_for('the report', lambda: report.search(self.js(TERMINAL_TEXT)))
                 self.assertEqual(int(match.group(1)), error)
                 self.assertEqual(match.group(2), match.group(3))
                 where = subprocess.run(
