@@ -36,8 +36,8 @@ FillSteps quintgrain_fill(std::uint64_t budget, std::uint32_t seed) {
 
   std::vector<std::uint64_t> first_lit(SIDE * SIDE, UNLIT);
   const auto light = [&](std::uint64_t step) {
-    const runtime::PixelCoord row = plotter::YKOORD(Y);
-    const runtime::PixelCoord column = plotter::XKOORD(X);
+    const plotter::PixelCoord row = plotter::YKOORD(Y);
+    const plotter::PixelCoord column = plotter::XKOORD(X);
     const auto r = static_cast<std::uint32_t>(row), c = static_cast<std::uint32_t>(column);
     if (r < SIDE && c < SIDE) {
       std::uint64_t& at = first_lit[(r << SIDE_SHIFT) | c];

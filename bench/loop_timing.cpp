@@ -53,8 +53,8 @@ bool key_seen = false;
 
 void floor_step() {
   plotter::SORSOL<SixPoint>();
-  const runtime::PixelCoord row = plotter::YKOORD(plotter::Y);
-  const runtime::PixelCoord column = plotter::XKOORD(plotter::X);
+  const plotter::PixelCoord row = plotter::YKOORD(plotter::Y);
+  const plotter::PixelCoord column = plotter::XKOORD(plotter::X);
   sink = row + column;
 }
 

@@ -9,7 +9,7 @@
 #include "bench/timed_steps.hpp"
 #include "plotter/plotter.hpp"
 #include "plotter/six_point.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
 
 namespace bench {
 namespace {

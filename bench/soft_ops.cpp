@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 namespace {
 
@@ -31,8 +31,12 @@ template <>
 struct Numbers<SoftExtended> {
   using Divisor = SoftDivisor;
   static SoftExtended of(double d) { return SoftExtended(d); }
-  static Divisor six() { return SoftDivisor(runtime::kSoftSix); }
-  static Divisor three_oh_two() { return SoftDivisor(runtime::kSoft302); }
+  static Divisor six() {
+    return SoftDivisor(SoftExtended::from_bits(0x4001, 0xC000'0000'0000'0000));
+  }
+  static Divisor three_oh_two() {  // 3.02 rounded to extended
+    return SoftDivisor(SoftExtended::from_bits(0x4000, 0xC147'AE14'7AE1'47AE));
+  }
   static std::int32_t round(SoftExtended x) { return runtime::to_int32_nearest(x); }
   static std::int32_t add_round(SoftExtended x, std::int32_t k) {
     return runtime::add_to_int32_nearest(x, k);

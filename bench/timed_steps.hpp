@@ -26,8 +26,8 @@ void time_floor(benchmark::State& state) {
   Watch watch;
   for (auto _ : state) {
     plotter::SORSOL<Figure>();
-    const runtime::PixelCoord row = plotter::YKOORD(Point::Y);
-    const runtime::PixelCoord column = plotter::XKOORD(Point::X);
+    const plotter::PixelCoord row = plotter::YKOORD(Point::Y);
+    const plotter::PixelCoord column = plotter::XKOORD(Point::X);
     benchmark::DoNotOptimize(row);
     benchmark::DoNotOptimize(column);
   }

@@ -9,7 +9,7 @@ else()
 endif()
 
 # The figures' number type: the x87's 80-bit long double on x86, or the
-# software type with the same bits (services/runtime/soft_extended.hpp),
+# software type with the same bits (services/runtime/real/soft_extended.hpp),
 # which every other processor gets whatever the option says.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i.86|x86)$")
   option(GRAIN_SOFT_EXTENDED "Software extended real instead of the x87's" OFF)

@@ -1,5 +1,5 @@
 # GRAIN_PROCESSOR: the processor the build is for, as the per-processor
-# files are named (services/runtime/fault_context_<processor>_posix.cpp):
+# files are named (services/runtime/faults/fault_context_<processor>_posix.cpp):
 # x86_64, i386, aarch64, arm, ppc64le or s390x.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(GRAIN_PROCESSOR x86_64)

@@ -29,8 +29,8 @@ void GRAFIKA();
 // that XKOORD and YKOORD return straight into the main program.
 template <class Real = runtime::Extended>
 [[gnu::always_inline]] inline void plot_point() {
-  const runtime::PixelCoord row = YKOORD(Point<Real>::Y);
-  const runtime::PixelCoord column = XKOORD(Point<Real>::X);
+  const PixelCoord row = YKOORD(Point<Real>::Y);
+  const PixelCoord column = XKOORD(Point<Real>::X);
   graphics::PUTPIXEL(column, row, kWhite);
 }
 

@@ -5,8 +5,7 @@
 // and Y; the tests run the same code on the other type beside it.
 #include <cstdint>
 
-#include "services/runtime/extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
 
 namespace plotter {
 

@@ -5,8 +5,7 @@
 #include <cstdint>
 
 #include "plotter/targets.hpp"
-#include "services/runtime/extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
 
 namespace plotter {
 

@@ -18,6 +18,8 @@ list(GET CPACK_GRAIN_DEBIAN_FILES 2 changelog)
 set(readable OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 file(COPY_FILE ${copyright} ${doc}/copyright)
+# The licence is in the copyright file; Debian wants it nowhere else.
+file(REMOVE ${doc}/LICENSE)
 file(MAKE_DIRECTORY ${root}/usr/share/lintian/overrides)
 file(COPY_FILE ${overrides} ${root}/usr/share/lintian/overrides/${name})
 # As dh_installchangelogs does: gzip -9, no name or time in the header.

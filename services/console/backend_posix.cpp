@@ -95,11 +95,13 @@ OpenResult open(Console& console) {
     keys = enter_key_mode(open_terminal_input());
     if (!keys) close_terminal_input();
   }
-  // Where the cursor is is asked when the echo first needs it, not here: the
-  // answer comes behind whatever was typed ahead, and a program that ends
-  // before its line (a failed start-up) must leave those keys unread.
+  // Where the cursor is is asked at the first look at the keys (the plot's
+  // first poll, once the graphics have started), not here: the answer comes
+  // behind whatever was typed ahead, and a program that ends before its
+  // line (a failed start-up) must leave those keys unread.
   start.cursor_y = start.height - 1;
   if (keys) {
+    ask_cursor_on(fd);
     console.events = &terminal_events();
   } else {
     console.events = &open_stream_input(input_open ? STDIN_FILENO : -1);
@@ -109,6 +111,7 @@ OpenResult open(Console& console) {
 }
 
 void close() {
+  settle_cursor_question();  // in key mode still, where its bytes can be read
   close_terminal_screen();
   leave_key_mode();
   close_terminal_input();

@@ -51,6 +51,9 @@ extern std::atomic<bool> input_may_be_pending;
 extern std::atomic<bool> cursor_moved;
 // Raised by SIGWINCH: the terminal's size has changed.
 extern std::atomic<bool> size_changed;
+// Raised with either of the two above: the terminal is to be asked again
+// where its cursor is, once nothing typed is waiting to be read.
+extern std::atomic<bool> ask_cursor;
 
 // backend_posix.cpp.
 // A description of its own of standard input's terminal, opened with
@@ -83,11 +86,20 @@ void close_terminal_input();
 // input finds out. Async-signal-safe.
 void watch_for_front(bool on);
 const EventSource& terminal_events();
-// Asks the terminal where its cursor is: 0-based, within a screen of
-// `width` x `height`; no answer, bottom-left. Input that comes with the
-// answer is kept for the decoder; an answer that comes too late is taken
-// for what it is when it comes.
-void locate_cursor(int out_fd, int width, int height, int& x, int& y);
+// The cursor question goes to `out_fd`; it is due from now on. It is asked
+// at a look at the input (KEYPRESSED's, or look_for_cursor) in front, with
+// nothing typed waiting to be read, and never while one is outstanding.
+void ask_cursor_on(int out_fd);
+enum class CursorLook { found, none, later };
+// Where the terminal's cursor is, 1-based, as it answered the last
+// question; an outstanding answer is waited for (a while after it was
+// asked), keys read meanwhile stay ahead of the rest. `none`: no answer.
+// `later`: a question is due but keys are waiting; with `now` the answer
+// is done without instead (`none`) until the next stop or resize.
+CursorLook look_for_cursor(bool now, int& row, int& col);
+// At the end: an outstanding answer is read (with what comes before it)
+// rather than left to reach the shell as typed text.
+void settle_cursor_question();
 
 // stream_input_posix.cpp: the keys of the bytes of `fd`; -1 is an input at
 // its end.

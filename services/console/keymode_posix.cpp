@@ -28,7 +28,7 @@
 #include <cerrno>
 
 #include "services/console/backend_posix.hpp"
-#include "services/runtime/fatal_posix.hpp"
+#include "services/runtime/faults/faults_posix.hpp"
 #include "services/runtime/platform.hpp"
 
 namespace console::posix {
@@ -150,6 +150,7 @@ void take_settings(const termios& found) {
 
 void set_keys_again() {
   cursor_moved.store(true);
+  ask_cursor.store(true);
   // In the background (started with &, continued by bg, or to be ended by
   // kill) key mode waits until the process is in front: a SIGCONT (fg of a
   // stopped job) or watch_for_front (fg of a running one) brings it here.
@@ -244,7 +245,11 @@ void on_continue(int) {
   set_keys_again();
 }
 
-void on_resize(int) { size_changed.store(true); }
+void on_resize(int) {
+  size_changed.store(true);
+  ask_cursor.store(true);
+  input_may_be_pending.store(true);  // the next look at the input may ask
+}
 
 bool disposition_is(int sig, void (*what)(int)) {
   struct sigaction old {};

@@ -5,16 +5,23 @@
 // input as it was. SIGIO, sent to the main thread only, raises
 // input_may_be_pending when bytes arrive; while it is down and nothing
 // waits in the decoder, asking for pending input is a few loads and no
-// system call. Without SIGIO every query polls the terminal. The answer to
-// the cursor question is found by the decoder among the keys typed before it.
+// system call. Without SIGIO every query polls the terminal.
 //
 // Bytes are read one at a time and no further than the end of the next
 // key: what is typed after the final line's Enter stays in the terminal
 // for whoever reads it next (the shell).
+//
+// The terminal answers the cursor question behind every byte already
+// queued, so the question is asked only when nothing is: no byte unread
+// (FIONREAD 0) and no key half decoded. That happens during the plot, at
+// the first look at the input in front (and again after a stop or a
+// resize), so the answer comes while plotting, the decoder takes it, and
+// the line finds the cursor known without reading anything typed for it.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,8 +36,9 @@ namespace {
 
 using runtime::platform::tick_count_ms;
 
-// How long the terminal has to answer the cursor question.
-constexpr std::uint32_t kAnswerWaitMs = 200;
+// How long after the cursor question its answer is waited for (a slow
+// link's round trip); asked during the plot, it has mostly come by then.
+constexpr std::uint32_t kAnswerWaitMs = 1000;
 // How often the program in the background looks whether it is in front.
 constexpr std::uint32_t kFrontLookMs = 100;
 
@@ -45,7 +53,17 @@ struct TerminalInput {
   RecordQueue queue;
 };
 
+// The cursor question: asked on `out_fd` (-1: never), answered or not.
+struct CursorQuestion {
+  int out_fd = -1;
+  bool outstanding = false;  // asked, and its answer not yet seen or given up
+  std::uint32_t asked_ms = 0;
+  bool known = false;        // the answer to the last question, 1-based
+  int row = 0, col = 0;
+};
+
 TerminalInput terminal;
+CursorQuestion cursor;
 
 void on_input(int) { input_may_be_pending.store(true, std::memory_order_relaxed); }
 
@@ -75,12 +93,73 @@ bool readable_now(int fd, int timeout_ms) {
   return poll(&p, 1, timeout_ms) > 0;
 }
 
+void take_answer(int row, int col) {
+  cursor.outstanding = false;
+  cursor.known = true;
+  cursor.row = row;
+  cursor.col = col;
+}
+
 void decode_into_queue() {
   if (terminal.decoder.size == 0) return;
   const std::uint32_t now = tick_count_ms();
   keydecode::Item item;
-  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item))
+  while (terminal.queue.room() >= 3 && keydecode::next(terminal.decoder, now, item)) {
+    // A report with no question outstanding answers one given up: swallowed.
+    if (item.kind == keydecode::Item::Kind::position && cursor.outstanding)
+      take_answer(item.row, item.col);
     terminal.queue.push_item(item);
+  }
+}
+
+// Asks where the cursor is when a question is due and nothing is queued:
+// the answer is then the next thing the terminal sends but for keys typed
+// after this moment. Only in front (checked by the caller).
+void ask_when_quiet() {
+  if (cursor.out_fd < 0 || cursor.outstanding || terminal.decoder.size != 0 ||
+      !ask_cursor.load())
+    return;
+  int unread = 0;
+  if (ioctl(terminal.fd, FIONREAD, &unread) != 0 || unread != 0) return;
+  static constexpr char kQuery[] = "\x1b[6n";
+  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
+  ask_cursor.store(false);
+  cursor.known = false;
+  if (write(cursor.out_fd, kQuery, kQueryLength) != kQueryLength) return;
+  cursor.outstanding = true;
+  cursor.asked_ms = tick_count_ms();
+  keydecode::expect_position_report(terminal.decoder);
+}
+
+// Reads byte by byte up to the answer, until kAnswerWaitMs after the
+// question: keys typed before it stay in the decoder ahead of what follows.
+void wait_for_answer() {
+  keydecode::Decoder& d = terminal.decoder;
+  while (cursor.outstanding) {
+    int row = 0, col = 0;
+    if (keydecode::take_position_report(d, row, col)) {
+      if (d.reports_owed > 0) --d.reports_owed;
+      take_answer(row, col);
+      break;
+    }
+    const std::uint32_t waited = tick_count_ms() - cursor.asked_ms;
+    if (waited >= kAnswerWaitMs || keydecode::room(d) == 0 || terminal.eof) break;
+    pollfd p{terminal.fd, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(kAnswerWaitMs - waited));
+    if (ready == 0) break;
+    if (ready < 0) continue;  // a signal (SIGIO among them): the time is checked again
+    unsigned char c;
+    const ssize_t n = read(terminal.fd, &c, 1);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) {
+      terminal.eof = true;
+      break;
+    }
+    if (!take_signal_byte(c)) keydecode::push(d, &c, 1, tick_count_ms());
+  }
+  // Given up: the decoder still owes the report and swallows it if it comes.
+  cursor.outstanding = false;
+  input_may_be_pending.store(true);
 }
 
 // Reads byte by byte until a key is decoded or the terminal has no more.
@@ -110,8 +189,10 @@ void refill() {
   // Cleared before reading: a byte that comes after the read raises it again.
   // In the background the bytes are the front job's, and a read would stop
   // the process (SIGTTIN); coming to the front raises the flag again.
-  if ((!terminal.async || input_may_be_pending.exchange(false)) && terminal_in_front())
+  if ((!terminal.async || input_may_be_pending.exchange(false)) && terminal_in_front()) {
     read_key_bytes();
+    ask_when_quiet();
+  }
   decode_into_queue();
   if (terminal.eof && terminal.queue.empty() && terminal.decoder.size == 0) {
     // The terminal is gone: every further key is Enter, so a line read ends.
@@ -151,33 +232,6 @@ void wait_input(std::uint32_t ms) {
   if (readable_now(terminal.fd, static_cast<int>(timeout))) input_may_be_pending.store(true);
 }
 
-bool query_cursor(int out_fd, int& row, int& col) {
-  static constexpr char kQuery[] = "\x1b[6n";
-  constexpr auto kQueryLength = static_cast<ssize_t>(sizeof kQuery - 1);
-  if (write(out_fd, kQuery, kQueryLength) != kQueryLength) return false;
-  // Byte by byte, and no further than the answer: keys typed meanwhile are
-  // the first keys of the input, and what follows them stays unread.
-  keydecode::Decoder& d = terminal.decoder;
-  bool found = false;
-  const std::uint32_t asked = tick_count_ms();
-  while (!found && keydecode::room(d) > 0) {
-    const std::uint32_t waited = tick_count_ms() - asked;
-    if (waited >= kAnswerWaitMs) break;
-    if (!readable_now(terminal.fd, static_cast<int>(kAnswerWaitMs - waited))) break;
-    unsigned char c;
-    const ssize_t n = read(terminal.fd, &c, 1);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n <= 0) break;
-    if (take_signal_byte(c)) continue;
-    keydecode::push(d, &c, 1, tick_count_ms());
-    if (c == 'R') found = keydecode::take_position_report(d, row, col);
-  }
-  // The answer may still come: the decoder then takes it as one.
-  if (!found) keydecode::expect_position_report(d);
-  input_may_be_pending.store(true);
-  return found;
-}
-
 constexpr EventSource kTerminalEvents{has_pending, read_record, wait_input};
 
 }  // namespace
@@ -213,17 +267,31 @@ void close_terminal_input() {
   terminal.fd = STDIN_FILENO;
 }
 
-void locate_cursor(int out_fd, int width, int height, int& x, int& y) {
-  int row = 0, col = 0;
-  if (query_cursor(out_fd, row, col)) {
-    x = std::clamp(col, 1, width) - 1;
-    y = std::clamp(row, 1, height) - 1;
-  } else {
-    // The bottom row is where a shell leaves the cursor most often, and
-    // writing there overwrites the least.
-    x = 0;
-    y = height - 1;
+void ask_cursor_on(int out_fd) {
+  cursor = CursorQuestion{};
+  cursor.out_fd = out_fd;
+  ask_cursor.store(true);
+}
+
+CursorLook look_for_cursor(bool now, int& row, int& col) {
+  if (cursor.outstanding) wait_for_answer();
+  // Due again (a stop or a resize since): asked now if nothing is queued.
+  ask_when_quiet();
+  if (cursor.outstanding) wait_for_answer();
+  if (cursor.out_fd >= 0 && ask_cursor.load()) {
+    if (!now) return CursorLook::later;
+    ask_cursor.store(false);  // gone without; due again after the next change
+    return CursorLook::none;
   }
+  if (!cursor.known) return CursorLook::none;
+  row = cursor.row;
+  col = cursor.col;
+  return CursorLook::found;
+}
+
+void settle_cursor_question() {
+  if (cursor.outstanding && terminal_in_front()) wait_for_answer();
+  cursor.out_fd = -1;
 }
 
 }  // namespace console::posix

@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "services/console/backend_posix.hpp"
@@ -99,15 +100,21 @@ void scroll_up(int, int, int, int bottom, std::uint16_t) {
 }
 
 // Before the first echo, and after a stop or a resize: the terminal's size
-// and cursor as they are now. The first time is when the line starts: keys
-// typed from then on are the line's, so reading up to the answer takes
-// nothing from whoever reads the terminal after the program.
+// and cursor as they are now. The cursor was asked for while nothing typed
+// was waiting (during the plot, mostly), so finding it reads nothing that
+// belongs to whoever reads the terminal after the program. After a stop or
+// a resize with keys waiting, the line goes on where it is until they are
+// read and the question can be asked.
 bool changed(ScreenInfo& i) {
   // In the background nothing is asked: it waits until the program is in front.
   if (display.silent || !terminal_in_front()) return false;
-  const bool moved = cursor_moved.exchange(false);
-  const bool resized = size_changed.exchange(false);
-  if (display.cursor_known && !moved && !resized) return false;
+  const bool first = !display.cursor_known;
+  if (!first && !cursor_moved.load() && !size_changed.load()) return false;
+  int row = 0, col = 0;
+  const CursorLook look = look_for_cursor(first, row, col);
+  if (look == CursorLook::later) return false;
+  cursor_moved.store(false);
+  size_changed.store(false);
   display.cursor_known = true;
   flush_screen();
   winsize ws{};
@@ -115,7 +122,15 @@ bool changed(ScreenInfo& i) {
     display.width = ws.ws_col;
     display.height = ws.ws_row;
   }
-  locate_cursor(display.fd, display.width, display.height, display.cursor_x, display.cursor_y);
+  if (look == CursorLook::found) {
+    display.cursor_x = std::clamp(col, 1, display.width) - 1;
+    display.cursor_y = std::clamp(row, 1, display.height) - 1;
+  } else {
+    // The bottom row is where a shell leaves the cursor most often, and
+    // writing there overwrites the least.
+    display.cursor_x = 0;
+    display.cursor_y = display.height - 1;
+  }
   display.at_x = display.at_y = -1;
   return info(i);
 }

@@ -41,8 +41,8 @@
 #include "services/graphics/connection_x11.hpp"
 #include "services/graphics/tile_marks.hpp"
 #include "services/graphics/window.hpp"
+#include "services/runtime/faults/faults.hpp"
 #include "services/runtime/platform.hpp"
-#include "services/runtime/threads.hpp"
 
 namespace graphics::window {
 namespace {

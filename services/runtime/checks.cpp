@@ -3,7 +3,7 @@
 // caller's frame is that routine's frame.
 #include "services/runtime/checks.hpp"
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
 
 namespace runtime {

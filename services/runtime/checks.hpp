@@ -2,8 +2,7 @@
 // Rounding and range checks on the hot path: no system call, no allocation.
 #include <cstdint>
 
-#include "services/runtime/extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
 
 namespace runtime {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the runtime needs from the operating system. One implementation per
-// platform: platform_posix.cpp, platform_win32.cpp; faults_<platform>.cpp
-// holds the fault filter.
+// platform: platform_posix.cpp, platform_win32.cpp; the fault filter is
+// faults/faults.hpp's.
 #include <cstddef>
 #include <cstdint>
 
@@ -19,11 +19,6 @@ bool is_char_device(std::intptr_t handle);
 
 // Milliseconds since the system started, wrapping at 2^32.
 std::uint32_t tick_count_ms();
-
-// The unhandled-fault filter: processor and floating-point faults become
-// run-time errors (faults_<platform>.cpp holds the table).
-void install_fault_filter();
-void remove_fault_filter();
 
 // Number printed for a code address in the report, and the count of
 // hexadecimal digits it is printed with.

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "services/runtime/frame_layout.hpp"
-#include "services/runtime/stack_posix.hpp"
+#include "services/runtime/platform_posix.hpp"
 
 namespace runtime::platform {
 

@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "services/runtime/extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
 
 namespace runtime {
 

@@ -1,8 +1,9 @@
 // Process entry and the core services unit.
 #include "services/runtime/startup.hpp"
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/faults/faults.hpp"
 #include "services/runtime/platform.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/report.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"

@@ -11,9 +11,6 @@ struct Unit {
   void (*fini)();  // may be null
 };
 
-// The core services: standard handles and the standard text files.
-extern const Unit kSystemUnit;
-
 // Initialises `units` in order, counting the completed ones. Called once by
 // the main program before its first statement of its own.
 void INITIALIZEUNITS(std::span<const Unit> units);

@@ -27,7 +27,9 @@
 //                        program did;
 //   PROBE_HALT=1         ends with status 1 once the console has started,
 //                        without reading a key (as a failed start-up of the
-//                        graphics does).
+//                        graphics does);
+//   PROBE_HALT=poll      the same after one poll of the keys (as a run-time
+//                        error in the plot's first moments).
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
@@ -131,7 +133,10 @@ void run_in_own_session() {
 void main_program() {
   const runtime::Unit units[] = {runtime::kSystemUnit, console::kConsoleUnit};
   runtime::INITIALIZEUNITS(units);
-  if (std::getenv("PROBE_HALT") != nullptr) runtime::HALT(1);
+  if (const char* halt = std::getenv("PROBE_HALT")) {
+    if (std::string(halt) == "poll") console::KEYPRESSED();
+    runtime::HALT(1);
+  }
   if (std::getenv("PROBE_THREAD") != nullptr) {
     std::thread([] {
       for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/process.hpp"
@@ -65,9 +66,10 @@ bool exited_with(const std::optional<int>& st, int code) {
 }
 
 // Starts the probe, lets it read its go-line, and waits until the terminal
-// is in key mode. The program asks where the cursor is when its line
-// starts: start_line types the key that ends the poll, `early_keys` and
-// the terminal's answer ahead of the query, so no time-out can miss it.
+// is in key mode and the program has asked where the cursor is (at its
+// first poll, nothing typed ahead). start_line types the key that ends the
+// poll, `early_keys`, and then the terminal's late answer: the line reads
+// on to it, taking the keys before it as its own.
 struct Session {
   Terminal p;
   std::string before, keys, early, report;
@@ -78,12 +80,17 @@ struct Session {
     p.type("go\n");
     EXPECT_TRUE(wait_until([&] { return p.settings() != before; }));
     keys = p.settings();
-  }
-  void start_line(const std::string& first_key) {
-    p.type(first_key + early + report);
     EXPECT_TRUE(p.wait_for_output(kQuery, 10s));
   }
+  void start_line(const std::string& first_key) { p.type(first_key + early + report); }
 };
+
+// Waits for a cursor question written after the first `seen` bytes of the
+// output, and answers it with `report`.
+void answer_next_query(Terminal& p, std::size_t seen, const std::string& report) {
+  EXPECT_TRUE(wait_until([&] { return p.output().find(kQuery, seen) != std::string::npos; }));
+  p.type(report);
+}
 
 // The job's process id, as the probe's job-control shell tells it.
 pid_t job_of(Terminal& p) {
@@ -309,12 +316,12 @@ TEST(ConsolePty, CtrlZStopsWithTheSettingsBackAndContinuesInKeyMode) {
   ASSERT_TRUE(s.p.wait_for_output("[stopped]", 10s));
   EXPECT_EQ(s.p.settings(), s.before);
   // Others have written meanwhile: the program asks where the cursor is
-  // now (the answer typed ahead) and draws the line again there.
+  // now and draws the line again there.
   const std::size_t seen = s.p.output().size();
-  s.p.type("fg\n\x1b[8;1R");
+  s.p.type("fg\n");
   EXPECT_TRUE(wait_until([&] { return s.p.settings() == s.keys; }));
+  answer_next_query(s.p, seen, "\x1b[8;1R");
   ASSERT_TRUE(s.p.wait_for_output("\x1b[8;1Ha", 10s));
-  EXPECT_NE(s.p.output().find(kQuery, seen), std::string::npos);
   s.p.type("b\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   EXPECT_EQ(s.p.settings(), s.before);
@@ -351,6 +358,37 @@ TEST(ConsolePty, TypeaheadAfterTheFinalLineStaysInTheTerminal) {
   EXPECT_NE(s.p.output().find("[rest echo hi]"), std::string::npos) << s.p.output();
 }
 
+// A slow terminal (a long link's round trip) answers the question asked
+// during the plot 300 ms late; the key that ends the plot comes meanwhile,
+// the rest of the burst behind the answer. The line reads on to the answer,
+// starts its echo at the reported place, and leaves what follows its Enter
+// to the shell.
+TEST(ConsolePty, SlowAnswerPlacesTheEchoAndLeavesWhatFollowsTheEnter) {
+  Session s({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"}, "", "");
+  s.start_line("x");
+  std::this_thread::sleep_for(300ms);
+  s.p.type("\x1b[7;4R\recho ahead-$((6*7))\n");
+  EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
+  EXPECT_NE(s.p.output().find("\x1b[7;4Hx"), std::string::npos) << s.p.output();
+  EXPECT_NE(s.p.output().find("[rest echo ahead-$((6*7))]"), std::string::npos) << s.p.output();
+}
+
+// Typed ahead of the first poll: the program does not ask (the answer would
+// come behind the keys), the echo starts bottom-left, and what follows the
+// Enter stays for the shell.
+TEST(ConsolePty, TypeaheadAtTheFirstPollIsNotAskedBehind) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1"}));
+  const std::string before = p.settings();
+  // Typed before key mode, where Enter would still become a line feed.
+  p.type("go\nxy");
+  ASSERT_TRUE(wait_until([&] { return p.settings() != before; }));
+  p.type("\recho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 0));
+  EXPECT_EQ(p.output().find(kQuery), std::string::npos) << p.output();
+  EXPECT_NE(p.output().find("\x1b[24;1Hxy"), std::string::npos) << p.output();
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
+}
+
 // A program that ends before it reads its line (here once the console has
 // started, as after a failed start-up of the graphics) leaves what was
 // typed ahead in the terminal.
@@ -365,20 +403,30 @@ TEST(ConsolePty, EndingBeforeTheLineLeavesTheTypeaheadInTheTerminal) {
   EXPECT_EQ(p.settings(), before);
 }
 
-// Resized while the line is typed (the terminal's answer to the new
-// question typed while the program is held, so it is there when asked):
-// the line is drawn again at the cursor and wraps at the new width.
+// Ending with the question's answer still owed (a run-time error just after
+// the first poll), the program reads on to the answer, so that the shell
+// gets the keys that follow it and not the report as typed text.
+TEST(ConsolePty, EndingWithAnAnswerOwedReadsItAndLeavesWhatFollows) {
+  Terminal p(probe(), typed_answers({"PROBE_JOBS=1", "PROBE_WAIT_GO=1", "PROBE_REST=1",
+                                     "PROBE_HALT=poll"}));
+  p.type("go\n");
+  ASSERT_TRUE(p.wait_for_output(kQuery, 10s));
+  p.type("\x1b[3;3Recho hi\n");
+  EXPECT_TRUE(exited_with(p.wait_exit(10s), 1));
+  EXPECT_NE(p.output().find("[rest echo hi]"), std::string::npos) << p.output();
+}
+
+// Resized while the line is typed: the line is drawn again at the cursor
+// and wraps at the new width.
 TEST(ConsolePty, ResizeDrawsTheLineAgainInTheNewWidth) {
   Session s({"PROBE_WAIT_GO=1"});
   s.start_line("a");
   s.p.type("bcdefghij");
   ASSERT_TRUE(s.p.wait_for_output("j", 10s));
-  s.p.signal(SIGSTOP);
-  s.p.resize(24, 20);
   const std::size_t seen = s.p.output().size();
-  s.p.type("\x1b[6;1R");
-  s.p.signal(SIGCONT);
-  ASSERT_TRUE(wait_until([&] { return s.p.output().find(kQuery, seen) != std::string::npos; }));
+  s.p.resize(24, 20);
+  answer_next_query(s.p, seen, "\x1b[6;1R");
+  ASSERT_TRUE(s.p.wait_for_output("\x1b[6;1Ha", 10s));
   s.p.type("klmnopqrstuvw\r");
   EXPECT_TRUE(exited_with(s.p.wait_exit(10s), 0));
   const Screen screen = screen_after_query(s.p, Query::kLast, 24, 20);

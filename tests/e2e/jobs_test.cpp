@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "tests/e2e/run.hpp"
@@ -128,6 +129,32 @@ class Jobs : public ::testing::TestWithParam<const Figure*> {
   XClient x_{server_.display()};
   unsigned long window_ = 0;
 };
+
+// Typed in one quick burst once the figure is drawing (a paste, a fast
+// typist): the key that ends the plot, the Enter that ends the line and
+// the shell's next command. The program asked where the cursor is during
+// the plot, so it reads nothing past its Enter, and no cursor report
+// reaches the shell as typed text.
+TEST_P(Jobs, BurstAfterTheStopKeyLeavesTheNextCommandToTheShell) {
+  const std::size_t seen = shell_.output().size();
+  shell_.type(program() + "\n");
+  window_ = wait_for_window(x_);
+  ASSERT_NE(window_, 0u) << shell_.output();
+  ASSERT_TRUE(wait_for_plotting(x_, window_));
+  ASSERT_TRUE(wait_until(
+      [&] { return shell_.output().find("\x1b[6n", seen) != std::string::npos; }, kStartTimeout));
+  // The shell reads without its line editor, through the line discipline,
+  // which was off as the keys came: its command's Enter is typed as Ctrl+J.
+  shell_.type("x\recho ahead-$((6*7))\n");
+  EXPECT_TRUE(wait_until([&] { return shell_.output().find("ahead-42", seen) != std::string::npos; },
+                         kExitTimeout))
+      << ::testing::PrintToString(shell_.output().substr(seen));
+  ASSERT_TRUE(shell_says("echo rc''=$?", "rc=0")) << shell_.output();
+  const std::string after = shell_.output().substr(seen);
+  EXPECT_FALSE(std::regex_search(after, std::regex("\\[[0-9]+;[0-9]+R")))
+      << ::testing::PrintToString(after);
+  EXPECT_EQ(after.find("^["), std::string::npos) << ::testing::PrintToString(after);
+}
 
 TEST_P(Jobs, StartedInTheBackgroundItPlotsAndComesBackWithFg) {
   shell_.type(program() + " &\n");

@@ -4,6 +4,7 @@
 
 #include "services/graphics/window_driver.hpp"
 #include "services/runtime/platform.hpp"
+#include "services/runtime/startup.hpp"
 #include "services/runtime/textfile.hpp"
 #include "services/runtime/units.hpp"
 #include "tests/graphics/fixture.hpp"

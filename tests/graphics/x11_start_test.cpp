@@ -15,6 +15,7 @@
 #include "services/graphics/graph_internal.hpp"
 #include "services/graphics/state.hpp"
 #include "services/graphics/window.hpp"
+#include "services/runtime/startup.hpp"
 #include "services/runtime/units.hpp"
 #include "tests/support/scratch.hpp"
 #include "tests/support/xserver.hpp"

@@ -134,7 +134,7 @@ bool inside(std::uint32_t address, F* function) {
          within(address, cold->second, routines().by_start.at(cold->second).size);
 }
 
-void expect_report(const Outcome& o, int error, runtime::PixelCoord (*routine)(const runtime::Extended&),
+void expect_report(const Outcome& o, int error, plotter::PixelCoord (*routine)(const runtime::Extended&),
                    runtime::MainProgram program) {
   EXPECT_EQ(o.status, error);
   ASSERT_EQ(o.lines.size(), 5u) << ::testing::PrintToString(o.lines);

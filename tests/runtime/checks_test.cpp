@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "services/runtime/checks.hpp"
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
 #include "tests/runtime/control_word.hpp"
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
 
 class UnderStartUpControlWord : public ::testing::Test {

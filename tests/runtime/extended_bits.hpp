@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "services/runtime/soft_extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 namespace testbits {
 

@@ -29,13 +29,12 @@
 #include <string_view>
 
 #include "services/runtime/checks.hpp"
-#include "services/runtime/extended.hpp"
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/faults/faults.hpp"
+#include "services/runtime/real/extended.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/startup.hpp"
 #include "services/runtime/system.hpp"
 #include "services/runtime/textfile.hpp"
-#include "services/runtime/threads.hpp"
-#include "services/runtime/types.hpp"
 #include "services/runtime/units.hpp"
 
 namespace {
@@ -107,7 +106,7 @@ void say(std::string_view text) {
 
 [[gnu::noinline]] void integer_divide_by_zero() {
   volatile int one = 1, zero = 0;
-  int_sink = one / zero;
+  int_sink = one / zero;  // LINE:idiv
 }
 
 [[gnu::noinline]] void access_violation() {

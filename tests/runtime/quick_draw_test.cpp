@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <random>
 
-#include "services/runtime/fpu.hpp"
 #include "services/runtime/random.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "tests/runtime/control_word.hpp"
 
 #if GRAIN_HAS_X87

@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "services/runtime/fpu.hpp"
 #include "services/runtime/random.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
 #include "tests/runtime/control_word.hpp"
 

@@ -22,7 +22,7 @@ struct TerminalOptions {
   int cols = 80;
   // Where standard input comes from: the terminal (default), or a file.
   std::optional<std::string> stdin_path{};
-  // Off: the test types the answers itself, ahead of the query.
+  // Off: the test types the answers itself (or none).
   bool answer_cursor_queries = true;
   long file_size_limit = -1;  // RLIMIT_FSIZE in bytes (`ulimit -f`); -1: inherited
 };

@@ -3,7 +3,7 @@
 // the same control word.
 #include <gtest/gtest.h>
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
 
 int main(int argc, char** argv) {

@@ -1,13 +1,14 @@
 // The software extended real's general cases: every operand class, every
 // result range, and the flags the x87 would raise.
-#include "services/runtime/soft_extended.hpp"
+#include "services/runtime/real/soft_extended.hpp"
 
 #include <bit>
 #include <cstdint>
 
 #include "services/runtime/system.hpp"
 
-namespace runtime::inline GRAIN_WIDE_NAMESPACE {
+namespace runtime {
+inline namespace GRAIN_WIDE_NAMESPACE {
 
 namespace {
 
@@ -54,6 +55,25 @@ Parts unpack(SoftExtended x) {
 
 bool is_nan(Kind k) { return k == Kind::quiet_nan || k == Kind::signalling_nan; }
 
+// An operand that makes the result nan_result's.
+bool nan_or_unsupported(const Parts& pa, const Parts& pb) {
+  return pa.kind == Kind::unsupported || pb.kind == Kind::unsupported || is_nan(pa.kind) ||
+         is_nan(pb.kind);
+}
+
+// hi:lo shifted right by n, the bits shifted out of lo folded into its
+// lowest bit.
+wide::U128 shift_right_sticky(std::uint64_t hi, std::uint64_t lo, unsigned n) {
+  if (n == 0) return {hi, lo};
+  if (n < 64) return {hi >> n, (lo >> n) | (hi << (64 - n)) | ((lo << (64 - n)) != 0)};
+  if (n < 128) {
+    const unsigned k = n - 64;
+    const bool sticky = lo != 0 || (k != 0 && (hi << (64 - k)) != 0);
+    return {0, (k == 0 ? hi : hi >> k) | sticky};
+  }
+  return {0, (hi | lo) != 0};
+}
+
 SoftExtended pack(bool negative, int exponent, std::uint64_t significand) {
   return SoftExtended::from_bits(
       static_cast<std::uint16_t>((negative ? kSoftSignBit : 0) | exponent), significand);
@@ -68,21 +88,11 @@ SoftExtended infinity(bool negative) { return pack(negative, kMaxExponent, kSoft
 SoftExtended round_pack(bool negative, int exponent, std::uint64_t significand, std::uint64_t rest,
                         unsigned& flags) {
   if (exponent <= 0) {
-    // Denormal: shift right to the exponent field 0's scale, the bits
-    // shifted out folded into rest's lowest bit.
-    const unsigned shift = static_cast<unsigned>(1 - exponent);
-    if (shift >= 128) {
-      rest = (significand | rest) != 0;
-      significand = 0;
-    } else if (shift >= 64) {
-      const bool sticky = rest != 0 || (shift > 64 && (significand << (128 - shift)) != 0);
-      rest = (shift == 64 ? significand : significand >> (shift - 64)) | sticky;
-      significand = 0;
-    } else {
-      const bool sticky = (rest << (64 - shift)) != 0;
-      rest = (rest >> shift) | (significand << (64 - shift)) | sticky;
-      significand >>= shift;
-    }
+    // Denormal: shifted right to the exponent field 0's scale.
+    const wide::U128 shifted =
+        shift_right_sticky(significand, rest, static_cast<unsigned>(1 - exponent));
+    significand = shifted.hi;
+    rest = shifted.lo;
     const bool up = rest > kHalf || (rest == kHalf && (significand & 1));
     significand += up;
     // Rounded up to the smallest normal: the integer bit says so.
@@ -124,7 +134,7 @@ SoftExtended quiet(SoftExtended x) {
 }
 
 // The result of an operation with at least one NaN or unsupported operand
-// (`pa`, `pb` their kinds); nullptr-free: b may be absent (single operand).
+// (`ka`, `kb` their kinds).
 SoftExtended nan_result(SoftExtended a, Kind ka, SoftExtended b, Kind kb, unsigned& flags) {
   if (ka == Kind::unsupported || kb == Kind::unsupported) {
     flags |= kSoftInvalid;
@@ -142,9 +152,7 @@ SoftExtended nan_result(SoftExtended a, Kind ka, SoftExtended b, Kind kb, unsign
 SoftExtended add_parts(SoftExtended a, SoftExtended b, bool negate_b, unsigned& flags) {
   const Parts pa = unpack(a);
   Parts pb = unpack(b);
-  if (pa.kind == Kind::unsupported || pb.kind == Kind::unsupported || is_nan(pa.kind) ||
-      is_nan(pb.kind))
-    return nan_result(a, pa.kind, b, pb.kind, flags);
+  if (nan_or_unsupported(pa, pb)) return nan_result(a, pa.kind, b, pb.kind, flags);
   pb.negative ^= negate_b;
   if (pa.kind == Kind::infinite || pb.kind == Kind::infinite) {
     if (pa.kind == Kind::infinite && pb.kind == Kind::infinite && pa.negative != pb.negative) {
@@ -164,22 +172,9 @@ SoftExtended add_parts(SoftExtended a, SoftExtended b, bool negate_b, unsigned& 
   const Parts& big = swap ? pb : pa;
   const Parts& small = swap ? pa : pb;
   const unsigned d = static_cast<unsigned>(big.exponent - small.exponent);
-  // small aligned to big as hi:lo, bits shifted past lo folded into its lowest bit
-  std::uint64_t shi, slo;
-  if (d == 0) {
-    shi = small.significand;
-    slo = 0;
-  } else if (d < 64) {
-    shi = small.significand >> d;
-    slo = small.significand << (64 - d);
-  } else if (d < 128) {
-    shi = 0;
-    slo = (d == 64 ? small.significand : small.significand >> (d - 64)) |
-          (d > 64 && (small.significand << (128 - d)) != 0);
-  } else {
-    shi = 0;
-    slo = 1;
-  }
+  // small aligned to big as hi:lo
+  const wide::U128 aligned = shift_right_sticky(small.significand, 0, d);
+  const std::uint64_t shi = aligned.hi, slo = aligned.lo;
   if (big.negative == small.negative) {
     std::uint64_t lo = slo;  // big's lo is 0
     std::uint64_t hi = big.significand + shi;
@@ -224,9 +219,7 @@ SoftExtended sub_flagged(SoftExtended a, SoftExtended b, unsigned& flags) {
 
 SoftExtended mul_flagged(SoftExtended a, SoftExtended b, unsigned& flags) {
   const Parts pa = unpack(a), pb = unpack(b);
-  if (pa.kind == Kind::unsupported || pb.kind == Kind::unsupported || is_nan(pa.kind) ||
-      is_nan(pb.kind))
-    return nan_result(a, pa.kind, b, pb.kind, flags);
+  if (nan_or_unsupported(pa, pb)) return nan_result(a, pa.kind, b, pb.kind, flags);
   const bool negative = pa.negative != pb.negative;
   if (pa.kind == Kind::infinite || pb.kind == Kind::infinite) {
     if (pa.kind == Kind::zero || pb.kind == Kind::zero) {
@@ -252,15 +245,14 @@ SoftExtended divide_parts(const Parts& pa, const Parts& pb, unsigned& flags) {
   const std::uint64_t hi = at_least ? pa.significand >> 1 : pa.significand;
   const std::uint64_t lo = at_least ? pa.significand << 63 : 0;
   const wide::QuotientRemainder qr = wide::divide(hi, lo, d);
-  return round_pack(negative, pa.exponent - pb.exponent + kSoftBias - (at_least ? 0 : 1),
-                    qr.quotient, rest_of(qr.remainder, d), flags);
+  return round_pack(negative, pa.exponent - pb.exponent + kSoftBias - 1 + at_least, qr.quotient,
+                    rest_of(qr.remainder, d), flags);
 }
 
 // Division's special operands; false when both are finite and non-zero.
 bool divide_special(SoftExtended a, const Parts& pa, SoftExtended b, const Parts& pb,
                     SoftExtended& r, unsigned& flags) {
-  if (pa.kind == Kind::unsupported || pb.kind == Kind::unsupported || is_nan(pa.kind) ||
-      is_nan(pb.kind)) {
+  if (nan_or_unsupported(pa, pb)) {
     r = nan_result(a, pa.kind, b, pb.kind, flags);
     return true;
   }
@@ -351,7 +343,7 @@ namespace {
 
 // x rounded or truncated to an integer of magnitude at most `max_positive`
 // (+1 for a negative result); otherwise invalid and `indefinite`.
-std::int64_t to_integer(SoftExtended x, bool truncate, std::uint64_t max_positive,
+std::int64_t to_integer(SoftExtended x, SoftRound mode, std::uint64_t max_positive,
                         std::int64_t indefinite, unsigned& flags) {
   const Parts p = unpack(x);
   if (p.kind == Kind::zero) return 0;
@@ -373,7 +365,8 @@ std::int64_t to_integer(SoftExtended x, bool truncate, std::uint64_t max_positiv
     const unsigned shift = static_cast<unsigned>(63 - e);  // 1..64
     magnitude = shift == 64 ? 0 : p.significand >> shift;
     const std::uint64_t fraction = p.significand << (64 - shift);
-    if (!truncate) magnitude += fraction > kHalf || (fraction == kHalf && (magnitude & 1));
+    if (mode == SoftRound::nearest)
+      magnitude += fraction > kHalf || (fraction == kHalf && (magnitude & 1));
   }
   if (magnitude > max_positive + (p.negative ? 1 : 0)) {
     flags |= kSoftInvalid;
@@ -385,20 +378,21 @@ std::int64_t to_integer(SoftExtended x, bool truncate, std::uint64_t max_positiv
 
 }  // namespace
 
-std::int64_t to_int64_flagged(SoftExtended x, bool truncate, unsigned& flags) {
-  return to_integer(x, truncate, 0x7FFF'FFFF'FFFF'FFFF, INT64_MIN, flags);
+std::int64_t to_int64_flagged(SoftExtended x, SoftRound mode, unsigned& flags) {
+  return to_integer(x, mode, 0x7FFF'FFFF'FFFF'FFFF, INT64_MIN, flags);
 }
 
-std::int32_t to_int32_flagged(SoftExtended x, bool truncate, unsigned& flags) {
-  return static_cast<std::int32_t>(to_integer(x, truncate, 0x7FFF'FFFF, INT32_MIN, flags));
+std::int32_t to_int32_flagged(SoftExtended x, SoftRound mode, unsigned& flags) {
+  return static_cast<std::int32_t>(to_integer(x, mode, 0x7FFF'FFFF, INT32_MIN, flags));
 }
 
 std::uint64_t add_to_int32_flagged(SoftExtended x, std::int32_t k) {
   unsigned flags = 0;
   const SoftExtended sum = add_flagged(x, SoftExtended(k), flags);
   if (flags & kSoftUnmasked) return std::uint64_t{flags} << 32;  // the add faults first
-  const std::int32_t r = to_int32_flagged(sum, false, flags);
+  const std::int32_t r = to_int32_flagged(sum, SoftRound::nearest, flags);
   return (std::uint64_t{flags} << 32) | static_cast<std::uint32_t>(r);
 }
 
-}  // namespace runtime::inline GRAIN_WIDE_NAMESPACE
+}  // namespace GRAIN_WIDE_NAMESPACE
+}  // namespace runtime

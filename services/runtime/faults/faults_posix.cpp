@@ -16,14 +16,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "services/runtime/fatal_posix.hpp"
-#include "services/runtime/fault_context_posix.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
+#include "services/runtime/faults/faults.hpp"
+#include "services/runtime/faults/faults_posix.hpp"
 #include "services/runtime/frame_layout.hpp"
-#include "services/runtime/fpu.hpp"
 #include "services/runtime/platform.hpp"
-#include "services/runtime/stack_posix.hpp"
+#include "services/runtime/platform_posix.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/threads.hpp"
 
 namespace runtime {
 namespace platform {

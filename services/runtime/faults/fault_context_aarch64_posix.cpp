@@ -3,7 +3,7 @@
 // the usual cores) is in fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
-#include "services/runtime/fault_context_posix.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
 
 namespace runtime::platform::fault_context {
 

@@ -23,7 +23,9 @@
 #define GRAIN_WIDE_NAMESPACE wide_native
 #endif
 
-namespace runtime::inline GRAIN_WIDE_NAMESPACE::wide {
+namespace runtime {
+inline namespace GRAIN_WIDE_NAMESPACE {
+namespace wide {
 
 struct U128 {
   std::uint64_t hi;
@@ -100,4 +102,6 @@ constexpr QuotientRemainder divide(std::uint64_t hi, std::uint64_t lo, std::uint
 #endif
 }
 
-}  // namespace runtime::inline GRAIN_WIDE_NAMESPACE::wide
+}  // namespace wide
+}  // namespace GRAIN_WIDE_NAMESPACE
+}  // namespace runtime

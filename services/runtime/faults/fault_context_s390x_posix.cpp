@@ -5,7 +5,7 @@
 // fault_context_untrapped_posix.cpp.
 #include <ucontext.h>
 
-#include "services/runtime/fault_context_posix.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
 
 namespace runtime::platform::fault_context {
 namespace {

@@ -2,8 +2,8 @@
 // (the kernel's legacy save format, which it also restores from).
 #include <ucontext.h>
 
-#include "services/runtime/fault_context_posix.hpp"
-#include "services/runtime/privileged_x86.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
+#include "services/runtime/faults/privileged_x86.hpp"
 
 namespace runtime::platform::fault_context {
 namespace {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "services/runtime/faults/faults.hpp"
 #include "services/runtime/platform.hpp"
 #include "services/runtime/report.hpp"
 #include "services/runtime/system.hpp"

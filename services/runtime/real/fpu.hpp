@@ -1,10 +1,25 @@
 #pragma once
-// The x87 floating-point unit, shared by both targets. Without an x87 there
-// is no unit to reset and no control word to load: the software type keeps
-// to FPUCW by itself.
+// The x87 floating-point unit, shared by both targets, and its number type.
+// Without an x87 there is no unit to reset and no control word to load: the
+// software type keeps to FPUCW by itself.
 #include <cstdint>
 
-#include "services/runtime/types.hpp"
+#if defined(__i386__) || defined(__x86_64__)
+#define GRAIN_HAS_X87 1
+#else
+#define GRAIN_HAS_X87 0
+#endif
+
+#if GRAIN_HAS_X87
+namespace runtime {
+
+// The processor's own: on x86 the x87 type, whichever Extended is.
+using X87Extended = long double;
+static_assert(sizeof(X87Extended) >= 10 && __LDBL_MANT_DIG__ == 64,
+              "x86 long double is expected to be the x87 80-bit type");
+
+}  // namespace runtime
+#endif
 
 namespace runtime::fpu {
 

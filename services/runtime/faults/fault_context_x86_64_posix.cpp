@@ -1,8 +1,8 @@
 // The fault context on 64-bit x86.
 #include <ucontext.h>
 
-#include "services/runtime/fault_context_posix.hpp"
-#include "services/runtime/privileged_x86.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
+#include "services/runtime/faults/privileged_x86.hpp"
 
 namespace runtime::platform::fault_context {
 namespace {

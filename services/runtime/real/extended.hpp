@@ -1,17 +1,33 @@
 #pragma once
-// What portable code needs of a number type beyond + - * / and the
-// comparisons, for each of the two extended types: a constant from its bit
-// pattern, a divisor by a constant, and the two conversions to integers.
-// The generator, ROUND and the plotter's step are written once over these
-// and give the same bits with either type.
+// The figures' number type, and what portable code needs of a number type
+// beyond + - * / and the comparisons, for each of the two extended types: a
+// constant from its bit pattern, a divisor by a constant, and the two
+// conversions to integers. The generator, ROUND and the plotter's step are
+// written once over these and give the same bits with either type.
 #include <bit>
 #include <cstdint>
 
-#include "services/runtime/fpu.hpp"
-#include "services/runtime/soft_extended.hpp"
-#include "services/runtime/types.hpp"
+#include "services/runtime/real/fpu.hpp"
+#include "services/runtime/real/soft_extended.hpp"
+
+#ifndef GRAIN_SOFT_EXTENDED
+#define GRAIN_SOFT_EXTENDED 0
+#endif
 
 namespace runtime {
+
+// Extended is the figures' number type: the x87's 80-bit long double where
+// the build uses it, otherwise SoftExtended, the same format and the same
+// results in software (GRAIN_SOFT_EXTENDED, set by the build: forced on
+// every processor without an x87). Portable code writes Extended and
+// constants as Extended(exact double) or extended_from_bits, and leaves the
+// rest to the per-type helpers below.
+#if GRAIN_SOFT_EXTENDED
+using Extended = SoftExtended;
+#else
+static_assert(GRAIN_HAS_X87, "only x86 has the x87: build with GRAIN_SOFT_EXTENDED");
+using Extended = X87Extended;
+#endif
 
 // The value of sign-and-exponent word `sign_exponent` and 64-bit
 // significand `significand` (integer bit included), in type Real; for

@@ -4,7 +4,7 @@
 // instructions raise SIGILL, never SIGSEGV.
 #include <ucontext.h>
 
-#include "services/runtime/fault_context_posix.hpp"
+#include "services/runtime/faults/fault_context_posix.hpp"
 
 namespace runtime::platform::fault_context {
 

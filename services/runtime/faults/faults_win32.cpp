@@ -11,10 +11,10 @@
 #include <atomic>
 #include <cstdint>
 
-#include "services/runtime/fpu.hpp"
+#include "services/runtime/faults/faults.hpp"
 #include "services/runtime/platform.hpp"
+#include "services/runtime/real/fpu.hpp"
 #include "services/runtime/system.hpp"
-#include "services/runtime/threads.hpp"
 
 extern "C" {
 // Entered with the faulting instruction's address pushed as a return

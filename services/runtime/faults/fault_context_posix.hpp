@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "services/runtime/stack_posix.hpp"
+#include "services/runtime/platform_posix.hpp"
 
 namespace runtime::platform::fault_context {
 
