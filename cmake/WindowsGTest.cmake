@@ -4,7 +4,7 @@
 set(GRAIN_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
 if(NOT EXISTS ${GRAIN_GTEST_SOURCE_DIR}/googletest/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest sources not found in ${GRAIN_GTEST_SOURCE_DIR} "
-                      "(Debian package googletest; scripts/install-windows-deps)")
+                      "(Debian package googletest; scripts/install-deps windows)")
 endif()
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -1,12 +1,13 @@
-# Sourced by the scripts in scripts/ (all but install-deps,
-# install-windows-deps and test), tests/wine/e2e-program,
-# tests/package/deb-test and tests/scripts/lib-test, for what several of
-# them do: configure a build from CMakePresets.json (from the top of the
-# source tree, where the scripts run), a scratch directory, a
-# private X server with or without a window manager, Wine prefixes on such
-# a server, a terminal (tmux on a private socket), waiting with a deadline,
-# and one clean-up at exit of everything started here. Works with and
-# without `set -e`.
+# Sourced by the scripts in scripts/ (all but install-deps),
+# tests/wine/e2e-program, tests/package/deb-test and
+# tests/scripts/lib-test, for what several of them do: configure and build
+# a preset of CMakePresets.json (from the top of the source tree, where the
+# scripts run), run the parts of a run one after another, choose the
+# Windows word sizes this machine runs, a scratch directory, a private X
+# server with or without a window manager, Wine prefixes on such a server,
+# a terminal (tmux on a private socket), waiting with a deadline, and one
+# clean-up at exit of everything started here. Works with and without
+# `set -e`.
 
 grain_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -41,21 +42,26 @@ build_dir() {
   esac
 }
 
-# configure PRESET [cmake options...]: configures the preset's build
-# directory and sets $build to it. A directory configured from another
-# source tree (as the fuzz targets' own project once made build-fuzz) is
-# configured afresh; what else it holds stays.
+# configure [-B DIR] PRESET [cmake options...]: configures the preset's
+# build directory (or DIR) and sets $build to it. A directory configured
+# from another source tree (as the fuzz targets' own project once made
+# build-fuzz) is configured afresh; what else it holds stays.
 configure() {
-  local preset=$1 home
+  local preset home dir=''
+  if [ "$1" = -B ]; then
+    dir=$2
+    shift 2
+  fi
+  preset=$1
   shift
-  build=$(build_dir "$preset")
+  build=${dir:-$(build_dir "$preset")}
   if [ -f "$build/CMakeCache.txt" ]; then
     home=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
     if [ "$(cd "$home" 2>/dev/null && pwd -P)" != "$(pwd -P)" ]; then
       rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
     fi
   fi
-  cmake --preset "$preset" "$@"
+  cmake --preset "$preset" ${dir:+-B "$dir"} "$@"
 }
 
 # configured PRESET: as configure, but a build directory that has been
@@ -63,6 +69,58 @@ configure() {
 configured() {
   build=$(build_dir "$1")
   [ -f "$build/build.ninja" ] || configure "$1"
+}
+
+# build_targets [TARGET...]: builds those targets of $build (configure),
+# or all of it when none is named.
+build_targets() {
+  cmake --build "$build" ${1:+--target "$@"}
+}
+
+# --- parts of a run
+
+# part NAME COMMAND...: runs one part of a run between a line "=== NAME"
+# and one saying whether it passed and how long it took; a part that
+# failed is added to $failed_parts. The next part runs either way.
+failed_parts=()
+part() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "=== $name"
+  if "$@"; then
+    echo "=== $name: passed ($((SECONDS - start)) s)"
+  else
+    echo "=== $name: FAILED ($((SECONDS - start)) s)"
+    failed_parts+=("$name")
+  fi
+}
+
+# parts_passed WHAT: true when no part failed; else says which did
+# ("failed WHAT: NAME...") and fails.
+parts_passed() {
+  [ ${#failed_parts[@]} -eq 0 ] && return 0
+  echo "failed $1: ${failed_parts[*]}"
+  return 1
+}
+
+# --- the machine
+
+# machine_line: this machine's processor and its number of cores, for the
+# first line of a benchmark's figures.
+machine_line() {
+  echo "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
+}
+
+# windows_word_sizes: sets $word_sizes to the Windows word sizes whose
+# programs this machine runs under Wine, 64 first: (64 32), or (64) where
+# it cannot run 32-bit programs (scripts/host-runs-32bit), and then
+# $no_32bit to why not (empty when it can).
+windows_word_sizes() {
+  if no_32bit=$("$grain_root/scripts/host-runs-32bit"); then
+    word_sizes=(64 32) no_32bit=''
+  else
+    word_sizes=(64)
+  fi
 }
 
 # --- waiting
