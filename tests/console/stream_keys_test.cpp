@@ -28,26 +28,26 @@ struct Bytes {
   int reads = 0;
   std::vector<std::uint32_t> waits;
 };
-Bytes bytes;
+Bytes scripted_bytes;
 
 ByteRead read_byte(std::uint8_t& byte) {
-  ++bytes.reads;
-  if (bytes.script.empty()) return ByteRead::end;
-  const std::optional<std::uint8_t> next = bytes.script.front();
-  bytes.script.pop_front();
+  ++scripted_bytes.reads;
+  if (scripted_bytes.script.empty()) return ByteRead::end;
+  const std::optional<std::uint8_t> next = scripted_bytes.script.front();
+  scripted_bytes.script.pop_front();
   if (!next) return ByteRead::none;
   byte = *next;
   return ByteRead::byte;
 }
 
-void wait_byte(std::uint32_t ms) { bytes.waits.push_back(ms); }
+void wait_byte(std::uint32_t ms) { scripted_bytes.waits.push_back(ms); }
 
 constexpr console::ByteReader kReader{read_byte, wait_byte};
 
 class StreamKeys : public ::testing::Test {
  protected:
   void SetUp() override {
-    bytes = Bytes{};
+    scripted_bytes = Bytes{};
     consoletest::attach(80, 25);
     events_ = &console::open_stream_keys(kReader);
     console::attach(*events_, *console::screen);
@@ -56,9 +56,9 @@ class StreamKeys : public ::testing::Test {
     runtime::INOUTRES = 0;
   }
   void give(const std::string& text) {
-    for (const char c : text) bytes.script.push_back(static_cast<std::uint8_t>(c));
+    for (const char c : text) scripted_bytes.script.push_back(static_cast<std::uint8_t>(c));
   }
-  void give_nothing_yet() { bytes.script.push_back(std::nullopt); }
+  void give_nothing_yet() { scripted_bytes.script.push_back(std::nullopt); }
   const console::EventSource* events_ = nullptr;
 };
 
@@ -97,14 +97,14 @@ TEST_F(StreamKeys, AByteIsReadOnlyOnceTheKeyBeforeItIsTaken) {
   give("xy");
   EXPECT_TRUE(events_->has_pending());
   EXPECT_TRUE(events_->has_pending());
-  EXPECT_EQ(bytes.reads, 1);
+  EXPECT_EQ(scripted_bytes.reads, 1);
   InputRecord r;
   ASSERT_TRUE(events_->read(r));  // x down
   ASSERT_TRUE(events_->read(r));  // x up
-  EXPECT_EQ(bytes.reads, 1);
+  EXPECT_EQ(scripted_bytes.reads, 1);
   ASSERT_TRUE(events_->read(r));
   EXPECT_EQ(r.character, 'y');
-  EXPECT_EQ(bytes.reads, 2);
+  EXPECT_EQ(scripted_bytes.reads, 2);
 }
 
 TEST_F(StreamKeys, NothingYetIsNoRecordAndTheWaitGoesToTheReader) {
@@ -112,12 +112,12 @@ TEST_F(StreamKeys, NothingYetIsNoRecordAndTheWaitGoesToTheReader) {
   give("k");
   EXPECT_FALSE(events_->has_pending());
   events_->wait(250);
-  ASSERT_EQ(bytes.waits, std::vector<std::uint32_t>{250});
+  ASSERT_EQ(scripted_bytes.waits, std::vector<std::uint32_t>{250});
   InputRecord r;
   ASSERT_TRUE(events_->read(r));
   EXPECT_EQ(r.character, 'k');
   events_->wait(250);  // a record is there: no wait
-  EXPECT_EQ(bytes.waits.size(), 1u);
+  EXPECT_EQ(scripted_bytes.waits.size(), 1u);
 }
 
 TEST_F(StreamKeys, AtTheEndEveryKeyIsEnterWithoutReadingOrWaiting) {
@@ -130,11 +130,11 @@ TEST_F(StreamKeys, AtTheEndEveryKeyIsEnterWithoutReadingOrWaiting) {
     ASSERT_TRUE(events_->read(r));
     expect_key(r, i % 2 == 0, console::vk::kReturn, console::scan::kEnter, 13, 0);
   }
-  const int reads = bytes.reads;
+  const int reads = scripted_bytes.reads;
   events_->wait(1000);
-  EXPECT_TRUE(bytes.waits.empty());
+  EXPECT_TRUE(scripted_bytes.waits.empty());
   EXPECT_TRUE(events_->has_pending());
-  EXPECT_EQ(bytes.reads, reads);  // the end is not asked for again
+  EXPECT_EQ(scripted_bytes.reads, reads);  // the end is not asked for again
 }
 
 TEST_F(StreamKeys, KeyPollAndLineEditorTakeNoMoreThanTheLine) {
@@ -146,7 +146,7 @@ TEST_F(StreamKeys, KeyPollAndLineEditorTakeNoMoreThanTheLine) {
   EXPECT_FALSE(console::KEYPRESSED());  // nothing yet
   runtime::READLN_END(runtime::INPUT);  // "w" and the line feed
   EXPECT_EQ(runtime::INOUTRES, 0);
-  EXPECT_EQ(bytes.script.size(), 5u);   // "rest\n" still unread
+  EXPECT_EQ(scripted_bytes.script.size(), 5u);   // "rest\n" still unread
   EXPECT_EQ(console::READKEY(), 'r');
 }
 
