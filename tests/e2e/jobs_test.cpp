@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -22,8 +21,12 @@ namespace {
 
 // A process's /proc/<pid>/stat after its name: the state letter first.
 std::string stat_of(int pid) {
+  // Read through the stream, not its buffer: the process may end between
+  // the open and the read, which then fails (ESRCH), and only the stream
+  // turns that into a state rather than an exception.
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  const std::string stat{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string stat;
+  std::getline(in, stat);
   const auto paren = stat.rfind(')');
   return paren == std::string::npos || paren + 2 >= stat.size() ? std::string() : stat.substr(paren + 2);
 }
