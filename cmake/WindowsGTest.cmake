@@ -11,8 +11,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)  # the Win32 primitives serve
 add_subdirectory(${GRAIN_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 foreach(t gtest gtest_main)
-  # Unoptimised, as the tests' own code is (tests/CMakeLists.txt).
-  target_compile_options(${t} PRIVATE -O0 -g1)
+  # Compiled as the tests' own code is (grain_test_code, tests/CMakeLists.txt).
+  target_link_libraries(${t} PRIVATE grain_test_code)
   if(NOT TARGET GTest::${t})
     add_library(GTest::${t} ALIAS ${t})
   endif()

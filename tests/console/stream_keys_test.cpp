@@ -146,7 +146,7 @@ TEST_F(StreamKeys, KeyPollAndLineEditorTakeNoMoreThanTheLine) {
   EXPECT_FALSE(console::KEYPRESSED());  // nothing yet
   runtime::READLN_END(runtime::INPUT);  // "w" and the line feed
   EXPECT_EQ(runtime::INOUTRES, 0);
-  EXPECT_EQ(scripted_bytes.script.size(), 5u);   // "rest\n" still unread
+  EXPECT_EQ(scripted_bytes.script.size(), 5u);  // "rest\n" still unread
   EXPECT_EQ(console::READKEY(), 'r');
 }
 
